@@ -1,0 +1,30 @@
+#pragma once
+// The pick-list dialog "Список".
+#include <QDialog>
+#include <QStringList>
+
+class QLineEdit;
+class QListWidget;
+class QLabel;
+class QPushButton;
+
+// The main-window field the pick list writes into; set just before the dialog opens.
+extern QLineEdit* TargetEdit;
+
+class TFormStreet : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFormStreet(QWidget* parent = nullptr);
+    void LoadListBox(const QStringList& values, int last);
+    QListWidget* ListBox1 = nullptr;
+    QLabel* StaticText2 = nullptr;     // the count
+    QPushButton* SpeedButton2 = nullptr; // "ОК"
+    QLineEdit* Edit1 = nullptr;        // type-ahead
+    QPushButton* SpeedButton1 = nullptr; // "выход"
+};
+
+extern TFormStreet* FormStreet;
+
+// Sets TargetEdit, creates a new dialog centred over mainWindow, loads values and shows it
+// modally.
+void openPickList(QLineEdit* target, const QStringList& values, QWidget* mainWindow);
