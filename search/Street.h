@@ -21,6 +21,23 @@ public:
     QPushButton* SpeedButton2 = nullptr; // "ОК"
     QLineEdit* Edit1 = nullptr;        // type-ahead
     QPushButton* SpeedButton1 = nullptr; // "выход"
+
+    void Edit1KeyUp();        // type-ahead from the box's current text
+    void SpeedButton2Click(); // accept
+    void ListBox1DblClick();  // accept
+    void SpeedButton1Click(); // leave without writing
+
+    // The items as the box shows them (sorted).
+    QStringList items;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void showEvent(QShowEvent* e) override; // FormShow
+
+private:
+    // Writes the selected item (or the empty text when none) into TargetEdit and closes.
+    void acceptSelection();
 };
 
 extern TFormStreet* FormStreet;

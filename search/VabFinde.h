@@ -1,6 +1,7 @@
 #pragma once
 // The match-mode chooser "Выбор поиска".
 #include <QDialog>
+#include <QString>
 
 class QLabel;
 class QGroupBox;
@@ -23,12 +24,19 @@ public:
     QPushButton* BitBtn2 = nullptr;       // "Отмена"
     void BitBtn1Click();
     void BitBtn2Click();
+    // The surname's mode label: only its chooser names the field in the group box.
+    QLabel* surnameLabel = nullptr;
 
 protected:
     void showEvent(QShowEvent* e) override; // FormShow
 };
 
 extern TFormFinde* FormFinde;
+
+// The group box caption: "Где искать по полю " with "Фамилия" appended for the surname.
+QString chooserGroupCaption(bool forSurname);
+// The label caption for the checked radio button, tested exact, prefix, substring, suffix.
+QString modeCaptionFor(bool exact, bool left, bool anywhere, bool right);
 
 // Sets ModeLabel to label, creates a new chooser and shows it modally. `surnameLabel` is the
 // surname's mode label (the only one whose chooser names its field).

@@ -1,0 +1,118 @@
+#include "output/CsvExport.h"
+
+#include "output/CsvLine.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSaveFile>
+
+#include <memory>
+
+namespace {
+
+constexpr qsizetype kFlushAt = 1 << 20;
+
+QString failure(const QString& path, const QString& reason)
+{
+    return QStringLiteral("Не удалось сохранить файл \"%1\": %2").arg(path, reason);
+}
+
+} // namespace
+
+bool writeGridCsv(const GridCells& grid, const QString& path, QString* error)
+{
+    auto fail = [&](const QString& reason) {
+        if (error)
+            *error = failure(path, reason);
+        return false;
+    };
+    if (path.isEmpty())
+        return fail(QStringLiteral("не указано имя файла"));
+
+    const QFileInfo info(path);
+    if (info.isDir())
+        return fail(QStringLiteral("это папка"));
+
+    // A regular file (new or old) is written beside itself and put in place only when
+    // complete, so a failure leaves the old file as it was. Anything else that already
+    // exists under the name (a device, a pipe) is written directly: it cannot be replaced.
+    std::unique_ptr<QFileDevice> out;
+    QSaveFile* save = nullptr;
+    if (info.exists() && !info.isFile()) {
+        out = std::make_unique<QFile>(path);
+        if (!out->open(QIODevice::WriteOnly))
+            return fail(out->errorString());
+    } else {
+        auto s = std::make_unique<QSaveFile>(path);
+        s->setDirectWriteFallback(false);
+        if (!s->open(QIODevice::WriteOnly))
+            return fail(s->errorString());
+        save = s.get();
+        out = std::move(s);
+    }
+
+    QByteArray buf;
+    buf.reserve(kFlushAt + 4096);
+    auto flush = [&] {
+        if (buf.isEmpty())
+            return true;
+        const bool ok = out->write(buf) == buf.size();
+        buf.clear();
+        return ok;
+    };
+
+    const int rows = grid.gridRowCount();
+    const int cols = grid.gridColumnCount();
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            if (c > 0)
+                buf.append(',');
+            appendCsvField(buf, grid.cell(c, r));
+        }
+        buf.append("\r\n", 2);
+        if (buf.size() >= kFlushAt && !flush()) {
+            const QString why = out->errorString();
+            if (save)
+                save->cancelWriting();
+            return fail(why);
+        }
+    }
+    if (!flush() || !out->flush()) {
+        const QString why = out->errorString();
+        if (save)
+            save->cancelWriting();
+        return fail(why);
+    }
+    if (save) {
+        if (!save->commit())
+            return fail(save->errorString());
+    } else {
+        QFile* f = static_cast<QFile*>(out.get());
+        f->close();
+        if (f->error() != QFileDevice::NoError)
+            return fail(f->errorString());
+    }
+    return true;
+}
+
+void exportGridWithDialog(QWidget* parent, const GridCells& grid)
+{
+    QFileDialog dlg(parent, QStringLiteral("Сохранить как"), QString(),
+                    QStringLiteral("Файл результата поиска (*.csv)"));
+    dlg.setObjectName(QStringLiteral("SaveDialog1"));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    dlg.setDefaultSuffix(QStringLiteral("csv"));
+    dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    const QStringList files = dlg.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty())
+        return;
+    QString error;
+    if (!writeGridCsv(grid, files.first(), &error))
+        QMessageBox::critical(parent, QStringLiteral("Ошибка"), error);
+}

@@ -1,0 +1,176 @@
+#include "search/Street.h"
+
+#include "search/PickList.h"
+
+#include <QEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QShowEvent>
+
+QLineEdit* TargetEdit = nullptr;
+TFormStreet* FormStreet = nullptr;
+
+namespace {
+bool isEnter(const QKeyEvent* k)
+{
+    return k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter;
+}
+} // namespace
+
+TFormStreet::TFormStreet(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FormStreet"));
+    setWindowTitle(QStringLiteral("Список"));
+    setAccessibleName(QStringLiteral("Список"));
+    setWindowFlags((windowFlags() | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint) &
+                   ~Qt::WindowContextHelpButtonHint);
+    setFixedSize(255, 458);
+
+    ListBox1 = new QListWidget(this);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setAccessibleName(QStringLiteral("Список"));
+    ListBox1->setGeometry(7, 7, 241, 385);
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox1->setUniformItemSizes(true);
+
+    auto* countCaption = new QLabel(QStringLiteral("Количество записей:"), this);
+    countCaption->setObjectName(QStringLiteral("StaticText1"));
+    QFont bold = countCaption->font();
+    bold.setBold(true);
+    countCaption->setFont(bold);
+    QPalette navy = countCaption->palette();
+    navy.setColor(QPalette::WindowText, QColor(0, 0, 0x80));
+    countCaption->setPalette(navy);
+    countCaption->setGeometry(7, 396, 140, 18);
+
+    StaticText2 = new QLabel(QStringLiteral("0"), this);
+    StaticText2->setObjectName(QStringLiteral("StaticText2"));
+    StaticText2->setAccessibleName(QStringLiteral("Количество записей"));
+    StaticText2->setFont(bold);
+    StaticText2->setPalette(navy);
+    StaticText2->setGeometry(150, 396, 98, 18);
+
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setGeometry(0, 420, 255, 38);
+
+    SpeedButton2 = new QPushButton(QStringLiteral("ОК"), panel);
+    SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
+    SpeedButton2->setAccessibleName(QStringLiteral("ОК"));
+    SpeedButton2->setFlat(true);
+    SpeedButton2->setAutoDefault(false);
+    SpeedButton2->setFocusPolicy(Qt::NoFocus);
+    SpeedButton2->setGeometry(5, 6, 50, 26);
+
+    Edit1 = new QLineEdit(panel);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setAccessibleName(QStringLiteral("Поиск в списке"));
+    Edit1->setGeometry(60, 8, 130, 22);
+
+    SpeedButton1 = new QPushButton(QStringLiteral("выход"), panel);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton1->setAccessibleName(QStringLiteral("выход"));
+    SpeedButton1->setFlat(true);
+    SpeedButton1->setAutoDefault(false);
+    SpeedButton1->setFocusPolicy(Qt::NoFocus);
+    SpeedButton1->setGeometry(195, 6, 55, 26);
+
+    setTabOrder(ListBox1, Edit1);
+
+    connect(SpeedButton2, &QPushButton::clicked, this, &TFormStreet::SpeedButton2Click);
+    connect(SpeedButton1, &QPushButton::clicked, this, &TFormStreet::SpeedButton1Click);
+    connect(ListBox1, &QListWidget::itemDoubleClicked, this, [this] { ListBox1DblClick(); });
+    Edit1->installEventFilter(this);
+    ListBox1->installEventFilter(this);
+}
+
+void TFormStreet::LoadListBox(const QStringList& values, int last)
+{
+    // Everything is gathered and sorted in one go and handed to the box at once: the box
+    // never re-sorts item by item.
+    QStringList all = items;
+    all.append(pickListEntries(values, last));
+    sortPickList(all);
+    items = std::move(all);
+    ListBox1->clear();
+    ListBox1->addItems(items);
+}
+
+void TFormStreet::Edit1KeyUp()
+{
+    const int row = typeAheadIndex(items, Edit1->text());
+    if (row < 0) {
+        ListBox1->clearSelection();
+        ListBox1->setCurrentItem(nullptr);
+        return;
+    }
+    ListBox1->setCurrentRow(row);
+    ListBox1->scrollToItem(ListBox1->item(row));
+}
+
+void TFormStreet::acceptSelection()
+{
+    const QList<QListWidgetItem*> sel = ListBox1->selectedItems();
+    const QString text = sel.isEmpty() ? QString() : sel.first()->text();
+    if (TargetEdit)
+        TargetEdit->setText(text);
+    accept();
+}
+
+void TFormStreet::SpeedButton2Click() { acceptSelection(); }
+void TFormStreet::ListBox1DblClick() { acceptSelection(); }
+void TFormStreet::SpeedButton1Click() { reject(); }
+
+bool TFormStreet::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Edit1 || watched == ListBox1) {
+        if (event->type() == QEvent::KeyPress && isEnter(static_cast<QKeyEvent*>(event))) {
+            acceptSelection();
+            return true;
+        }
+        if (watched == Edit1 && event->type() == QEvent::KeyRelease)
+            Edit1KeyUp();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFormStreet::keyPressEvent(QKeyEvent* e)
+{
+    // No cancel button here: Escape does not close the list.
+    if (e->key() == Qt::Key_Escape) {
+        e->accept();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+void TFormStreet::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    if (e->spontaneous())
+        return;
+    StaticText2->setText(QString::number(ListBox1->count()));
+    ListBox1->setFocus(Qt::OtherFocusReason);
+}
+
+void openPickList(QLineEdit* target, const QStringList& values, QWidget* mainWindow)
+{
+    TargetEdit = target;
+    QPointer<TFormStreet> dlg = new TFormStreet(mainWindow);
+    FormStreet = dlg;
+    dlg->LoadListBox(values, int(values.size()) - 1);
+    if (mainWindow) {
+        const QRect g = mainWindow->frameGeometry();
+        dlg->move(g.center() - QPoint(dlg->width() / 2, dlg->height() / 2));
+    }
+    dlg->exec();
+    if (FormStreet == dlg)
+        FormStreet = nullptr;
+    delete dlg.data();
+}

@@ -1,0 +1,129 @@
+#include "search/VabFinde.h"
+
+#include <QGroupBox>
+#include <QShowEvent>
+#include <QStyle>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+
+QLabel* ModeLabel = nullptr;
+TFormFinde* FormFinde = nullptr;
+
+QString chooserGroupCaption(bool forSurname)
+{
+    QString caption = QStringLiteral("Где искать по полю ");
+    if (forSurname)
+        caption += QStringLiteral("Фамилия");
+    return caption;
+}
+
+QString modeCaptionFor(bool exact, bool left, bool anywhere, bool right)
+{
+    // Tested in this order; with none checked the exact mode is the answer too, as the
+    // chooser always opens with it checked.
+    if (exact)
+        return QStringLiteral("точное");
+    if (left)
+        return QStringLiteral("с лева");
+    if (anywhere)
+        return QStringLiteral("любое");
+    if (right)
+        return QStringLiteral("с права");
+    return QStringLiteral("точное");
+}
+
+namespace {
+QRadioButton* makeRadio(QWidget* parent, const char* name, const QString& text, int x, int y)
+{
+    auto* r = new QRadioButton(text, parent);
+    r->setObjectName(QString::fromLatin1(name));
+    r->setAccessibleName(text);
+    r->setFont(QFont());
+    r->setPalette(QPalette());
+    r->setGeometry(x, y, 145, 21);
+    return r;
+}
+} // namespace
+
+TFormFinde::TFormFinde(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FormFinde"));
+    setWindowTitle(QStringLiteral("Выбор поиска"));
+    setAccessibleName(QStringLiteral("Выбор поиска"));
+    setFixedSize(338, 126);
+    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) &
+                   ~Qt::WindowContextHelpButtonHint);
+
+    GroupBox1 = new QGroupBox(chooserGroupCaption(false), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(8, 4, 322, 82);
+    QFont titleFont = GroupBox1->font();
+    titleFont.setBold(true);
+    titleFont.setUnderline(true);
+    titleFont.setPixelSize(13);
+    GroupBox1->setFont(titleFont);
+    QPalette pal = GroupBox1->palette();
+    pal.setColor(QPalette::WindowText, QColor(0x80, 0, 0));
+    GroupBox1->setPalette(pal);
+
+    // Two columns: exact over prefix on the left, substring over suffix on the right.
+    RadioButton4 = makeRadio(GroupBox1, "RadioButton4", QStringLiteral("Точное совпадение"), 12, 24);
+    RadioButton1 = makeRadio(GroupBox1, "RadioButton1", QStringLiteral("Совпадение с лева"), 12, 52);
+    RadioButton2 = makeRadio(GroupBox1, "RadioButton2", QStringLiteral("В любом месте"), 166, 24);
+    RadioButton3 = makeRadio(GroupBox1, "RadioButton3", QStringLiteral("Совпадение с права"), 166, 52);
+    RadioButton4->setChecked(true);
+
+    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setAccessibleName(QStringLiteral("OK"));
+    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    BitBtn1->setGeometry(82, 93, 82, 27);
+    BitBtn1->setDefault(true);
+
+    BitBtn2 = new QPushButton(QStringLiteral("Отмена"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2->setAccessibleName(QStringLiteral("Отмена"));
+    BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    BitBtn2->setGeometry(174, 93, 82, 27);
+    BitBtn2->setAutoDefault(false);
+
+    connect(BitBtn1, &QPushButton::clicked, this, &TFormFinde::BitBtn1Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &TFormFinde::BitBtn2Click);
+}
+
+void TFormFinde::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    if (e->spontaneous())
+        return;
+    GroupBox1->setTitle(chooserGroupCaption(ModeLabel && ModeLabel == surnameLabel));
+    RadioButton4->setChecked(true);
+}
+
+void TFormFinde::BitBtn1Click()
+{
+    if (ModeLabel)
+        ModeLabel->setText(modeCaptionFor(RadioButton4->isChecked(), RadioButton1->isChecked(),
+                                          RadioButton2->isChecked(), RadioButton3->isChecked()));
+    accept();
+}
+
+void TFormFinde::BitBtn2Click()
+{
+    reject();
+}
+
+void openModeChooser(QLabel* label, QLabel* surnameLabel, QWidget* mainWindow)
+{
+    ModeLabel = label;
+    QPointer<TFormFinde> dlg = new TFormFinde(mainWindow);
+    dlg->surnameLabel = surnameLabel;
+    dlg->move(671, 365);
+    FormFinde = dlg;
+    dlg->exec();
+    if (FormFinde == dlg)
+        FormFinde = nullptr;
+    delete dlg.data();
+}
