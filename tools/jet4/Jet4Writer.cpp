@@ -1,0 +1,698 @@
+#include "tools/jet4/Jet4Writer.h"
+
+#include "tools/jet4/Jet4Text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// File layout written here:
+//   page 0        header
+//   page 1        database-wide usage map (not read by readers; kept for the shape of the file)
+//   page 2        definition of MSysObjects (readers look for it there)
+//   per table     its definition page(s), a page with its two usage-map rows, its data pages,
+//                 then the bitmap pages of a reference map when the data spans more than 512 pages
+//   at the end    the usage-map page and data pages of MSysObjects
+// Data pages stream out as they fill; definitions and maps are written once their contents
+// are known, so no table is ever held in memory.
+
+namespace jet4 {
+
+namespace {
+
+constexpr std::uint32_t kPageSize = 4096;
+constexpr std::uint32_t kMaxPages = 0x80000000u / kPageSize; // 2 GiB
+constexpr std::size_t kDataHeader = 14;
+constexpr std::size_t kMaxRowBytes = 4060;
+constexpr int kMaxRowsPerPage = 255; // the row part of a row pointer is one byte
+constexpr std::size_t kMapRowBytes = 69;
+constexpr std::uint32_t kPagesPerBitmapPage = (kPageSize - 4) * 8; // 32736
+constexpr std::uint32_t kInlineMapPages = (kMapRowBytes - 5) * 8;  // 512
+constexpr std::uint32_t kCatalogTdefPage = 2;
+constexpr std::uint16_t kLcidRussian = 0x0419;
+constexpr std::uint16_t kCodePage = 1251;
+// Creation date stored in the header and the catalog: a fixed value, so that the same input
+// always gives the same file.
+constexpr double kCreationDate = 39123.0; // 2007-02-10, days since 1899-12-30
+
+enum : std::uint8_t {
+    kTypeInteger = 3,
+    kTypeLong = 4,
+    kTypeDateTime = 8,
+    kTypeBinary = 9,
+    kTypeText = 10,
+    kTypeOle = 11,
+    kTypeMemo = 12,
+};
+
+void put16(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+void put32(std::uint8_t* p, std::uint32_t v) {
+    put16(p, v & 0xFFFF);
+    put16(p + 2, v >> 16);
+}
+void push16(std::vector<std::uint8_t>& v, std::uint32_t x) {
+    v.push_back(static_cast<std::uint8_t>(x));
+    v.push_back(static_cast<std::uint8_t>(x >> 8));
+}
+void putDouble(std::uint8_t* p, double d) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &d, sizeof bits);
+    put32(p, static_cast<std::uint32_t>(bits));
+    put32(p + 4, static_cast<std::uint32_t>(bits >> 32));
+}
+
+std::uint32_t pageRow(std::uint32_t page, std::uint32_t row) { return page << 8 | row; }
+
+// RC4 keystream XOR, used to mask the header's 128-byte block.
+void rc4(const std::uint8_t* key, std::size_t keyLen, std::uint8_t* data, std::size_t len) {
+    std::uint8_t s[256];
+    for (int i = 0; i < 256; ++i)
+        s[i] = static_cast<std::uint8_t>(i);
+    std::uint8_t j = 0;
+    for (int i = 0; i < 256; ++i) {
+        j = static_cast<std::uint8_t>(j + s[i] + key[i % keyLen]);
+        std::swap(s[i], s[j]);
+    }
+    std::uint8_t a = 0;
+    j = 0;
+    for (std::size_t n = 0; n < len; ++n) {
+        a = static_cast<std::uint8_t>(a + 1);
+        j = static_cast<std::uint8_t>(j + s[a]);
+        std::swap(s[a], s[j]);
+        data[n] ^= s[static_cast<std::uint8_t>(s[a] + s[j])];
+    }
+}
+
+std::string lowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+struct ColumnDef {
+    std::string name;
+    std::u16string name16;
+    std::uint8_t type = kTypeText;
+    std::uint16_t number = 0;
+    std::uint16_t varIndex = 0; // for fixed columns: the number of variable columns before it
+    std::uint16_t fixedOffset = 0;
+    std::uint16_t length = 0; // bytes
+    std::uint8_t flags = 0;
+    std::uint8_t extFlags = 0;
+    bool fixed = false;
+    bool compress = false;
+    std::uint16_t maxUnits = 0; // text: characters
+    std::uint16_t sortVersionLcid = kLcidRussian;
+    std::uint16_t columnField = 0; // record bytes 9-10
+};
+
+struct TableDef {
+    std::string name;
+    std::u16string name16;
+    std::uint8_t tableType = 0x4E;
+    std::vector<ColumnDef> cols;
+    std::vector<std::size_t> varOrder; // column positions in var-index order
+    std::uint16_t fixedSize = 0;
+    std::uint32_t tdefPage = 0;
+    std::uint32_t tdefPages = 0;
+    std::uint32_t mapPage = 0;
+    std::uint32_t firstData = 0;
+    std::uint32_t dataPages = 0;
+    std::uint64_t rows = 0;
+};
+
+ColumnDef fixedColumn(const std::string& name, std::uint8_t type, std::uint16_t size) {
+    ColumnDef c;
+    c.name = name;
+    c.type = type;
+    c.fixed = true;
+    c.length = size;
+    c.flags = 0x03;
+    return c;
+}
+
+ColumnDef varColumn(const std::string& name, std::uint8_t type, std::uint16_t size) {
+    ColumnDef c;
+    c.name = name;
+    c.type = type;
+    c.length = size;
+    c.maxUnits = type == kTypeText ? size / 2 : size;
+    c.flags = 0x02;
+    return c;
+}
+
+// Numbers columns, places fixed values and orders variable ones.
+void layoutColumns(TableDef& t, bool userTable) {
+    std::uint16_t fixedOffset = 0;
+    std::uint16_t nvar = 0;
+    t.varOrder.clear();
+    for (std::size_t i = 0; i < t.cols.size(); ++i) {
+        ColumnDef& c = t.cols[i];
+        c.number = static_cast<std::uint16_t>(i);
+        c.name16 = toUcs2(c.name);
+        c.columnField = userTable ? static_cast<std::uint16_t>(i + 1) : 0;
+        if (c.fixed) {
+            c.varIndex = nvar;
+            c.fixedOffset = fixedOffset;
+            fixedOffset = static_cast<std::uint16_t>(fixedOffset + c.length);
+        } else {
+            c.varIndex = nvar++;
+            c.fixedOffset = 0;
+            t.varOrder.push_back(i);
+        }
+    }
+    t.fixedSize = fixedOffset;
+}
+
+// The definition as one byte stream (first page header included), before it is cut into pages.
+std::vector<std::uint8_t> definitionStream(const TableDef& t, std::uint32_t ownedMap,
+                                           std::uint32_t freeMap) {
+    std::vector<std::uint8_t> s(63, 0);
+    s[0] = 0x02;
+    s[1] = 0x01;
+    put32(&s[12], 1625);
+    put32(&s[16], static_cast<std::uint32_t>(t.rows));
+    s[24] = 1;
+    s[40] = t.tableType;
+    const auto ncols = static_cast<std::uint32_t>(t.cols.size());
+    put16(&s[41], ncols);
+    put16(&s[43], static_cast<std::uint32_t>(t.varOrder.size()));
+    put16(&s[45], ncols);
+    put32(&s[55], ownedMap);
+    put32(&s[59], freeMap);
+    for (const ColumnDef& c : t.cols) {
+        std::uint8_t r[25] = {};
+        r[0] = c.type;
+        put32(r + 1, 1625);
+        put16(r + 5, c.number);
+        put16(r + 7, c.varIndex);
+        put16(r + 9, c.columnField);
+        put16(r + 11, c.sortVersionLcid);
+        r[15] = c.flags;
+        r[16] = c.extFlags;
+        put16(r + 21, c.fixedOffset);
+        put16(r + 23, c.length);
+        s.insert(s.end(), r, r + 25);
+    }
+    for (const ColumnDef& c : t.cols) {
+        push16(s, static_cast<std::uint32_t>(c.name16.size() * 2));
+        appendUtf16le(s, c.name16);
+    }
+    // End of the (empty) list of column usage maps. It also keeps the stream going past a name
+    // that ends exactly at a page end, where a reader already steps to the next page.
+    push16(s, 0xFFFF);
+    put32(&s[8], static_cast<std::uint32_t>(s.size() - 8));
+    return s;
+}
+
+std::uint32_t definitionPages(std::size_t streamBytes) {
+    const std::size_t perPage = kPageSize - 8;
+    return static_cast<std::uint32_t>((streamBytes - 8 + perPage - 1) / perPage);
+}
+
+// A data page being filled: rows are packed downwards from the page end.
+struct DataPage {
+    std::uint8_t buf[kPageSize];
+    int rows = 0;
+    std::size_t top = kPageSize;
+
+    void reset(std::uint32_t owner) {
+        std::memset(buf, 0, sizeof buf);
+        buf[0] = 0x01;
+        buf[1] = 0x01;
+        put32(buf + 4, owner);
+        rows = 0;
+        top = kPageSize;
+    }
+    bool fits(std::size_t len) const {
+        return rows < kMaxRowsPerPage && top >= len + kDataHeader + 2 * (rows + 1);
+    }
+    void add(const std::uint8_t* row, std::size_t len) {
+        top -= len;
+        std::memcpy(buf + top, row, len);
+        put16(buf + kDataHeader + 2 * rows, static_cast<std::uint32_t>(top));
+        ++rows;
+        put16(buf + 12, static_cast<std::uint32_t>(rows));
+        put16(buf + 2, static_cast<std::uint32_t>(top - kDataHeader - 2 * rows));
+    }
+};
+
+} // namespace
+
+struct Writer::Impl {
+    std::string path;
+    std::string tempPath;
+    int fd = -1;
+    bool finished = false;
+    std::uint32_t nextPage = 3; // pages 0-2 are written by finish()
+    std::vector<TableDef> done; // finished tables (definitions only)
+    std::optional<TableDef> current;
+    DataPage page;
+    bool pageInUse = false;
+    std::vector<std::uint8_t> rowBuf;
+    std::vector<std::uint16_t> varStarts;
+
+    [[noreturn]] void ioError(const std::string& what) const {
+        throw WriteError(what + " " + tempPath + ": " + std::strerror(errno));
+    }
+
+    void writeAt(std::uint32_t pageNo, const std::uint8_t* data, std::size_t len) const {
+        auto off = static_cast<off_t>(pageNo) * kPageSize;
+        while (len > 0) {
+            const ssize_t n = ::pwrite(fd, data, len, off);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                ioError("cannot write");
+            }
+            data += n;
+            len -= static_cast<std::size_t>(n);
+            off += n;
+        }
+    }
+
+    std::uint32_t allocate(std::uint32_t count) {
+        if (static_cast<std::uint64_t>(nextPage) + count > kMaxPages)
+            throw WriteError("the database would exceed the Jet 4 limit of 2 GiB");
+        const std::uint32_t first = nextPage;
+        nextPage += count;
+        return first;
+    }
+
+    void flushPage(TableDef& t) {
+        if (!pageInUse)
+            return;
+        const std::uint32_t no = allocate(1);
+        if (t.dataPages == 0)
+            t.firstData = no;
+        ++t.dataPages;
+        writeAt(no, page.buf, kPageSize);
+        pageInUse = false;
+    }
+
+    void appendRow(TableDef& t, const std::vector<std::uint8_t>& row) {
+        if (pageInUse && !page.fits(row.size()))
+            flushPage(t);
+        if (!pageInUse) {
+            page.reset(t.tdefPage);
+            pageInUse = true;
+        }
+        page.add(row.data(), row.size());
+        ++t.rows;
+    }
+
+    // Encodes one row into rowBuf; `cells` holds UTF-8 text or decimal numbers. Throws before
+    // anything reaches a page, so a rejected row leaves the table as it was.
+    void encodeRow(const TableDef& t, const Row& cells) {
+        const std::string rowNo = std::to_string(t.rows + 1);
+        if (cells.size() != t.cols.size())
+            throw WriteError("row " + rowNo + " of table " + t.name + " has " +
+                             std::to_string(cells.size()) + " cells; the table has " +
+                             std::to_string(t.cols.size()) + " columns");
+        const std::size_t ncols = t.cols.size();
+        const std::size_t maskBytes = (ncols + 7) / 8;
+        rowBuf.assign(2 + t.fixedSize, 0);
+        put16(rowBuf.data(), static_cast<std::uint32_t>(ncols));
+        std::vector<std::uint8_t> mask(maskBytes, 0);
+        auto where = [&](const ColumnDef& c) {
+            return "column " + c.name + " of row " + rowNo + " of table " + t.name;
+        };
+        for (const ColumnDef& c : t.cols) {
+            const Cell& cell = cells[c.number];
+            if (!cell)
+                continue;
+            mask[c.number / 8] = static_cast<std::uint8_t>(mask[c.number / 8] | 1u << (c.number % 8));
+            if (!c.fixed)
+                continue;
+            const std::string& v = *cell;
+            std::uint8_t* dst = rowBuf.data() + 2 + c.fixedOffset;
+            if (c.type == kTypeDateTime) {
+                double d = 0;
+                const auto r = std::from_chars(v.data(), v.data() + v.size(), d);
+                if (r.ec != std::errc() || r.ptr != v.data() + v.size())
+                    throw WriteError(where(c) + ": \"" + v + "\" is not a date number");
+                putDouble(dst, d);
+                continue;
+            }
+            long long n = 0;
+            const char* b = v.data();
+            const char* e = v.data() + v.size();
+            if (b != e && *b == '+')
+                ++b;
+            const auto r = std::from_chars(b, e, n);
+            if (b == e || r.ec != std::errc() || r.ptr != e)
+                throw WriteError(where(c) + ": \"" + v + "\" is not a whole number");
+            const bool isInt16 = c.type == kTypeInteger;
+            const long long lo = isInt16 ? -32768 : -2147483648LL;
+            const long long hi = isInt16 ? 32767 : 2147483647LL;
+            if (n < lo || n > hi)
+                throw WriteError(where(c) + ": " + v + " is out of range for a " +
+                                 (isInt16 ? "Integer" : "Long Integer"));
+            const auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(n));
+            if (isInt16)
+                put16(dst, u & 0xFFFF);
+            else
+                put32(dst, u);
+        }
+        if (!t.varOrder.empty()) {
+            varStarts.clear();
+            for (std::size_t pos : t.varOrder) {
+                const ColumnDef& c = t.cols[pos];
+                varStarts.push_back(static_cast<std::uint16_t>(
+                    std::min<std::size_t>(rowBuf.size(), kMaxRowBytes + 1)));
+                const Cell& cell = cells[pos];
+                if (!cell)
+                    continue;
+                if (c.type != kTypeText)
+                    throw WriteError(where(c) + ": only NULL can be written here");
+                std::u16string text;
+                try {
+                    text = toUcs2(*cell);
+                } catch (const WriteError& err) {
+                    throw WriteError(where(c) + ": " + err.what());
+                }
+                if (text.size() > c.maxUnits)
+                    throw WriteError(where(c) + " has " + std::to_string(text.size()) +
+                                     " characters; the column holds at most " +
+                                     std::to_string(c.maxUnits));
+                try {
+                    appendText(rowBuf, text, c.compress);
+                } catch (const WriteError& err) {
+                    throw WriteError(where(c) + ": " + err.what());
+                }
+            }
+            const std::size_t eod = rowBuf.size();
+            const std::size_t total = eod + 2 + 2 * t.varOrder.size() + 2 + maskBytes;
+            if (total > kMaxRowBytes)
+                throw WriteError("row " + rowNo + " of table " + t.name + " takes " +
+                                 std::to_string(total) + " bytes; a Jet 4 row holds at most " +
+                                 std::to_string(kMaxRowBytes));
+            push16(rowBuf, static_cast<std::uint32_t>(eod));
+            for (std::size_t i = varStarts.size(); i-- > 0;)
+                push16(rowBuf, varStarts[i]);
+            push16(rowBuf, static_cast<std::uint32_t>(t.varOrder.size()));
+        }
+        rowBuf.insert(rowBuf.end(), mask.begin(), mask.end());
+        if (rowBuf.size() > kMaxRowBytes)
+            throw WriteError("row " + rowNo + " of table " + t.name + " takes " +
+                             std::to_string(rowBuf.size()) + " bytes; a Jet 4 row holds at most " +
+                             std::to_string(kMaxRowBytes));
+    }
+
+    // Writes the table's two usage-map rows (and bitmap pages of a reference map), then its
+    // definition. Called once all its data pages are on disk.
+    void closeTable(TableDef& t) {
+        std::uint8_t owned[kMapRowBytes] = {};
+        std::uint8_t freeMap[kMapRowBytes] = {};
+        const std::uint32_t first = t.firstData;
+        const std::uint32_t last = t.firstData + t.dataPages - 1;
+        if (t.dataPages == 0) {
+            // Empty inline maps.
+        } else if (last - (first & ~7u) < kInlineMapPages) {
+            const std::uint32_t start = first & ~7u;
+            put32(owned + 1, start);
+            for (std::uint32_t p = first; p <= last; ++p)
+                owned[5 + (p - start) / 8] |= static_cast<std::uint8_t>(1u << ((p - start) % 8));
+        } else {
+            owned[0] = 1;
+            std::uint8_t bitmap[kPageSize];
+            for (std::uint32_t slot = first / kPagesPerBitmapPage;
+                 slot <= last / kPagesPerBitmapPage; ++slot) {
+                std::memset(bitmap, 0, sizeof bitmap);
+                bitmap[0] = 0x05;
+                bitmap[1] = 0x01;
+                const std::uint32_t base = slot * kPagesPerBitmapPage;
+                const std::uint32_t from = std::max(first, base);
+                const std::uint32_t to = std::min(last, base + kPagesPerBitmapPage - 1);
+                for (std::uint32_t p = from; p <= to; ++p)
+                    bitmap[4 + (p - base) / 8] |= static_cast<std::uint8_t>(1u << ((p - base) % 8));
+                const std::uint32_t no = allocate(1);
+                writeAt(no, bitmap, kPageSize);
+                put32(owned + 1 + 4 * slot, no);
+            }
+        }
+        if (t.dataPages > 0) {
+            const std::uint32_t start = last & ~7u;
+            put32(freeMap + 1, start);
+            freeMap[5 + (last - start) / 8] |= static_cast<std::uint8_t>(1u << ((last - start) % 8));
+        }
+        DataPage maps;
+        maps.reset(0);
+        maps.add(owned, kMapRowBytes);
+        maps.add(freeMap, kMapRowBytes);
+        writeAt(t.mapPage, maps.buf, kPageSize);
+
+        const std::vector<std::uint8_t> stream =
+            definitionStream(t, pageRow(t.mapPage, 0), pageRow(t.mapPage, 1));
+        writeDefinition(t, stream);
+    }
+
+    void writeDefinition(const TableDef& t, const std::vector<std::uint8_t>& stream) {
+        const std::size_t perPage = kPageSize - 8;
+        std::uint8_t buf[kPageSize];
+        std::size_t pos = 8;
+        for (std::uint32_t i = 0; i < t.tdefPages; ++i) {
+            std::memset(buf, 0, sizeof buf);
+            const std::size_t n = std::min(perPage, stream.size() - pos);
+            std::memcpy(buf + 8, stream.data() + pos, n);
+            if (i == 0)
+                std::memcpy(buf, stream.data(), 8);
+            buf[0] = 0x02;
+            buf[1] = 0x01;
+            put16(buf + 2, static_cast<std::uint32_t>(kPageSize - 8 - n));
+            put32(buf + 4, i + 1 < t.tdefPages ? t.tdefPage + i + 1 : 0);
+            writeAt(t.tdefPage + i, buf, kPageSize);
+            pos += n;
+        }
+    }
+
+    void startTable(TableDef t) {
+        layoutColumns(t, t.tableType == 0x4E);
+        t.name16 = toUcs2(t.name);
+        const std::vector<std::uint8_t> probe = definitionStream(t, 0, 0);
+        t.tdefPages = definitionPages(probe.size());
+        if (t.tableType == 0x53) {
+            t.tdefPage = kCatalogTdefPage;
+            if (t.tdefPages != 1)
+                throw WriteError("catalog definition does not fit one page");
+        } else {
+            t.tdefPage = allocate(t.tdefPages);
+        }
+        t.mapPage = allocate(1);
+        current = std::move(t);
+        pageInUse = false;
+    }
+
+    void finishTable() {
+        TableDef& t = *current;
+        flushPage(t);
+        closeTable(t);
+        done.push_back(std::move(t));
+        current.reset();
+    }
+
+    static TableDef catalogTable() {
+        TableDef t;
+        t.name = "MSysObjects";
+        t.tableType = 0x53;
+        t.cols = {
+            fixedColumn("Id", kTypeLong, 4),
+            fixedColumn("ParentId", kTypeLong, 4),
+            varColumn("Name", kTypeText, 510),
+            fixedColumn("Type", kTypeInteger, 2),
+            fixedColumn("DateCreate", kTypeDateTime, 8),
+            fixedColumn("DateUpdate", kTypeDateTime, 8),
+            varColumn("Owner", kTypeBinary, 255),
+            fixedColumn("Flags", kTypeLong, 4),
+            varColumn("Database", kTypeMemo, 0),
+            varColumn("Connect", kTypeMemo, 0),
+            varColumn("ForeignName", kTypeText, 510),
+            varColumn("RmtInfoShort", kTypeBinary, 255),
+            varColumn("RmtInfoLong", kTypeOle, 0),
+            varColumn("Lv", kTypeOle, 0),
+            varColumn("LvProp", kTypeOle, 0),
+            varColumn("LvModule", kTypeOle, 0),
+            varColumn("LvExtra", kTypeOle, 0),
+        };
+        return t;
+    }
+
+    static Row catalogRow(std::uint32_t id, std::uint32_t parent, const std::string& name,
+                          int type, std::uint32_t flags) {
+        Row r(17);
+        const std::string date = std::to_string(static_cast<int>(kCreationDate));
+        r[0] = std::to_string(static_cast<std::int32_t>(id));
+        r[1] = std::to_string(static_cast<std::int32_t>(parent));
+        r[2] = name;
+        r[3] = std::to_string(type);
+        r[4] = date;
+        r[5] = date;
+        r[7] = std::to_string(static_cast<std::int32_t>(flags));
+        return r;
+    }
+
+    void writeCatalog() {
+        startTable(catalogTable());
+        TableDef& cat = *current;
+        std::vector<Row> rows;
+        rows.push_back(catalogRow(0x0F000001, 0x0F000000, "Tables", 3, 0));
+        rows.push_back(catalogRow(0x0F000002, 0x0F000000, "Databases", 3, 0));
+        rows.push_back(catalogRow(0x0F000003, 0x0F000000, "Relationships", 3, 0));
+        rows.push_back(catalogRow(kCatalogTdefPage, 0x0F000001, "MSysObjects", 1, 0x80000002u));
+        for (const TableDef& t : done)
+            rows.push_back(catalogRow(t.tdefPage, 0x0F000001, t.name, 1, 0));
+        for (const Row& r : rows) {
+            encodeRow(cat, r);
+            appendRow(cat, rowBuf);
+        }
+        finishTable();
+    }
+
+    void writeHeaderAndGlobalMap() {
+        std::uint8_t h[kPageSize] = {};
+        h[1] = 0x01;
+        std::memcpy(h + 4, "Standard Jet DB", 16);
+        put32(h + 0x14, 1);
+        put16(h + 0x3C, kCodePage);
+        put32(h + 0x3E, 0); // no page encryption
+        const auto day = static_cast<std::uint32_t>(kCreationDate);
+        for (int i = 0; i < 10; ++i)
+            put32(h + 0x42 + 4 * i, day); // empty password, stored masked
+        h[0x6A] = 0xAA;
+        h[0x6B] = 0x21;
+        put16(h + 0x6E, kLcidRussian);
+        putDouble(h + 0x72, kCreationDate);
+        const std::uint8_t key[4] = {0xC7, 0xDA, 0x39, 0x6B};
+        rc4(key, sizeof key, h + 0x18, 128);
+        const std::uint8_t tail[8] = {0x54, 0x06, 0x00, 0x00, '4', '.', '0', 0x00};
+        std::memcpy(h + 0x98, tail, sizeof tail);
+        writeAt(0, h, kPageSize);
+
+        DataPage global;
+        global.reset(1);
+        const std::uint8_t empty[kMapRowBytes] = {};
+        global.add(empty, kMapRowBytes);
+        global.add(empty, kMapRowBytes);
+        writeAt(1, global.buf, kPageSize);
+    }
+
+    void discard() {
+        if (fd >= 0) {
+            ::close(fd);
+            fd = -1;
+        }
+        if (!tempPath.empty())
+            ::unlink(tempPath.c_str());
+    }
+};
+
+Writer::Writer(const std::string& path) : d(std::make_unique<Impl>()) {
+    if (path.empty())
+        throw WriteError("no file name given for the database");
+    d->path = path;
+    std::string tmpl = path + ".tmp-XXXXXX";
+    d->fd = ::mkstemp(tmpl.data());
+    if (d->fd < 0)
+        throw WriteError("cannot create a file beside " + path + ": " + std::strerror(errno));
+    d->tempPath = tmpl;
+    ::fchmod(d->fd, 0644);
+}
+
+Writer::~Writer() {
+    if (!d->finished)
+        d->discard();
+}
+
+void Writer::beginTable(const std::string& name, const std::vector<Column>& columns) {
+    if (d->finished)
+        throw WriteError("the database is already finished");
+    if (d->current)
+        throw WriteError("table " + d->current->name + " is still open; end it before beginning " +
+                         name);
+    const std::u16string name16 = toUcs2(name);
+    if (name16.empty() || name16.size() > 64)
+        throw WriteError("a table name must have 1 to 64 characters: \"" + name + "\"");
+    if (lowerAscii(name) == "msysobjects")
+        throw WriteError("table name " + name + " is reserved");
+    for (const TableDef& t : d->done)
+        if (lowerAscii(t.name) == lowerAscii(name))
+            throw WriteError("table " + name + " is already in the database");
+    if (columns.empty() || columns.size() > 255)
+        throw WriteError("table " + name + " must have 1 to 255 columns");
+    TableDef t;
+    t.name = name;
+    for (const Column& c : columns) {
+        const std::u16string n16 = toUcs2(c.name);
+        if (n16.empty() || n16.size() > 64)
+            throw WriteError("a column name must have 1 to 64 characters: \"" + c.name + "\"");
+        for (const ColumnDef& prev : t.cols)
+            if (lowerAscii(prev.name) == lowerAscii(c.name))
+                throw WriteError("column " + c.name + " appears twice in table " + name);
+        if (c.type == ColumnType::Long) {
+            t.cols.push_back(fixedColumn(c.name, kTypeLong, 4));
+        } else {
+            if (c.maxChars < 1 || c.maxChars > 255)
+                throw WriteError("text column " + c.name + " must hold 1 to 255 characters, not " +
+                                 std::to_string(c.maxChars));
+            ColumnDef def = varColumn(c.name, kTypeText, static_cast<std::uint16_t>(c.maxChars * 2));
+            def.compress = true;
+            def.extFlags = 0x01;
+            t.cols.push_back(def);
+        }
+    }
+    d->startTable(std::move(t));
+}
+
+void Writer::addRow(const Row& row) {
+    if (!d->current)
+        throw WriteError("no table is open; begin a table before adding rows");
+    d->encodeRow(*d->current, row);
+    d->appendRow(*d->current, d->rowBuf);
+}
+
+void Writer::endTable() {
+    if (!d->current)
+        throw WriteError("no table is open");
+    d->finishTable();
+}
+
+void Writer::finish() {
+    if (d->finished)
+        throw WriteError("the database is already finished");
+    if (d->current)
+        throw WriteError("table " + d->current->name + " is still open; end it before finishing");
+    d->writeCatalog();
+    d->writeHeaderAndGlobalMap();
+    if (::ftruncate(d->fd, static_cast<off_t>(d->nextPage) * kPageSize) != 0)
+        d->ioError("cannot size");
+    if (::close(d->fd) != 0) {
+        d->fd = -1;
+        d->ioError("cannot close");
+    }
+    d->fd = -1;
+    if (std::rename(d->tempPath.c_str(), d->path.c_str()) != 0)
+        throw WriteError("cannot rename " + d->tempPath + " to " + d->path + ": " +
+                         std::strerror(errno));
+    d->finished = true;
+}
+
+void writeTable(const std::string& path, const std::string& table,
+                const std::vector<Column>& columns, const std::vector<Row>& rows) {
+    Writer w(path);
+    w.beginTable(table, columns);
+    for (const Row& r : rows)
+        w.addRow(r);
+    w.endTable();
+    w.finish();
+}
+
+} // namespace jet4
