@@ -1,0 +1,147 @@
+#include "search/QueryBuilder.h"
+
+#include "util/Strings.h"
+
+namespace search {
+
+QString jetLiteral(const QString& value)
+{
+    QString out;
+    out.reserve(value.size() + 2);
+    out += QLatin1Char('"');
+    for (const QChar c : value) {
+        if (c == QLatin1Char('"'))
+            out += QLatin1Char('"');
+        out += c;
+    }
+    out += QLatin1Char('"');
+    return out;
+}
+
+namespace {
+
+QString equality(const QString& column, const QString& value)
+{
+    return column + QLatin1Char('=') + jetLiteral(value);
+}
+
+// The four match modes: equality, or LIKE with the wildcard where the mode puts it.
+QString matched(const QString& column, const QString& value, const QString& mode)
+{
+    if (mode == kModeExact)
+        return equality(column, value);
+    if (mode == kModePrefix)
+        return column + QStringLiteral(" LIKE ") + jetLiteral(value + QLatin1Char('%'));
+    if (mode == kModeSuffix)
+        return column + QStringLiteral(" LIKE ") + jetLiteral(QLatin1Char('%') + value);
+    if (mode == kModeAnywhere)
+        return column + QStringLiteral(" LIKE ")
+             + jetLiteral(QLatin1Char('%') + value + QLatin1Char('%'));
+    return {};
+}
+
+} // namespace
+
+QString Pole(const SearchForm& f, const QString& column, const QString& mode)
+{
+    using fz::LowerCase;
+    using fz::Trim;
+    if (column == QLatin1String("FAM"))
+        return matched(column, LowerCase(Trim(f.fam)), mode);
+    if (column == QLatin1String("NAME"))
+        return matched(column, LowerCase(Trim(f.name)), mode);
+    if (column == QLatin1String("OTCHEST"))
+        return matched(column, LowerCase(Trim(f.otchest)), mode);
+    if (column == QLatin1String("IndexFZ"))
+        return f.index != kIndexPlaceholder ? equality(column, Trim(f.index)) : QString();
+    if (column == QLatin1String("STRANA"))
+        return f.strana != kCountryPlaceholder ? equality(column, Trim(f.strana)) : QString();
+    if (column == QLatin1String("OBL"))
+        return f.obl != kRegionPlaceholder ? equality(column, Trim(f.obl)) : QString();
+    if (column == QLatin1String("RAION"))
+        return matched(column, Trim(f.raion), mode);
+    if (column == QLatin1String("CITI"))
+        return matched(column, Trim(f.citi), mode);
+    if (column == QLatin1String("DEREV"))
+        return matched(column, Trim(f.derev), mode);
+    if (column == QLatin1String("STRIT"))
+        return matched(column, Trim(f.strit), mode);
+    if (column == QLatin1String("DATA_r"))
+        return !f.date.isEmpty() ? equality(column, Trim(f.date)) : QString();
+    if (column == QLatin1String("TEL_h"))
+        return equality(column, Trim(f.telH));
+    if (column == QLatin1String("TEL_r"))
+        return equality(column, Trim(f.telR));
+    return {};
+}
+
+QString whereText(const SearchForm& f)
+{
+    using fz::Trim;
+    QString where;
+    const auto add = [&where](const QString& condition) {
+        where += QStringLiteral(" AND ") + condition;
+    };
+
+    if (!Trim(f.fam).isEmpty())
+        add(Pole(f, QStringLiteral("FAM"), f.famMode));
+    if (!Trim(f.name).isEmpty())
+        add(Pole(f, QStringLiteral("NAME"), f.nameMode));
+    if (!Trim(f.otchest).isEmpty())
+        add(Pole(f, QStringLiteral("OTCHEST"), f.otchestMode));
+    if (const QString t = Trim(f.index); !t.isEmpty() && t != kIndexPlaceholder)
+        add(Pole(f, QStringLiteral("IndexFZ"), kNoMode));
+    if (!Trim(f.strana).isEmpty()) {
+        if (const QString c = Pole(f, QStringLiteral("STRANA"), kNoMode); !c.isEmpty())
+            add(c);
+    }
+    if (!Trim(f.obl).isEmpty()) {
+        if (const QString c = Pole(f, QStringLiteral("OBL"), kNoMode); !c.isEmpty())
+            add(c);
+    }
+    if (!Trim(f.raion).isEmpty())
+        add(Pole(f, QStringLiteral("RAION"), f.raionMode));
+    if (!Trim(f.citi).isEmpty())
+        add(Pole(f, QStringLiteral("CITI"), f.citiMode));
+    if (!Trim(f.derev).isEmpty())
+        add(Pole(f, QStringLiteral("DEREV"), f.derevMode));
+    if (!Trim(f.strit).isEmpty())
+        add(Pole(f, QStringLiteral("STRIT"), f.stritMode));
+    // House numbers go out as typed, surrounding spaces included.
+    if (!Trim(f.house1).isEmpty() && f.house1 != kHouse1Placeholder)
+        add(equality(QStringLiteral("N_HOUSE1"), f.house1));
+    if (!Trim(f.house2).isEmpty() && f.house2 != kHouse2Placeholder)
+        add(equality(QStringLiteral("N_HOUSE2"), f.house2));
+    if (const QString t = Trim(f.kv); !t.isEmpty() && t != kFlatPlaceholder)
+        add(equality(QStringLiteral("N_kv"), f.kv));
+    if (const QString t = Trim(f.date); t != QLatin1String(".  .") && !t.isEmpty()) {
+        if (const QString c = Pole(f, QStringLiteral("DATA_r"), kNoMode); !c.isEmpty())
+            add(c);
+    }
+    if (const QString t = Trim(f.telH); !t.isEmpty() && t != kPhonePlaceholder)
+        add(Pole(f, QStringLiteral("TEL_h"), kNoMode));
+    if (const QString t = Trim(f.telR); !t.isEmpty() && t != kPhonePlaceholder)
+        add(Pole(f, QStringLiteral("TEL_r"), kNoMode));
+    if (!(f.female && f.male)) {
+        if (f.female)
+            add(equality(QStringLiteral("POL"), QStringLiteral("жен")));
+    }
+    if (!(f.female && f.male)) {
+        if (f.male)
+            add(equality(QStringLiteral("POL"), QStringLiteral("муж")));
+    }
+
+    if (!where.isEmpty())
+        where.remove(0, 4); // the leading " AND" goes; the space before the first condition stays
+    return where;
+}
+
+QString searchStatement(const SearchForm& form)
+{
+    const QString where = whereText(form);
+    if (where.isEmpty())
+        return {};
+    return QStringLiteral("SELECT * FROM FZ_T1 WHERE") + where;
+}
+
+} // namespace search

@@ -1,0 +1,98 @@
+#include "search/ResultGrid.h"
+
+#include "util/Strings.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace search {
+
+QStringList gridTitles()
+{
+    return {QStringLiteral("Фамилия"), QStringLiteral("Имя"), QStringLiteral("Отчество"),
+            QStringLiteral("Город"), QStringLiteral("Район"), QStringLiteral("Поселок"),
+            QStringLiteral("Улица"), QStringLiteral("№ дома"), QStringLiteral("Дополнит. № дома"),
+            QStringLiteral("№ квартиры"), QStringLiteral("Почтовый индекс"),
+            QStringLiteral("Область"), QStringLiteral("Страна"), QStringLiteral("Дата рождения"),
+            QStringLiteral("Пол"), QStringLiteral("Тел.домашний"), QStringLiteral("Тел.рабочий")};
+}
+
+std::array<int, kGridColumns> gridStartWidths()
+{
+    return {kGridFirstColumnWidth, 28, 52, 36, 36, 48, 36, 45, 100, 68, 93, 47, 40, 83, 25, 78, 68};
+}
+
+void layoutGridHeader(StringGrid& grid)
+{
+    grid.setGridColumnCount(kGridLayoutColumns - 1);
+    const QStringList titles = gridTitles();
+    const auto widths = gridStartWidths();
+    for (int c = 0; c < kGridColumns; ++c) {
+        grid.setCell(c, 0, titles.at(c));
+        if (c > 0)
+            grid.setColumnWidth(c, widths[std::size_t(c)]);
+    }
+}
+
+int utf8Length(std::string_view text)
+{
+    int n = 0;
+    for (const char ch : text)
+        n += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+    return n;
+}
+
+namespace {
+
+class ResultRows final : public GridRowSource {
+public:
+    explicit ResultRows(std::shared_ptr<const engine::ResultSet> r) : result_(std::move(r)) {}
+
+    QString cell(int col, int dataRow) const override
+    {
+        if (col < 0 || col >= kGridColumns || dataRow < 0 || dataRow >= result_->rowCount())
+            return {};
+        const int pos = kGridColumnPositions[std::size_t(col)];
+        if (pos >= result_->columnCount())
+            return {};
+        const std::string_view v = result_->value(dataRow, pos);
+        QString text = QString::fromUtf8(v.data(), qsizetype(v.size()));
+        return col < 3 ? fz::CapitalizeFirst(text) : text;
+    }
+
+private:
+    std::shared_ptr<const engine::ResultSet> result_;
+};
+
+} // namespace
+
+void fillGridFromResult(StringGrid& grid, std::shared_ptr<const engine::ResultSet> result)
+{
+    const std::int64_t records = result ? result->rowCount() : 0;
+    if (records <= 0) {
+        grid.setDataRows(nullptr, 1);
+        return;
+    }
+    // A view addresses rows with int; a result beyond that is not shown in full.
+    const int rows = int(std::min<std::int64_t>(records, std::numeric_limits<int>::max() - 1));
+
+    std::array<int, kGridColumns> longest{};
+    const int tableColumns = result->columnCount();
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < kGridColumns; ++c) {
+            const int pos = kGridColumnPositions[std::size_t(c)];
+            if (pos >= tableColumns)
+                continue;
+            const std::string_view v = result->value(r, pos);
+            // A text cannot hold more characters than bytes: skip counting when it cannot win.
+            if (int(v.size()) > longest[std::size_t(c)])
+                longest[std::size_t(c)] = std::max(longest[std::size_t(c)], utf8Length(v));
+        }
+    }
+
+    grid.setDataRows(std::make_shared<ResultRows>(std::move(result)), rows);
+    for (int c = 0; c < kGridColumns; ++c)
+        grid.growColumnWidth(c, 8 * longest[std::size_t(c)]);
+}
+
+} // namespace search

@@ -1,0 +1,39 @@
+#pragma once
+// The result grid's columns and how a search result fills them.
+#include "engine/AdoQuery.h"
+#include "util/StringGrid.h"
+
+#include <QStringList>
+#include <array>
+#include <memory>
+
+namespace search {
+
+constexpr int kGridLayoutColumns = 18; // the grid as laid out; one is dropped when shown
+constexpr int kGridColumns = 17;
+constexpr int kGridFirstColumnWidth = 56;
+// Person-table positions read by the table columns; the grid needs this many table columns.
+constexpr int kTableColumnsNeeded = 19;
+
+// Grid column -> position of the person-table column that fills it.
+constexpr std::array<int, kGridColumns> kGridColumnPositions = {
+    2, 3, 4, 9, 8, 10, 11, 12, 13, 14, 5, 7, 6, 15, 16, 17, 18};
+
+QStringList gridTitles();
+std::array<int, kGridColumns> gridStartWidths();
+
+// The header as the main window sets it when shown: 17 columns, their titles in row 0 and
+// the starting widths of columns 1 to 16 (column 0 keeps the layout's width).
+void layoutGridHeader(StringGrid& grid);
+
+// Characters in a UTF-8 text.
+int utf8Length(std::string_view text);
+
+// Fills rows 1.. from a search result: one row per record, the three name columns with a
+// capital first letter, nulls as empty cells; N records leave N + 1 rows, an empty result
+// the header and one empty row. A column narrower than 8 pixels per character of any of
+// its texts is widened to fit; widths never shrink. The grid keeps the result itself and
+// reads cells from it when they are shown.
+void fillGridFromResult(StringGrid& grid, std::shared_ptr<const engine::ResultSet> result);
+
+} // namespace search
