@@ -30,6 +30,11 @@ private:
     std::unique_ptr<Impl> d;
 };
 
+// One CSV record (RFC 4180 quoting, CRLF end): a field holding a comma, a double quote, a line
+// break or the text \N is quoted with inner quotes doubled; a NULL cell is an unquoted \N;
+// an empty string is an empty field.
+std::string csvLine(const jet4::Row& row);
+
 // Writes FZ_T1 into a new .mdb (and, when csvPath is not empty, the same rows as UTF-8 CSV
 // with a header line, RFC 4180 quoting and an unquoted \N for null).
 void writePersons(const std::string& mdbPath, const Options& options,
