@@ -49,6 +49,8 @@ public:
     void setConnectionString(const std::string& cs);
     const std::string& connectionString() const;
     void setProgress(ProgressFn fn);
+    // Stops an import that makes no progress for this many seconds (0: the default).
+    void setImportTimeout(int seconds);
 
     void close();                        // deactivate: drops the result, keeps the SQL text
     bool active() const;

@@ -1,0 +1,162 @@
+#include "engine/Fold.h"
+
+namespace engine {
+
+namespace {
+constexpr char32_t kInvalid = 0xFFFFFFFFu;
+}
+
+char32_t foldCodePoint(char32_t c)
+{
+    if (c < 0x80)
+        return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
+        return c + 32; // Latin-1 capitals
+    if (c >= 0x100 && c <= 0x17F) { // Latin Extended-A: mostly pairs
+        if (c == 0x130)
+            return 'i';
+        if (c == 0x178)
+            return 0xFF;
+        if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+            return (c & 1) ? c + 1 : c;
+        if (c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F)
+            return c;
+        return (c & 1) ? c : c + 1;
+    }
+    if (c >= 0x400 && c <= 0x40F)
+        return c + 0x50; // Ѐ..Џ (Ё, Ђ, Є, І, Ї, Ў ...)
+    if (c >= 0x410 && c <= 0x42F)
+        return c + 0x20; // А..Я
+    if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) ||
+        (c >= 0x4D0 && c <= 0x52F))
+        return (c & 1) ? c : c + 1; // paired Cyrillic letters (Ґ, Ғ, Қ ...)
+    if (c == 0x4C0)
+        return 0x4CF;
+    if (c >= 0x4C1 && c <= 0x4CE)
+        return (c & 1) ? c + 1 : c;
+    return c;
+}
+
+char32_t decodeUtf8(std::string_view s, size_t& i)
+{
+    unsigned char b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) {
+        ++i;
+        return b;
+    }
+    int len;
+    char32_t c;
+    if (b >= 0xC2 && b <= 0xDF) {
+        len = 2;
+        c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3;
+        c = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4;
+        c = b & 0x07;
+    } else {
+        ++i;
+        return kInvalid;
+    }
+    if (i + len > s.size()) {
+        ++i;
+        return kInvalid;
+    }
+    for (int k = 1; k < len; ++k) {
+        unsigned char cb = static_cast<unsigned char>(s[i + k]);
+        if ((cb & 0xC0) != 0x80) {
+            ++i;
+            return kInvalid;
+        }
+        c = (c << 6) | (cb & 0x3F);
+    }
+    // reject overlong forms, surrogates and values past U+10FFFF
+    if ((len == 3 && c < 0x800) || (len == 4 && (c < 0x10000 || c > 0x10FFFF)) ||
+        (c >= 0xD800 && c <= 0xDFFF)) {
+        ++i;
+        return kInvalid;
+    }
+    i += len;
+    return c;
+}
+
+void appendUtf8(char32_t c, std::string& out)
+{
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+void foldInto(std::string_view s, std::string& out)
+{
+    size_t i = 0;
+    while (i < s.size()) {
+        unsigned char b = static_cast<unsigned char>(s[i]);
+        if (b < 0x80) { // fast path for ASCII
+            out.push_back(static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b));
+            ++i;
+            continue;
+        }
+        size_t start = i;
+        char32_t c = decodeUtf8(s, i);
+        if (c == kInvalid) {
+            out.push_back(static_cast<char>(b));
+            continue;
+        }
+        char32_t f = foldCodePoint(c);
+        if (f == c)
+            out.append(s.data() + start, i - start);
+        else
+            appendUtf8(f, out);
+    }
+}
+
+std::string fold(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size());
+    foldInto(s, out);
+    return out;
+}
+
+std::string reverseChars(std::string_view s)
+{
+    std::string out(s.size(), '\0');
+    size_t i = 0;
+    size_t w = s.size();
+    while (i < s.size()) {
+        size_t start = i;
+        decodeUtf8(s, i);
+        size_t n = i - start;
+        w -= n;
+        for (size_t k = 0; k < n; ++k)
+            out[w + k] = s[start + k];
+    }
+    return out;
+}
+
+size_t charCount(std::string_view s)
+{
+    size_t n = 0;
+    size_t i = 0;
+    while (i < s.size()) {
+        decodeUtf8(s, i);
+        ++n;
+    }
+    return n;
+}
+
+} // namespace engine

@@ -1,0 +1,46 @@
+#pragma once
+// The Jet SQL dialect the program speaks, parsed into a small tree. Only reading
+// statements exist:
+//   SELECT * | Count(*) | Distinct(col) | DISTINCT col | col[, col...] FROM table
+//     [WHERE cond]
+//   cond: cond AND cond | cond OR cond | NOT cond | (cond)
+//         | col {= | <> | < | > | <= | >=} literal | col [NOT] LIKE literal
+//         | col IS [NOT] NULL
+// Identifiers are ASCII-case-insensitive and may be written in [brackets]. Literals are in
+// double or single quotes (the quote doubled inside stands for one) or plain numbers.
+// Errors are EngineError with the message a user sees.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace engine::jet {
+
+struct Cond {
+    enum class Kind { And, Or, Not, Compare, Like, IsNull };
+    Kind kind = Kind::Compare;
+    std::unique_ptr<Cond> left, right; // And, Or (both); Not (left)
+    std::string column;                // Compare, Like, IsNull: the name as written
+    std::string op;                    // Compare: = <> < > <= >=
+    std::string literal;               // Compare, Like: the value (UTF-8)
+    bool negated = false;              // Like: NOT LIKE; IsNull: IS NOT NULL
+};
+
+struct Statement {
+    enum class Kind { Star, Count, Distinct, Columns };
+    Kind kind = Kind::Star;
+    std::vector<std::string> columns; // Distinct: one; Columns: the list
+    std::string table;
+    std::unique_ptr<Cond> where; // null without WHERE
+    std::string whereText;       // the condition as written, for messages
+    // Unquoted names written where a value belongs: the engine has no value for them
+    // (they make the statement fail once the table is known, like unknown columns).
+    std::vector<std::string> parameters;
+};
+
+Statement parse(const std::string& sql);
+
+// The column names a condition mentions (as written), in order of appearance.
+void collectColumns(const Cond& c, std::vector<std::string>& out);
+
+} // namespace engine::jet

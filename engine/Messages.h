@@ -1,0 +1,90 @@
+#pragma once
+// The texts of the engine's errors, worded as a Russian desktop database engine words them.
+
+#include <string>
+
+namespace engine::msg {
+
+inline std::string fileNotFound(const std::string& path)
+{
+    return "Не удается найти файл '" + path + "'.";
+}
+inline std::string cannotOpen(const std::string& path)
+{
+    return "Не удается открыть файл '" + path +
+           "'. Он уже открыт монопольно другим пользователем, или необходимо разрешение на "
+           "просмотр этих данных.";
+}
+inline std::string badFormat(const std::string& path)
+{
+    return "Нераспознаваемый формат базы данных '" + path + "'.";
+}
+inline std::string importCrashed(const std::string& path)
+{
+    return "Не удается прочитать файл '" + path + "': файл базы данных поврежден.";
+}
+inline std::string importTimedOut(const std::string& path, int seconds)
+{
+    return "Не удается прочитать файл '" + path + "': чтение остановлено, так как за " +
+           std::to_string(seconds) + " с не было продвижения. Файл базы данных, вероятно, поврежден.";
+}
+inline std::string storeFailed(const std::string& detail)
+{
+    return "Не удается записать временный файл базы данных: " + detail;
+}
+inline std::string noTable(const std::string& name)
+{
+    return "Не удается найти входную таблицу или запрос '" + name +
+           "'. Убедитесь, что он существует и его имя введено без ошибок.";
+}
+inline std::string tooFewParameters(int n)
+{
+    return "Слишком мало параметров. Требуется " + std::to_string(n) + ".";
+}
+inline std::string syntaxInExpression(const std::string& fragment)
+{
+    return "Синтаксическая ошибка в выражении запроса '" + fragment + "'.";
+}
+inline std::string missingOperator(const std::string& fragment)
+{
+    return "Синтаксическая ошибка (пропущен оператор) в выражении запроса '" + fragment + "'.";
+}
+inline std::string syntaxInString(const std::string& fragment)
+{
+    return "Синтаксическая ошибка в строке в выражении запроса '" + fragment + "'.";
+}
+inline std::string syntaxInFrom()
+{
+    return "Синтаксическая ошибка в предложении FROM.";
+}
+inline std::string invalidStatement()
+{
+    return "Ошибка в инструкции SQL; предполагалось 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT' "
+           "или 'UPDATE'.";
+}
+inline std::string emptyStatement()
+{
+    return "Текст команды не был задан для данного объекта команды.";
+}
+inline std::string noConnection()
+{
+    return "Не задана строка подключения: не указан источник данных (Data Source).";
+}
+inline std::string notOpen()
+{
+    return "Операция не допускается, если объект закрыт.";
+}
+inline std::string noCurrentRecord()
+{
+    return "Текущая запись отсутствует.";
+}
+inline std::string noSuchField(int i)
+{
+    return "Элемент с номером " + std::to_string(i) + " не найден в коллекции.";
+}
+inline std::string storeBroken(const std::string& detail)
+{
+    return "Ошибка чтения данных: " + detail;
+}
+
+} // namespace engine::msg

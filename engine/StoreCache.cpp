@@ -1,0 +1,345 @@
+#include "engine/StoreCache.h"
+
+#include "engine/Messages.h"
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <mutex>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace engine {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int g_imports = 0;
+
+std::string hex64(std::uint64_t v)
+{
+    char buf[17];
+    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(v));
+    return buf;
+}
+
+std::uint64_t fnv1a(std::string_view s)
+{
+    std::uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : s) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+bool writableDir(const std::string& dir)
+{
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    struct stat sb {};
+    return ::stat(dir.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode) && ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+// A private folder for stores when the cache folder cannot be written; removed at exit.
+struct FallbackDir {
+    std::string path;
+    ~FallbackDir()
+    {
+        if (!path.empty()) {
+            std::error_code ec;
+            fs::remove_all(path, ec);
+        }
+    }
+};
+FallbackDir g_fallback;
+std::mutex g_fallbackMutex;
+
+std::string fallbackDirectory()
+{
+    std::lock_guard<std::mutex> lock(g_fallbackMutex);
+    if (g_fallback.path.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/spravochnik-XXXXXX";
+        std::vector<char> buf(tmpl.begin(), tmpl.end());
+        buf.push_back('\0');
+        if (!::mkdtemp(buf.data()))
+            throw EngineError(msg::storeFailed(std::string("нет папки для временных файлов (") +
+                                               std::strerror(errno) + ")"));
+        g_fallback.path = buf.data();
+    }
+    return g_fallback.path;
+}
+
+// Reads the first bytes of the file: an Access file of format 3 or 4 begins with a fixed
+// signature. Anything else is refused before the importer is started.
+void preflight(const std::string& abs)
+{
+    struct stat sb {};
+    if (::stat(abs.c_str(), &sb) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            throw EngineError(msg::fileNotFound(abs));
+        throw EngineError(msg::cannotOpen(abs));
+    }
+    if (S_ISDIR(sb.st_mode))
+        throw EngineError(msg::cannotOpen(abs));
+    int fd = ::open(abs.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        throw EngineError(msg::cannotOpen(abs));
+    unsigned char h[0x18] = {};
+    ssize_t got = ::read(fd, h, sizeof h);
+    ::close(fd);
+    static const unsigned char sig[] = {0x00, 0x01, 0x00, 0x00, 'S', 't', 'a', 'n', 'd', 'a', 'r',
+                                        'd', ' ', 'J', 'e', 't', ' ', 'D', 'B', 0x00};
+    if (got != static_cast<ssize_t>(sizeof h) || std::memcmp(h, sig, sizeof sig) != 0 ||
+        h[0x14] > 1 || h[0x15] || h[0x16] || h[0x17] || !S_ISREG(sb.st_mode) ||
+        sb.st_size < 2 * 2048)
+        throw EngineError(msg::badFormat(abs));
+}
+
+std::string importerPath()
+{
+    if (const char* e = std::getenv("FZ_IMPORTER"); e && *e)
+        return e;
+    char buf[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0)
+        return "fzimport";
+    buf[n] = '\0';
+    return (fs::path(buf).parent_path() / "fzimport").string();
+}
+
+} // namespace
+
+std::string StoreCache::absolutePath(const std::string& path)
+{
+    if (path.empty() || path[0] == '/')
+        return path;
+    std::error_code ec;
+    std::string cwd = fs::current_path(ec).string();
+    return cwd + "/" + path;
+}
+
+SourceKey StoreCache::currentKey(const std::string& mdbPath)
+{
+    std::string abs = absolutePath(mdbPath);
+    struct stat sb {};
+    if (abs.empty() || ::stat(abs.c_str(), &sb) != 0) {
+        if (abs.empty() || errno == ENOENT || errno == ENOTDIR)
+            throw EngineError(msg::fileNotFound(abs));
+        throw EngineError(msg::cannotOpen(abs));
+    }
+    SourceKey k;
+    k.path = fs::path(abs).lexically_normal().string();
+    k.size = static_cast<std::int64_t>(sb.st_size);
+    k.mtimeNs = static_cast<std::int64_t>(sb.st_mtim.tv_sec) * 1000000000LL + sb.st_mtim.tv_nsec;
+    return k;
+}
+
+std::string StoreCache::cacheDirectory()
+{
+    std::string base;
+    if (const char* x = std::getenv("XDG_CACHE_HOME"); x && x[0] == '/')
+        base = x;
+    else if (const char* h = std::getenv("HOME"); h && h[0] == '/')
+        base = std::string(h) + "/.cache";
+    if (!base.empty()) {
+        std::string dir = base + "/spravochnik";
+        if (writableDir(dir))
+            return dir;
+    }
+    return fallbackDirectory();
+}
+
+std::string StoreCache::storePathFor(const std::string& absolutePath)
+{
+    return cacheDirectory() + "/" + fs::path(absolutePath).filename().string() + "-" +
+           hex64(fnv1a(absolutePath)) + ".store";
+}
+
+int StoreCache::importCount()
+{
+    return g_imports;
+}
+
+std::shared_ptr<Store> StoreCache::open(const std::string& mdbPath, const ImportOptions& options,
+                                        bool forceImport)
+{
+    std::string abs = absolutePath(mdbPath);
+    SourceKey key = currentKey(abs);
+    preflight(abs);
+    std::string storePath = storePathFor(key.path);
+    std::string why;
+    if (!forceImport) {
+        if (auto s = Store::open(storePath, &key, &why))
+            return s;
+    }
+    for (int attempt = 0;; ++attempt) {
+        runImporter(key.path, storePath, options, abs);
+        ++g_imports;
+        key = currentKey(abs);
+        if (auto s = Store::open(storePath, &key, &why))
+            return s;
+        // The file changed while it was read: read it again once.
+        if (attempt >= 1)
+            throw EngineError(msg::storeFailed(why));
+    }
+}
+
+void runImporter(const std::string& sourcePath, const std::string& storePath,
+                 const ImportOptions& options, const std::string& shownPath)
+{
+    const std::string& mdbPath = shownPath.empty() ? sourcePath : shownPath;
+    int timeout = options.timeoutSeconds;
+    if (timeout <= 0) {
+        const char* e = std::getenv("FZ_IMPORT_TIMEOUT");
+        timeout = e ? std::atoi(e) : 0;
+        if (timeout <= 0)
+            timeout = 20;
+    }
+    const std::string exe = importerPath();
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        throw EngineError(msg::storeFailed(std::strerror(errno)));
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
+    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    if (!std::getenv("FZ_IMPORTER_STDERR"))
+        posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<std::string> args = {exe, sourcePath, storePath};
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    int rc = posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    ::close(fds[1]);
+    if (rc != 0) {
+        ::close(fds[0]);
+        throw EngineError(msg::storeFailed("не удается запустить программу импорта '" + exe +
+                                           "' (" + std::strerror(rc) + ")"));
+    }
+    const std::string tmpPath = storePath + ".tmp." + std::to_string(pid);
+    bool reaped = false;
+    int status = 0;
+    auto killChild = [&] {
+        if (!reaped) {
+            ::kill(pid, SIGKILL);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            reaped = true;
+        }
+        ::unlink(tmpPath.c_str());
+    };
+
+    std::string buf;
+    std::string errorText;
+    int errorCode = 0;
+    bool ok = false;
+    std::int64_t done = 0, total = 0;
+    using Clock = std::chrono::steady_clock;
+    auto lastSign = Clock::now();
+    try {
+        bool eof = false;
+        while (!eof) {
+            pollfd p{fds[0], POLLIN, 0};
+            int pr = ::poll(&p, 1, 100);
+            if (pr < 0 && errno != EINTR)
+                throw EngineError(msg::storeFailed(std::strerror(errno)));
+            if (pr > 0) {
+                char chunk[4096];
+                ssize_t n = ::read(fds[0], chunk, sizeof chunk);
+                if (n == 0) {
+                    eof = true;
+                } else if (n > 0) {
+                    buf.append(chunk, static_cast<size_t>(n));
+                    size_t nl;
+                    while ((nl = buf.find('\n')) != std::string::npos) {
+                        std::string line = buf.substr(0, nl);
+                        buf.erase(0, nl + 1);
+                        lastSign = Clock::now();
+                        if (line.rfind("P ", 0) == 0) {
+                            long long a = 0, b = 0;
+                            if (std::sscanf(line.c_str() + 2, "%lld %lld", &a, &b) == 2) {
+                                done = a;
+                                total = b;
+                            }
+                        } else if (line.rfind("E ", 0) == 0) {
+                            char* end = nullptr;
+                            errorCode = static_cast<int>(std::strtol(line.c_str() + 2, &end, 10));
+                            errorText = (end && *end == ' ') ? std::string(end + 1) : std::string();
+                        } else if (line == "OK") {
+                            ok = true;
+                        }
+                    }
+                } else if (errno != EINTR && errno != EAGAIN) {
+                    eof = true;
+                }
+            }
+            if (options.progress)
+                options.progress(done, total);
+            if (!eof && Clock::now() - lastSign > std::chrono::seconds(timeout)) {
+                killChild();
+                ::close(fds[0]);
+                throw EngineError(msg::importTimedOut(mdbPath, timeout));
+            }
+        }
+    } catch (...) {
+        killChild();
+        ::close(fds[0]);
+        throw;
+    }
+    ::close(fds[0]);
+    // The pipe is closed: the importer is ending. Wait for it, but never for ever.
+    auto deadline = Clock::now() + std::chrono::seconds(timeout);
+    while (true) {
+        pid_t w = ::waitpid(pid, &status, WNOHANG);
+        if (w == pid) {
+            reaped = true;
+            break;
+        }
+        if (w < 0 && errno != EINTR) {
+            reaped = true;
+            status = 0;
+            break;
+        }
+        if (Clock::now() > deadline) {
+            killChild();
+            throw EngineError(msg::importTimedOut(mdbPath, timeout));
+        }
+        ::usleep(2000);
+    }
+    if (WIFSIGNALED(status)) {
+        ::unlink(tmpPath.c_str());
+        throw EngineError(msg::importCrashed(mdbPath));
+    }
+    int code = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+    if (code != 0 || !ok) {
+        ::unlink(tmpPath.c_str());
+        if (errorCode == 3 || errorCode == 4)
+            throw EngineError(msg::badFormat(mdbPath));
+        if (errorCode == 5)
+            throw EngineError(msg::storeFailed(errorText));
+        if (code == 127)
+            throw EngineError(msg::storeFailed("не удается запустить программу импорта '" + exe + "'"));
+        throw EngineError(msg::importCrashed(mdbPath));
+    }
+    if (options.progress)
+        options.progress(total, total);
+}
+
+} // namespace engine

@@ -1,0 +1,53 @@
+#pragma once
+// Finds or makes the store of an Access file. A store is kept under
+// $XDG_CACHE_HOME/spravochnik/ (default ~/.cache/spravochnik/), named after the file's
+// absolute path and made again whenever the file's size or modification time, or the
+// store format, differ from what the store records, or the store fails its checks.
+//
+// The .mdb itself is read only by the importer program (fzimport), in its own process:
+// a damaged file can make the reading library crash or spin, and that must not take the
+// caller with it. The importer is found beside the running program (or through the
+// environment variable FZ_IMPORTER).
+
+#include "engine/AdoQuery.h"
+#include "engine/Store.h"
+
+#include <memory>
+#include <string>
+
+namespace engine {
+
+struct ImportOptions {
+    ProgressFn progress;
+    // The import is stopped when the importer reports no progress for this long.
+    // 0: from FZ_IMPORT_TIMEOUT (seconds) or 20.
+    int timeoutSeconds = 0;
+};
+
+class StoreCache {
+public:
+    // The store for the file at `mdbPath` (relative paths are taken from the current
+    // directory). Throws EngineError with the user's message when the file is missing, not
+    // readable or not a database, or the import fails.
+    static std::shared_ptr<Store> open(const std::string& mdbPath, const ImportOptions& options,
+                                       bool forceImport = false);
+
+    // The key of the file as it is now (throws EngineError when it is missing).
+    static SourceKey currentKey(const std::string& mdbPath);
+
+    // The absolute form of a path, as errors name it.
+    static std::string absolutePath(const std::string& path);
+
+    static std::string cacheDirectory();
+    static std::string storePathFor(const std::string& absolutePath);
+
+    // How many imports this process has run (for diagnosis and tests).
+    static int importCount();
+};
+
+// Runs the importer on `sourcePath` (absolute, as the store records it) into `storePath`.
+// Messages name `shownPath` (default: sourcePath).
+void runImporter(const std::string& sourcePath, const std::string& storePath,
+                 const ImportOptions& options, const std::string& shownPath = {});
+
+} // namespace engine

@@ -1,0 +1,69 @@
+// fzsql FILE.mdb "STATEMENT"
+// Opens the file through the engine (importer and store included), runs one statement and
+// prints the record count, then one line per record with the fields separated by a tab.
+// A tab, line break or backslash inside a value is written as \t, \n or \\; a null is an
+// empty field. Exit status 0 on success; otherwise the engine's message on stderr.
+
+#include "engine/AdoQuery.h"
+#include "engine/ConnectionString.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+void putEscaped(std::string_view v, std::string& out)
+{
+    for (char c : v) {
+        switch (c) {
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\\': out += "\\\\"; break;
+        default: out.push_back(c);
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: fzsql FILE.mdb \"STATEMENT\"\n");
+        return 2;
+    }
+    std::string file = argv[1];
+    // The connection string names a folder and tabl1.mdb; any file name is allowed here.
+    std::string cs = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + file +
+                     "\";Persist Security Info=False";
+    try {
+        engine::AdoQuery q;
+        q.setConnectionString(cs);
+        q.clearSql();
+        q.addSql(argv[2]);
+        q.open();
+        auto r = q.result();
+        std::string out = std::to_string(r->rowCount()) + "\n";
+        const int cols = r->columnCount();
+        for (std::int64_t row = 0; row < r->rowCount(); ++row) {
+            for (int c = 0; c < cols; ++c) {
+                if (c)
+                    out.push_back('\t');
+                putEscaped(r->value(row, c), out);
+            }
+            out.push_back('\n');
+            if (out.size() > (1u << 20)) {
+                std::fwrite(out.data(), 1, out.size(), stdout);
+                out.clear();
+            }
+        }
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        if (std::fflush(stdout) != 0)
+            return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
