@@ -1,0 +1,21 @@
+// The program: the main window, after the database has been loaded at its creation.
+#include "app/LoadData.h"
+#include "app/Unit1.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("spravochnik"));
+
+    auto* form = new TForm1; // shows the loading dialog while it is created
+    if (!DataLoaded) {
+        delete form; // loading abandoned: the window is never shown
+        return 0;
+    }
+    form->show();
+    const int rc = app.exec();
+    delete form;
+    return rc;
+}
