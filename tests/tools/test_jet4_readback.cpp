@@ -208,6 +208,29 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(jet4::WriteError, jet4::toUcs2(std::string("a\0b", 3)));
     }
 
+    // Definitions longer than a page continue on further pages; the first case makes the last
+    // column name end exactly at the end of the first page.
+    void definitionsSpanningPages() {
+        for (int layout = 0; layout < 2; ++layout) {
+            std::vector<jet4::Column> cols;
+            Row row;
+            const int n = layout == 0 ? 61 : 255;
+            for (int i = 0; i < n; ++i) {
+                // 63 + 61 * 25 + 34 * (2 + 40) + 27 * (2 + 38) = 4096
+                const std::size_t len = layout == 0 ? (i < 34 ? 20 : 19) : 64;
+                std::string name = "C" + std::to_string(i) + "_";
+                name += std::string(len - name.size(), layout == 0 ? 'x' : 'y');
+                cols.push_back({name, i % 2 ? ColumnType::Long : ColumnType::Text, 3});
+                row.push_back(i % 2 ? Cell(std::to_string(i * 1000)) : Cell("v" + std::to_string(i % 10)));
+            }
+            jet4::writeTable("widedef.mdb", "W", cols, {row, row});
+            readback::TableInfo info;
+            compareRows(readback::readAll("widedef.mdb", "W", &info), {row, row});
+            QCOMPARE(info.names.size(), static_cast<std::size_t>(n));
+            QCOMPARE(info.names.back(), cols.back().name);
+        }
+    }
+
     void severalTablesAndEmptyOnes() {
         jet4::Writer w("multi.mdb");
         w.beginTable("Первая", kPeople);
