@@ -3,9 +3,12 @@
 #include "engine/Fold.h"
 #include "engine/Messages.h"
 #include "engine/Result.h"
+#include "engine/StoreFormat.h"
 
 #include <cctype>
 #include <cstdio>
+#include <cstring>
+#include <algorithm>
 #include <map>
 #include <set>
 #include <sys/stat.h>
@@ -126,7 +129,7 @@ std::unique_ptr<Store> Store::open(const std::string& path, const SourceKey* exp
             }
         }
         {
-            sql::Stmt st(s->db_, "SELECT t, pos, name, has_null, distinct_n, substr FROM fz_columns"
+            sql::Stmt st(s->db_, "SELECT t, pos, name, distinct_n, substr, nulls FROM fz_columns"
                                  " ORDER BY t, pos");
             while (st.step()) {
                 int t = static_cast<int>(st.integer(0));
@@ -137,9 +140,15 @@ std::unique_ptr<Store> Store::open(const std::string& path, const SourceKey* exp
                     return no("column positions out of order");
                 Column c;
                 c.name = st.text(2);
-                c.hasNull = st.integer(3) != 0;
-                c.distinct = st.integer(4);
-                c.substr = st.integer(5) != 0;
+                c.distinct = st.integer(3);
+                c.substr = st.integer(4) != 0;
+                const void* b = sqlite3_column_blob(st.get(), 5);
+                size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 5));
+                if (nb % 4)
+                    return no("null list damaged");
+                c.nulls.resize(nb / 4);
+                if (nb)
+                    std::memcpy(c.nulls.data(), b, nb);
                 cols.push_back(std::move(c));
             }
         }
@@ -155,7 +164,7 @@ std::unique_ptr<Store> Store::open(const std::string& path, const SourceKey* exp
                 return no("missing table " + tn);
             for (size_t j = 0; j < t.columns.size(); ++j) {
                 std::string dn = "d" + std::to_string(t.id) + "_" + std::to_string(j);
-                std::vector<std::string> need = {dn, dn + "_f", tn + "_k" + std::to_string(j)};
+                std::vector<std::string> need = {dn, dn + "_f"};
                 if (t.columns[j].substr) {
                     need.push_back(dn + "_r");
                     need.push_back("x" + std::to_string(t.id) + "_" + std::to_string(j));
@@ -179,10 +188,48 @@ const Store::Table& Store::table(const std::string& name) const
     throw EngineError(msg::noTable(name));
 }
 
-// Turns a parsed statement into SQL over the store. Every value is a bound parameter.
+namespace {
+
+using Rows = std::vector<std::uint32_t>; // row numbers (rowids), ascending, no repeats
+
+Rows intersect(const Rows& a, const Rows& b)
+{
+    Rows out;
+    out.reserve(std::min(a.size(), b.size()));
+    std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+    return out;
+}
+
+Rows unite(const Rows& a, const Rows& b)
+{
+    Rows out;
+    out.reserve(a.size() + b.size());
+    std::set_union(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+    return out;
+}
+
+// Rows 1..n that are not in a.
+Rows complement(const Rows& a, std::uint32_t n)
+{
+    Rows out;
+    out.reserve(n - std::min<size_t>(a.size(), n));
+    size_t i = 0;
+    for (std::uint32_t r = 1; r <= n; ++r) {
+        if (i < a.size() && a[i] == r) {
+            ++i;
+            continue;
+        }
+        out.push_back(r);
+    }
+    return out;
+}
+
+} // namespace
+
+// Answers one statement on the store. Every value reaches SQLite as a bound parameter.
 class StoreQuery {
 public:
-    StoreQuery(const Store::Table& t) : t_(t) {}
+    StoreQuery(const Store& s, const Store::Table& t) : s_(s), t_(t) {}
 
     int column(const std::string& name) const
     {
@@ -195,32 +242,31 @@ public:
     std::string tn() const { return "t" + std::to_string(t_.id); }
     std::string dn(int j) const { return "d" + std::to_string(t_.id) + "_" + std::to_string(j); }
     std::string xn(int j) const { return "x" + std::to_string(t_.id) + "_" + std::to_string(j); }
-    static std::string k(int j) { return "k" + std::to_string(j); }
+    std::uint32_t rowCount() const { return static_cast<std::uint32_t>(t_.rows); }
+    const Rows& nulls(int j) const { return t_.columns[static_cast<size_t>(j)].nulls; }
 
-    // The condition in negation normal form: every leaf stands in a positive place, so a
-    // null (unknown) and false need not be told apart.
-    void cond(const jet::Cond& c, bool neg, std::string& out)
+    // The rows where a condition holds. `neg` asks for the rows where its negation holds:
+    // NOT is pushed down to the comparisons, which then leave out nulls, so a null never
+    // matches, whatever the NOTs around it.
+    Rows eval(const jet::Cond& c, bool neg)
     {
         using K = jet::Cond::Kind;
         switch (c.kind) {
         case K::And:
         case K::Or: {
             bool isAnd = (c.kind == K::And) != neg;
-            out += "(";
-            cond(*c.left, neg, out);
-            out += isAnd ? " AND " : " OR ";
-            cond(*c.right, neg, out);
-            out += ")";
-            return;
+            Rows a = eval(*c.left, neg);
+            if (isAnd && a.empty())
+                return a;
+            Rows b = eval(*c.right, neg);
+            return isAnd ? intersect(a, b) : unite(a, b);
         }
         case K::Not:
-            cond(*c.left, !neg, out);
-            return;
+            return eval(*c.left, !neg);
         case K::IsNull: {
             int j = column(c.column);
             bool wantNull = (c.negated == neg);
-            out += k(j) + (wantNull ? " IS NULL" : " IS NOT NULL");
-            return;
+            return wantNull ? nulls(j) : complement(nulls(j), rowCount());
         }
         case K::Compare: {
             int j = column(c.column);
@@ -230,37 +276,66 @@ public:
                     {"=", "<>"}, {"<>", "="}, {"<", ">="}, {">=", "<"}, {">", "<="}, {"<=", ">"}};
                 op = flip.at(op);
             }
-            binds_.push_back(fold(c.literal));
-            if (op == "<>") {
-                out += "(" + k(j) + " IS NOT NULL AND " + k(j) + " NOT IN (SELECT id FROM " + dn(j) +
-                       " WHERE f = ?))";
-            } else {
-                out += k(j) + " IN (SELECT id FROM " + dn(j) + " WHERE f " + op + " ?)";
-            }
-            return;
+            std::vector<std::string> binds{fold(c.literal)};
+            if (op == "<>")
+                return nonNullExcept(j, match(j, "f = ?", binds));
+            return match(j, "f " + op + " ?", binds);
         }
         case K::Like: {
             int j = column(c.column);
             bool positive = (c.negated == neg);
-            std::string p = pattern(j, c.literal);
-            if (p.empty()) { // matches every value
-                out += positive ? k(j) + " IS NOT NULL" : "0";
-                return;
+            std::vector<std::string> binds;
+            std::string p = pattern(j, c.literal, binds);
+            if (p.empty()) // matches every value
+                return positive ? complement(nulls(j), rowCount()) : Rows{};
+            Rows m = match(j, p, binds);
+            return positive ? m : nonNullExcept(j, m);
+        }
+        }
+        return {};
+    }
+
+    Rows nonNullExcept(int j, const Rows& m) const
+    {
+        return complement(unite(nulls(j), m), rowCount());
+    }
+
+    // The rows of every dictionary entry of column j that satisfies `where` (on f, r, id).
+    Rows match(int j, const std::string& where, const std::vector<std::string>& binds)
+    {
+        sql::Stmt st(s_.db_, "SELECT first, rows FROM " + dn(j) + " WHERE " + where);
+        for (size_t i = 0; i < binds.size(); ++i)
+            st.bindText(static_cast<int>(i + 1), binds[i]);
+        Rows out;
+        size_t entries = 0;
+        while (st.step()) {
+            ++entries;
+            const void* b = sqlite3_column_blob(st.get(), 1);
+            size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 1));
+            if (!b) {
+                out.push_back(static_cast<std::uint32_t>(st.integer(0)));
+            } else {
+                if (nb % 4)
+                    throw sql::Error(SQLITE_CORRUPT, "row list damaged");
+                size_t at = out.size();
+                out.resize(at + nb / 4);
+                std::memcpy(out.data() + at, b, nb);
             }
-            if (positive)
-                out += k(j) + " IN (SELECT id FROM " + dn(j) + " WHERE " + p + ")";
-            else
-                out += "(" + k(j) + " IS NOT NULL AND " + k(j) + " NOT IN (SELECT id FROM " +
-                       dn(j) + " WHERE " + p + "))";
-            return;
         }
-        }
+        if (entries > 1)
+            std::sort(out.begin(), out.end());
+        for (size_t i = 1; i < out.size(); ++i)
+            if (out[i] <= out[i - 1])
+                throw sql::Error(SQLITE_CORRUPT, "row list damaged");
+        if (!out.empty() && (out.front() < 1 || out.back() > rowCount()))
+            throw sql::Error(SQLITE_CORRUPT, "row list damaged");
+        return out;
     }
 
     // A condition on the dictionary's folded text f for one LIKE pattern; "" when the
     // pattern matches any value. % is any run of characters, _ exactly one; every other
     // character (including * ? [ ]) stands for itself.
-    std::string pattern(int j, const std::string& raw)
+    std::string pattern(int j, const std::string& raw, std::vector<std::string>& binds)
     {
         std::string p = fold(raw);
         struct Piece {
@@ -289,19 +364,19 @@ public:
         auto isLit = [&](size_t i) { return pieces[i].kind == Piece::Lit; };
         auto isAny = [&](size_t i) { return pieces[i].kind == Piece::Any; };
         if (pieces.empty()) { // LIKE "": only the empty value
-            binds_.push_back("");
+            binds.push_back("");
             return "f = ?";
         }
         if (pieces.size() == 1 && isAny(0))
             return "";
         if (pieces.size() == 1 && isLit(0)) {
-            binds_.push_back(pieces[0].text);
+            binds.push_back(pieces[0].text);
             return "f = ?";
         }
         if (pieces.size() == 2 && isLit(0) && isAny(1))
-            return range("f", pieces[0].text);
+            return range("f", pieces[0].text, binds);
         if (pieces.size() == 2 && isAny(0) && isLit(1) && col.substr)
-            return range("r", reverseChars(pieces[1].text));
+            return range("r", reverseChars(pieces[1].text), binds);
         if (pieces.size() == 3 && isAny(0) && isLit(1) && isAny(2)) {
             const std::string& lit = pieces[1].text;
             if (col.substr && charCount(lit) >= 3) {
@@ -309,12 +384,12 @@ public:
                 for (char ch : lit)
                     q += (ch == '"') ? std::string("\"\"") : std::string(1, ch);
                 q += "\"";
-                binds_.push_back(q);
-                binds_.push_back(lit);
+                binds.push_back(q);
+                binds.push_back(lit);
                 return "id IN (SELECT rowid FROM " + xn(j) + " WHERE " + xn(j) +
                        " MATCH ?) AND instr(f, ?) > 0";
             }
-            binds_.push_back(lit);
+            binds.push_back(lit);
             return "instr(f, ?) > 0";
         }
         std::string glob;
@@ -335,56 +410,80 @@ public:
                 }
             }
         }
-        binds_.push_back(glob);
+        binds.push_back(glob);
         return "f GLOB ?";
     }
 
     // Values that begin with `prefix`: a range on an index. No UTF-8 text holds the byte
     // 0xFF, so prefix + 0xFF is above every text that begins with prefix.
-    std::string range(const char* col, const std::string& prefix)
+    static std::string range(const char* col, const std::string& prefix, std::vector<std::string>& binds)
     {
-        binds_.push_back(prefix);
-        binds_.push_back(prefix + "\xFF");
+        binds.push_back(prefix);
+        binds.push_back(prefix + "\xFF");
         return std::string(col) + " >= ? AND " + col + " < ?";
     }
 
-    std::vector<std::string> binds_;
-
-private:
-    const Store::Table& t_;
-};
-
-namespace {
-
-void bindAll(sql::Stmt& st, const std::vector<std::string>& binds)
-{
-    for (size_t i = 0; i < binds.size(); ++i)
-        st.bindText(static_cast<int>(i + 1), binds[i]);
-}
-
-void fill(sql::Stmt& st, MemResult& r, int ncols)
-{
-    sqlite3_stmt* s = st.get();
-    while (st.step()) {
-        for (int c = 0; c < ncols; ++c) {
-            const unsigned char* p = sqlite3_column_text(s, c);
-            if (!p) {
-                r.addNull();
-            } else {
-                r.addCell(std::string_view(reinterpret_cast<const char*>(p),
-                                           static_cast<size_t>(sqlite3_column_bytes(s, c))));
+    // Calls fn(rowid, fields) for the given rows (all rows when `rows` is null), in order.
+    template <class Fn>
+    void forRows(const Rows* rows, Fn fn)
+    {
+        const size_t ncols = t_.columns.size();
+        std::vector<std::string_view> vals(ncols);
+        std::vector<char> nul(ncols);
+        auto decode = [&](sqlite3_stmt* st, int col) {
+            const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(st, col));
+            const auto* end = p + sqlite3_column_bytes(st, col);
+            for (size_t c = 0; c < ncols; ++c) {
+                bool isNull = true;
+                if (!p || !record::getField(p, end, vals[c], isNull))
+                    throw sql::Error(SQLITE_CORRUPT, "row record damaged");
+                nul[c] = isNull;
+            }
+        };
+        const bool scan = !rows || rows->size() * 8 > rowCount();
+        if (scan) {
+            sql::Stmt st(s_.db_, "SELECT rowid, rec FROM " + tn() + " ORDER BY rowid");
+            size_t i = 0;
+            std::uint32_t seen = 0;
+            while (st.step()) {
+                std::uint32_t r = static_cast<std::uint32_t>(st.integer(0));
+                ++seen;
+                if (rows) {
+                    while (i < rows->size() && (*rows)[i] < r)
+                        ++i; // a listed row the table lacks: damaged, caught below
+                    if (i >= rows->size())
+                        break;
+                    if ((*rows)[i] != r)
+                        continue;
+                    ++i;
+                }
+                decode(st.get(), 1);
+                fn(r, vals, nul);
+            }
+            if (!rows && seen != rowCount())
+                throw sql::Error(SQLITE_CORRUPT, "row count differs");
+        } else {
+            sql::Stmt st(s_.db_, "SELECT rec FROM " + tn() + " WHERE rowid = ?");
+            for (std::uint32_t r : *rows) {
+                st.bindInt(1, r);
+                if (!st.step())
+                    throw sql::Error(SQLITE_CORRUPT, "row missing");
+                decode(st.get(), 0);
+                fn(r, vals, nul);
+                st.reset();
             }
         }
-        r.endRow();
     }
-}
 
-} // namespace
+private:
+    const Store& s_;
+    const Store::Table& t_;
+};
 
 std::shared_ptr<ResultSet> Store::run(const jet::Statement& st) const
 {
     const Table& t = table(st.table);
-    StoreQuery q(t);
+    StoreQuery q(*this, t);
     int unknown = static_cast<int>(st.parameters.size());
     std::vector<int> cols;
     for (const auto& name : st.columns) {
@@ -403,67 +502,81 @@ std::shared_ptr<ResultSet> Store::run(const jet::Statement& st) const
     if (unknown > 0)
         throw EngineError(msg::tooFewParameters(unknown));
 
-    std::string where;
-    if (st.where) {
-        q.cond(*st.where, false, where);
-    }
-    const std::string wsql = where.empty() ? std::string() : " WHERE " + where;
+    Rows selected;
+    if (st.where)
+        selected = q.eval(*st.where, false);
+    const Rows* rows = st.where ? &selected : nullptr;
 
     using K = jet::Statement::Kind;
     if (st.kind == K::Count) {
         auto r = std::make_shared<MemResult>(std::vector<std::string>{"Expr1000"});
-        sql::Stmt s(db_, "SELECT count(*) FROM " + q.tn() + wsql);
-        bindAll(s, q.binds_);
-        fill(s, *r, 1);
+        r->addCell(std::to_string(rows ? rows->size() : static_cast<size_t>(t.rows)));
+        r->endRow();
         return r;
     }
     if (st.kind == K::Distinct) {
         // One row per value that compares unequal to the others (letter case aside), in
         // sorted order, a null first: the way the desktop engine answers DISTINCT.
-        int j = cols[0];
+        const int j = cols[0];
         const Column& c = t.columns[static_cast<size_t>(j)];
         auto r = std::make_shared<MemResult>(std::vector<std::string>{c.name});
-        if (c.hasNull) {
-            bool hasNull = true;
-            if (!where.empty()) {
-                sql::Stmt s(db_, "SELECT 1 FROM " + q.tn() + " WHERE " + q.k(j) + " IS NULL AND (" +
-                                     where + ") LIMIT 1");
-                bindAll(s, q.binds_);
-                hasNull = s.step();
-            }
-            if (hasNull) {
+        if (!rows) {
+            if (!c.nulls.empty()) {
                 r->addNull();
                 r->endRow();
             }
+            sql::Stmt s(db_, "SELECT coalesce(v, f) FROM " + q.dn(j) + " ORDER BY f");
+            while (s.step()) {
+                const unsigned char* p = sqlite3_column_text(s.get(), 0);
+                r->addCell(std::string_view(reinterpret_cast<const char*>(p),
+                                            static_cast<size_t>(sqlite3_column_bytes(s.get(), 0))));
+                r->endRow();
+            }
+            return r;
         }
-        std::string sqlText = "SELECT v FROM " + q.dn(j);
-        if (!where.empty())
-            sqlText += " WHERE id IN (SELECT " + q.k(j) + " FROM " + q.tn() + wsql + ")";
-        sqlText += " ORDER BY f";
-        sql::Stmt s(db_, sqlText);
-        bindAll(s, q.binds_);
-        fill(s, *r, 1);
+        bool hasNull = false;
+        std::map<std::string, std::string> values; // folded -> first spelling
+        q.forRows(rows, [&](std::uint32_t, const std::vector<std::string_view>& v,
+                                                     const std::vector<char>& nul) {
+            if (nul[static_cast<size_t>(j)])
+                hasNull = true;
+            else
+                values.try_emplace(fold(v[static_cast<size_t>(j)]), v[static_cast<size_t>(j)]);
+        });
+        if (hasNull) {
+            r->addNull();
+            r->endRow();
+        }
+        for (const auto& [f, v] : values) {
+            r->addCell(v);
+            r->endRow();
+        }
         return r;
     }
     std::vector<std::string> names;
-    std::string list;
+    std::vector<int> pick;
     if (st.kind == K::Star) {
         for (size_t j = 0; j < t.columns.size(); ++j) {
             names.push_back(t.columns[j].name);
-            list += (j ? ", c" : "c") + std::to_string(j);
+            pick.push_back(static_cast<int>(j));
         }
     } else {
-        for (size_t i = 0; i < cols.size(); ++i) {
-            names.push_back(t.columns[static_cast<size_t>(cols[i])].name);
-            list += (i ? ", c" : "c") + std::to_string(cols[i]);
+        for (int j : cols) {
+            names.push_back(t.columns[static_cast<size_t>(j)].name);
+            pick.push_back(j);
         }
     }
     auto r = std::make_shared<MemResult>(names);
-    if (where.empty())
-        r->reserve(t.rows, static_cast<size_t>(t.rows) * names.size() * 8);
-    sql::Stmt s(db_, "SELECT " + list + " FROM " + q.tn() + wsql + " ORDER BY rowid");
-    bindAll(s, q.binds_);
-    fill(s, *r, static_cast<int>(names.size()));
+    r->reserve(rows ? static_cast<std::int64_t>(rows->size()) : t.rows, 0);
+    q.forRows(rows, [&](std::uint32_t, const std::vector<std::string_view>& v, const std::vector<char>& nul) {
+        for (int j : pick) {
+            if (nul[static_cast<size_t>(j)])
+                r->addNull();
+            else
+                r->addCell(v[static_cast<size_t>(j)]);
+        }
+        r->endRow();
+    });
     return r;
 }
 

@@ -3,13 +3,17 @@
 // order, nulls kept) plus what the searches need:
 //   fz_meta(key, value)          format version, source path, size, modification time
 //   fz_tables(t, name, rows, cols)
-//   fz_columns(t, pos, name, type, has_null, distinct_n, substr)
-//   t<t>(rowid, c0..cN, k0..kN)  the rows: cJ the text as read (NULL for null), kJ the id
-//                                 of the folded value in the column's dictionary
-//   d<t>_<J>(id, f, v[, r])      one entry per distinct folded value f; v is its first
-//                                 spelling, r the folded text reversed (search columns)
-//   x<t>_<J>                     trigram full-text index over f (search columns)
-// Comparisons run on the small dictionaries and reach the rows through the kJ indexes.
+//   fz_columns(t, pos, name, type, distinct_n, substr, nulls)   nulls: the rows holding null
+//   t<t>(rowid, rec)             the rows, each one record (StoreFormat.h), values exact
+//   d<t>_<J>(id, f, v, first, rows[, r])
+//                                one entry per distinct folded value f of column J: v its
+//                                first spelling when that differs from f, first the first
+//                                row holding it, rows all of them when more than one
+//                                (rowids as 32-bit little-endian integers, ascending), r the
+//                                folded text reversed (search columns only)
+//   x<t>_<J>                     trigram full-text index over f (search columns only)
+// A condition is answered on the column's dictionary (indexes on f and r, the trigram
+// index), which names its rows; AND, OR and NOT combine sorted row lists.
 
 #include "engine/AdoQuery.h"
 #include "engine/JetSql.h"
@@ -23,7 +27,7 @@
 
 namespace engine {
 
-constexpr int kStoreFormat = 3;
+constexpr int kStoreFormat = 4;
 
 // Identifies the source file a store was made from.
 struct SourceKey {
@@ -83,9 +87,9 @@ private:
     Store() = default;
     struct Column {
         std::string name;
-        bool hasNull = false;
         std::int64_t distinct = 0;
         bool substr = false;
+        std::vector<std::uint32_t> nulls; // rows holding null, ascending
     };
     struct Table {
         int id = 0;

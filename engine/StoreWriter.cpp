@@ -1,9 +1,13 @@
 #include "engine/Store.h"
 
 #include "engine/Fold.h"
+#include "engine/StoreFormat.h"
 
 #include <cctype>
-#include <unordered_map>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
 
 namespace engine {
 
@@ -23,22 +27,100 @@ bool isSearchColumn(const std::string& name)
     return false;
 }
 
+namespace {
+
+// The distinct folded values of one column, each with the spelling first seen (kept only
+// when it differs from the folded text). Compact: one byte arena, a flat entry table and an
+// open-addressing hash of entry numbers.
+class Dictionary {
+public:
+    struct Entry {
+        std::uint32_t off;  // f bytes at arena[off], then v bytes when vlen > 0
+        std::uint32_t flen;
+        std::uint32_t vlen; // 0: v equals f; else length + 1
+    };
+
+    // The id (1-based) of folded text f, added with spelling v when new.
+    std::uint32_t idFor(std::string_view f, std::string_view v)
+    {
+        if ((entries_.size() + 1) * 2 > slots_.size())
+            grow();
+        size_t mask = slots_.size() - 1;
+        size_t h = std::hash<std::string_view>{}(f) & mask;
+        while (std::uint32_t id = slots_[h]) {
+            if (folded(id) == f)
+                return id;
+            h = (h + 1) & mask;
+        }
+        Entry e{static_cast<std::uint32_t>(arena_.size()), static_cast<std::uint32_t>(f.size()), 0};
+        arena_.append(f);
+        if (v != f) {
+            arena_.append(v);
+            e.vlen = static_cast<std::uint32_t>(v.size()) + 1;
+        }
+        entries_.push_back(e);
+        std::uint32_t id = static_cast<std::uint32_t>(entries_.size());
+        slots_[h] = id;
+        return id;
+    }
+    size_t size() const { return entries_.size(); }
+    std::string_view folded(std::uint32_t id) const
+    {
+        const Entry& e = entries_[id - 1];
+        return std::string_view(arena_).substr(e.off, e.flen);
+    }
+    // The first spelling, or nothing when it equals the folded text.
+    const Entry& entry(std::uint32_t id) const { return entries_[id - 1]; }
+    std::string_view spelling(std::uint32_t id) const
+    {
+        const Entry& e = entries_[id - 1];
+        return std::string_view(arena_).substr(e.off + e.flen, e.vlen ? e.vlen - 1 : 0);
+    }
+    void clear()
+    {
+        std::string().swap(arena_);
+        std::vector<Entry>().swap(entries_);
+        std::vector<std::uint32_t>().swap(slots_);
+    }
+
+private:
+    void grow()
+    {
+        std::vector<std::uint32_t> old;
+        old.swap(slots_);
+        slots_.assign(old.empty() ? 1024 : old.size() * 2, 0);
+        size_t mask = slots_.size() - 1;
+        for (std::uint32_t id : old) {
+            if (!id)
+                continue;
+            size_t h = std::hash<std::string_view>{}(folded(id)) & mask;
+            while (slots_[h])
+                h = (h + 1) & mask;
+            slots_[h] = id;
+        }
+    }
+    std::string arena_;
+    std::vector<Entry> entries_;
+    std::vector<std::uint32_t> slots_;
+};
+
+} // namespace
+
 struct StoreWriter::Impl {
     sql::Db db;
     int tableId = -1;
     std::string tableName;
     std::vector<ColumnDef> columns;
-    std::int64_t rows = 0;
-    struct Dict {
-        std::unordered_map<std::string, std::int64_t> ids;
-        std::int64_t nulls = 0;
+    std::uint32_t rows = 0;
+    struct Col {
+        Dictionary dict;
+        std::vector<std::uint32_t> ids; // per row: dictionary id, 0 for null
         bool substr = false;
-        std::unique_ptr<sql::Stmt> insert;
     };
-    std::vector<Dict> dicts;
+    std::vector<Col> cols;
     std::unique_ptr<sql::Stmt> insertRow;
     std::string folded;
-    std::vector<std::int64_t> ids;
+    std::string record;
 
     std::string t() const { return "t" + std::to_string(tableId); }
     std::string dn(size_t j) const { return "d" + std::to_string(tableId) + "_" + std::to_string(j); }
@@ -50,14 +132,14 @@ StoreWriter::StoreWriter(const std::string& path) : d(std::make_unique<Impl>())
     std::remove(path.c_str());
     d->db = sql::Db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     d->db.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
-               "PRAGMA cache_size=-131072; PRAGMA temp_store=MEMORY; PRAGMA threads=2;");
+               "PRAGMA cache_size=-65536; PRAGMA temp_store=MEMORY;");
     d->db.exec("BEGIN");
     d->db.exec("CREATE TABLE fz_meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
                "CREATE TABLE fz_tables(t INTEGER PRIMARY KEY, name TEXT NOT NULL,"
                " rows INTEGER NOT NULL, cols INTEGER NOT NULL);"
                "CREATE TABLE fz_columns(t INTEGER NOT NULL, pos INTEGER NOT NULL, name TEXT NOT NULL,"
-               " type TEXT NOT NULL, has_null INTEGER NOT NULL, distinct_n INTEGER NOT NULL,"
-               " substr INTEGER NOT NULL, PRIMARY KEY(t, pos));");
+               " type TEXT NOT NULL, distinct_n INTEGER NOT NULL, substr INTEGER NOT NULL,"
+               " nulls BLOB, PRIMARY KEY(t, pos));");
 }
 
 StoreWriter::~StoreWriter() = default;
@@ -68,67 +150,36 @@ void StoreWriter::beginTable(const std::string& name, const std::vector<ColumnDe
     d->tableName = name;
     d->columns = columns;
     d->rows = 0;
-    d->dicts.clear();
-    d->dicts.resize(columns.size());
-    d->ids.assign(columns.size(), 0);
-    std::string create = "CREATE TABLE " + d->t() + "(rowid INTEGER PRIMARY KEY";
-    std::string insert = "INSERT INTO " + d->t() + " VALUES(?";
-    for (size_t j = 0; j < columns.size(); ++j) {
-        create += ", c" + std::to_string(j);
-        insert += ",?";
-    }
-    for (size_t j = 0; j < columns.size(); ++j) {
-        create += ", k" + std::to_string(j) + " INTEGER";
-        insert += ",?";
-    }
-    d->db.exec(create + ")");
-    d->insertRow = std::make_unique<sql::Stmt>(d->db, insert + ")");
-    for (size_t j = 0; j < columns.size(); ++j) {
-        auto& dict = d->dicts[j];
-        dict.substr = isSearchColumn(columns[j].name);
-        d->db.exec("CREATE TABLE " + d->dn(j) + "(id INTEGER PRIMARY KEY, f TEXT NOT NULL, v TEXT NOT NULL" +
-                   (dict.substr ? ", r TEXT NOT NULL)" : ")"));
-        dict.insert = std::make_unique<sql::Stmt>(
-            d->db, "INSERT INTO " + d->dn(j) + " VALUES(?,?,?" + (dict.substr ? ",?)" : ")"));
-    }
+    d->cols.clear();
+    d->cols.resize(columns.size());
+    d->db.exec("CREATE TABLE " + d->t() + "(rowid INTEGER PRIMARY KEY, rec BLOB NOT NULL)");
+    d->insertRow = std::make_unique<sql::Stmt>(d->db, "INSERT INTO " + d->t() + " VALUES(?,?)");
+    for (size_t j = 0; j < columns.size(); ++j)
+        d->cols[j].substr = isSearchColumn(columns[j].name);
 }
 
 void StoreWriter::addRow(const std::string_view* values, const bool* isNull)
 {
     const size_t n = d->columns.size();
-    sql::Stmt& ins = *d->insertRow;
+    if (d->rows == UINT32_MAX - 1)
+        throw sql::Error(SQLITE_FULL, "too many rows");
     ++d->rows;
-    ins.bindInt(1, d->rows);
+    d->record.clear();
     for (size_t j = 0; j < n; ++j) {
-        const int pc = static_cast<int>(2 + j);
-        const int pk = static_cast<int>(2 + n + j);
-        auto& dict = d->dicts[j];
+        auto& col = d->cols[j];
         if (isNull[j]) {
-            ins.bindNull(pc);
-            ins.bindNull(pk);
-            ++dict.nulls;
+            record::putNull(d->record);
+            col.ids.push_back(0);
             continue;
         }
-        ins.bindStatic(pc, values[j]);
+        record::putValue(d->record, values[j]);
         d->folded.clear();
         foldInto(values[j], d->folded);
-        auto [it, added] = dict.ids.try_emplace(d->folded, 0);
-        if (added) {
-            it->second = static_cast<std::int64_t>(dict.ids.size());
-            sql::Stmt& di = *dict.insert;
-            di.bindInt(1, it->second);
-            di.bindStatic(2, it->first);
-            di.bindStatic(3, values[j]);
-            std::string rev;
-            if (dict.substr) {
-                rev = reverseChars(it->first);
-                di.bindStatic(4, rev);
-            }
-            di.step();
-            di.reset();
-        }
-        ins.bindInt(pk, it->second);
+        col.ids.push_back(col.dict.idFor(d->folded, values[j]));
     }
+    sql::Stmt& ins = *d->insertRow;
+    ins.bindInt(1, d->rows);
+    sqlite3_bind_blob(ins.get(), 2, d->record.data(), static_cast<int>(d->record.size()), SQLITE_STATIC);
     ins.step();
     ins.reset();
 }
@@ -137,80 +188,98 @@ void StoreWriter::endTable(const std::function<void(double)>& tick)
 {
     const size_t n = d->columns.size();
     d->insertRow.reset();
-    const double steps = static_cast<double>(2 * n + 1);
-    double done = 0;
-    auto advance = [&] {
-        done += 1;
-        if (tick)
-            tick(done / steps);
+    const bool trace = std::getenv("FZ_IMPORT_TRACE") != nullptr;
+    auto t0 = std::chrono::steady_clock::now();
+    auto lap = [&](const std::string& what) {
+        if (!trace)
+            return;
+        auto now = std::chrono::steady_clock::now();
+        std::fprintf(stderr, "%s: %.3f s\n", what.c_str(), std::chrono::duration<double>(now - t0).count());
+        t0 = now;
     };
+    sql::Stmt colIns(d->db, "INSERT INTO fz_columns VALUES(?,?,?,?,?,?,?)");
+    const std::uint32_t rows = d->rows;
+    std::vector<std::uint32_t> start, rowids(rows);
     for (size_t j = 0; j < n; ++j) {
-        auto& dict = d->dicts[j];
-        dict.insert.reset();
+        auto& col = d->cols[j];
+        const std::uint32_t nd = static_cast<std::uint32_t>(col.dict.size());
+        // Rows of each value, in row order: a counting sort on the dictionary ids.
+        start.assign(nd + 2, 0);
+        for (std::uint32_t id : col.ids)
+            ++start[id + 1];
+        for (size_t k = 1; k < start.size(); ++k)
+            start[k] += start[k - 1];
+        {
+            std::vector<std::uint32_t> pos(start.begin(), start.end() - 1);
+            for (std::uint32_t r = 0; r < rows; ++r)
+                rowids[pos[col.ids[r]]++] = r + 1;
+        }
+        std::vector<std::uint32_t>().swap(col.ids);
+        auto slice = [&](std::uint32_t id) {
+            return std::string_view(reinterpret_cast<const char*>(rowids.data() + start[id]),
+                                    (start[id + 1] - start[id]) * sizeof(std::uint32_t));
+        };
+        d->db.exec("CREATE TABLE " + d->dn(j) +
+                   "(id INTEGER PRIMARY KEY, f TEXT NOT NULL, v TEXT, first INTEGER NOT NULL, rows BLOB" +
+                   (col.substr ? ", r TEXT NOT NULL)" : ")"));
+        {
+            sql::Stmt ins(d->db, "INSERT INTO " + d->dn(j) + " VALUES(?,?,?,?,?" +
+                                     (col.substr ? ",?)" : ")"));
+            std::string rev;
+            for (std::uint32_t id = 1; id <= nd; ++id) {
+                std::string_view f = col.dict.folded(id);
+                ins.bindInt(1, id);
+                ins.bindStatic(2, f);
+                if (col.dict.entry(id).vlen)
+                    ins.bindStatic(3, col.dict.spelling(id));
+                else
+                    ins.bindNull(3);
+                ins.bindInt(4, rowids[start[id]]);
+                if (start[id + 1] - start[id] > 1) {
+                    std::string_view s = slice(id);
+                    sqlite3_bind_blob(ins.get(), 5, s.data(), static_cast<int>(s.size()), SQLITE_STATIC);
+                } else {
+                    ins.bindNull(5);
+                }
+                if (col.substr) {
+                    rev = reverseChars(f);
+                    ins.bindStatic(6, rev);
+                }
+                ins.step();
+                ins.reset();
+            }
+        }
         d->db.exec("CREATE UNIQUE INDEX " + d->dn(j) + "_f ON " + d->dn(j) + "(f)");
-        if (dict.substr) {
+        if (col.substr) {
             d->db.exec("CREATE INDEX " + d->dn(j) + "_r ON " + d->dn(j) + "(r)");
             d->db.exec("CREATE VIRTUAL TABLE " + d->xn(j) +
                        " USING fts5(f, tokenize='trigram case_sensitive 1', content='')");
             d->db.exec("INSERT INTO " + d->xn(j) + "(rowid, f) SELECT id, f FROM " + d->dn(j));
         }
-        advance();
+        colIns.bindInt(1, d->tableId);
+        colIns.bindInt(2, static_cast<std::int64_t>(j));
+        colIns.bindText(3, d->columns[j].name);
+        colIns.bindText(4, d->columns[j].type);
+        colIns.bindInt(5, nd);
+        colIns.bindInt(6, col.substr ? 1 : 0);
+        std::string_view nulls = slice(0);
+        sqlite3_bind_blob(colIns.get(), 7, nulls.data(), static_cast<int>(nulls.size()), SQLITE_TRANSIENT);
+        colIns.step();
+        colIns.reset();
+        col.dict.clear();
+        lap("column " + d->columns[j].name + " (" + std::to_string(nd) + " values)");
+        if (tick)
+            tick(static_cast<double>(j + 1) / static_cast<double>(n + 1));
     }
-    for (size_t j = 0; j < n; ++j) {
-        d->db.exec("CREATE INDEX " + d->t() + "_k" + std::to_string(j) + " ON " + d->t() + "(k" +
-                   std::to_string(j) + ")");
-        advance();
-    }
-    {
-        sql::Stmt st(d->db, "INSERT INTO fz_tables VALUES(?,?,?,?)");
-        st.bindInt(1, d->tableId);
-        st.bindText(2, d->tableName);
-        st.bindInt(3, d->rows);
-        st.bindInt(4, static_cast<std::int64_t>(n));
-        st.step();
-    }
-    sql::Stmt col(d->db, "INSERT INTO fz_columns VALUES(?,?,?,?,?,?,?)");
-    for (size_t j = 0; j < n; ++j) {
-        const auto& dict = d->dicts[j];
-        col.bindInt(1, d->tableId);
-        col.bindInt(2, static_cast<std::int64_t>(j));
-        col.bindText(3, d->columns[j].name);
-        col.bindText(4, d->columns[j].type);
-        col.bindInt(5, dict.nulls > 0 ? 1 : 0);
-        col.bindInt(6, static_cast<std::int64_t>(dict.ids.size()));
-        col.bindInt(7, dict.substr ? 1 : 0);
-        col.step();
-        col.reset();
-    }
-    // Planner statistics from the exact counts (cheaper than ANALYZE and exact).
-    d->db.exec("ANALYZE sqlite_schema");
-    sql::Stmt stat(d->db, "INSERT INTO sqlite_stat1(tbl, idx, stat) VALUES(?,?,?)");
-    auto putStat = [&](const std::string& tbl, const std::string& idx, const std::string& s) {
-        stat.bindText(1, tbl);
-        if (idx.empty())
-            stat.bindNull(2);
-        else
-            stat.bindText(2, idx);
-        stat.bindText(3, s);
-        stat.step();
-        stat.reset();
-    };
-    const std::int64_t rows = d->rows;
-    putStat(d->t(), "", std::to_string(rows));
-    for (size_t j = 0; j < n; ++j) {
-        const auto& dict = d->dicts[j];
-        std::int64_t keys = static_cast<std::int64_t>(dict.ids.size()) + (dict.nulls ? 1 : 0);
-        std::int64_t per = keys ? (rows + keys - 1) / keys : 1;
-        putStat(d->t(), d->t() + "_k" + std::to_string(j),
-                std::to_string(rows) + " " + std::to_string(per < 1 ? 1 : per));
-        std::int64_t dn = static_cast<std::int64_t>(dict.ids.size());
-        putStat(d->dn(j), "", std::to_string(dn));
-        putStat(d->dn(j), d->dn(j) + "_f", std::to_string(dn) + " 1");
-        if (dict.substr)
-            putStat(d->dn(j), d->dn(j) + "_r", std::to_string(dn) + " 1");
-    }
-    d->dicts.clear();
-    advance();
+    sql::Stmt st(d->db, "INSERT INTO fz_tables VALUES(?,?,?,?)");
+    st.bindInt(1, d->tableId);
+    st.bindText(2, d->tableName);
+    st.bindInt(3, rows);
+    st.bindInt(4, static_cast<std::int64_t>(n));
+    st.step();
+    d->cols.clear();
+    if (tick)
+        tick(1.0);
 }
 
 void StoreWriter::finish(const SourceKey& key)

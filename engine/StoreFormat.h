@@ -1,0 +1,60 @@
+#pragma once
+// A row of the store is one record: for each column in order, a varint that is 0 for a
+// null and length + 1 otherwise, followed by the value's UTF-8 bytes.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace engine::record {
+
+inline void putVarint(std::string& out, std::uint64_t v)
+{
+    while (v >= 0x80) {
+        out.push_back(static_cast<char>((v & 0x7F) | 0x80));
+        v >>= 7;
+    }
+    out.push_back(static_cast<char>(v));
+}
+
+inline void putNull(std::string& out)
+{
+    out.push_back('\0');
+}
+
+inline void putValue(std::string& out, std::string_view v)
+{
+    putVarint(out, v.size() + 1);
+    out.append(v);
+}
+
+// Reads one field at p (not past end). Returns false on a malformed record.
+inline bool getField(const unsigned char*& p, const unsigned char* end, std::string_view& value,
+                     bool& isNull)
+{
+    std::uint64_t v = 0;
+    int shift = 0;
+    while (true) {
+        if (p >= end || shift > 35)
+            return false;
+        unsigned char b = *p++;
+        v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
+        if (!(b & 0x80))
+            break;
+        shift += 7;
+    }
+    if (v == 0) {
+        isNull = true;
+        value = {};
+        return true;
+    }
+    std::uint64_t len = v - 1;
+    if (len > static_cast<std::uint64_t>(end - p))
+        return false;
+    isNull = false;
+    value = std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(len));
+    p += len;
+    return true;
+}
+
+} // namespace engine::record
