@@ -1,0 +1,6 @@
+# The engine tests run the importer and the query console as separate programs.
+foreach(t engine_test_dialect engine_test_query engine_test_store_cache engine_test_fast_paths engine_test_fzsql)
+  if(TARGET ${t})
+    add_dependencies(${t} fzimport fzsql fzgen)
+  endif()
+endforeach()
