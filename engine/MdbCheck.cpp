@@ -900,8 +900,8 @@ std::string checkMdbFile(const std::string& path)
 
 std::string checkMdbBytes(const void* data, std::size_t size)
 {
-    if (!data || size == 0)
-        return "file is empty";
+    if (!data)
+        size = 0;
     Pages pages(static_cast<const u8*>(data), size);
     return runCheck(pages);
 }
