@@ -37,8 +37,8 @@ inline void writeDatabase(const QString& dir, const std::vector<Row>& rows,
 
 // Runs action on the first modal widget that matches, polling until it shows up; each
 // call has its own timer so that actions may open further modal dialogs.
-inline void onModal(std::function<bool(QWidget*)> matches, std::function<void(QWidget*)> action,
-                    int timeoutMs = 20000)
+inline QPointer<QTimer> onModal(std::function<bool(QWidget*)> matches,
+                                std::function<void(QWidget*)> action, int timeoutMs = 20000)
 {
     auto* timer = new QTimer;
     auto* clock = new QElapsedTimer;
@@ -51,22 +51,23 @@ inline void onModal(std::function<bool(QWidget*)> matches, std::function<void(QW
             return;
         timer->stop();
         timer->deleteLater();
-        delete clock;
         if (found)
             action(w);
         else if (w) // give up: never leave a test waiting on a dialog
             static_cast<QDialog*>(w)->reject();
     });
+    QObject::connect(timer, &QObject::destroyed, [clock] { delete clock; });
     timer->start();
+    return timer;
 }
 
 inline bool isLoadDialog(QWidget* w) { return qobject_cast<TFormLoadData*>(w) != nullptr; }
 inline bool isMessageBox(QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; }
 
 // Answers the next message box with OK and keeps its text.
-inline void captureMessage(QString* text)
+inline QPointer<QTimer> captureMessage(QString* text)
 {
-    onModal(isMessageBox, [text](QWidget* w) {
+    return onModal(isMessageBox, [text](QWidget* w) {
         *text = static_cast<QMessageBox*>(w)->text();
         static_cast<QMessageBox*>(w)->accept();
     });
@@ -75,7 +76,17 @@ inline void captureMessage(QString* text)
 // Creates the main window and confirms the loading dialog with Enter.
 inline std::unique_ptr<TForm1> startLoaded()
 {
-    onModal(isLoadDialog, [](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); });
+    // A failed load would leave the dialog open: report its message and give up.
+    onModal(isLoadDialog, [](QWidget* w) {
+        QString failure;
+        QPointer<QTimer> watch = captureMessage(&failure);
+        QTest::keyClick(w, Qt::Key_Return);
+        delete watch.data();
+        if (!failure.isEmpty()) {
+            qWarning("load failed: %s", qPrintable(failure));
+            w->close();
+        }
+    });
     auto form = std::make_unique<TForm1>();
     if (DataLoaded)
         form->show();
