@@ -31,8 +31,8 @@ inline bool readTable(const std::string& path, const std::string& table, TableIn
         return false;
     bool ok = false;
     if (mdb_read_catalog(mdb, MDB_TABLE)) {
-        if (MdbTableDef* t = mdb_read_table_by_name(mdb, const_cast<gchar*>(table.c_str()),
-                                                    MDB_TABLE)) {
+        if (MdbTableDef* t =
+                mdb_read_table_by_name(mdb, const_cast<gchar*>(table.c_str()), MDB_TABLE)) {
             mdb_read_columns(t);
             const unsigned n = t->num_cols;
             info.rowCount = t->num_rows;

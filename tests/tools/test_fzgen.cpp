@@ -48,14 +48,33 @@ bool isDate(const std::string& s) {
     return day >= 1 && day <= 31 && month >= 1 && month <= 12 && year >= 1900 && year <= 2007;
 }
 
-enum { ID, KOD, FAM, NAME, OTCHEST, IndexFZ, STRANA, OBL, RAION, CITI, DEREV, STRIT, N_HOUSE1,
-       N_HOUSE2, N_kv, DATA_r, POL, TEL_h, TEL_r };
+enum {
+    ID,
+    KOD,
+    FAM,
+    NAME,
+    OTCHEST,
+    IndexFZ,
+    STRANA,
+    OBL,
+    RAION,
+    CITI,
+    DEREV,
+    STRIT,
+    N_HOUSE1,
+    N_HOUSE2,
+    N_kv,
+    DATA_r,
+    POL,
+    TEL_h,
+    TEL_r
+};
 
 } // namespace
 
 class Fzgen : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void sameSeedSameBytes() {
         for (const char* f : {"a.mdb", "b.mdb", "c.mdb", "m1.mdb", "m2.mdb"})
             QFile::remove(f);
@@ -113,10 +132,10 @@ private slots:
         readback::TableInfo info;
         const std::vector<Row> rows = readback::readAll("plain.mdb", "FZ_T1", &info);
         QCOMPARE(rows.size(), 20000u);
-        QCOMPARE(info.names, (std::vector<std::string>{
-                                 "ID", "KOD", "FAM", "NAME", "OTCHEST", "IndexFZ", "STRANA",
-                                 "OBL", "RAION", "CITI", "DEREV", "STRIT", "N_HOUSE1",
-                                 "N_HOUSE2", "N_kv", "DATA_r", "POL", "TEL_h", "TEL_r"}));
+        QCOMPARE(info.names, (std::vector<std::string>{"ID", "KOD", "FAM", "NAME", "OTCHEST",
+                                                       "IndexFZ", "STRANA", "OBL", "RAION", "CITI",
+                                                       "DEREV", "STRIT", "N_HOUSE1", "N_HOUSE2",
+                                                       "N_kv", "DATA_r", "POL", "TEL_h", "TEL_r"}));
         QCOMPARE(info.types[ID], MDB_LONGINT);
         for (std::size_t c = 1; c < info.types.size(); ++c)
             QCOMPARE(info.types[c], MDB_TEXT);
@@ -226,7 +245,8 @@ private slots:
         const auto unwritable = readback::run(kFzgen, {"no-dir/x.mdb", "--rows", "5"});
         QCOMPARE(unwritable.exitCode, 1);
         QVERIFY(unwritable.err.contains("no-dir/x.mdb"));
-        const auto badCsv = readback::run(kFzgen, {"x.mdb", "--rows", "5", "--csv", "no-dir/x.csv"});
+        const auto badCsv =
+            readback::run(kFzgen, {"x.mdb", "--rows", "5", "--csv", "no-dir/x.csv"});
         QCOMPARE(badCsv.exitCode, 1);
         QVERIFY(!QFile::exists("x.mdb"));
 

@@ -10,7 +10,7 @@
 
 class FzgenMillion : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void millionRows() {
         const QString fzgen = QStringLiteral(FZ_BIN_DIR "/fzgen");
         QElapsedTimer timer;

@@ -15,7 +15,9 @@ using jet4::Row;
 
 namespace {
 
-std::string cellText(const Cell& c) { return c ? "\"" + *c + "\"" : "NULL"; }
+std::string cellText(const Cell& c) {
+    return c ? "\"" + *c + "\"" : "NULL";
+}
 
 // Compares value by value, NULL and "" kept apart.
 void compareRows(const std::vector<Row>& got, const std::vector<Row>& want) {
@@ -51,13 +53,15 @@ std::vector<Row> peopleRows(int count) {
     return rows;
 }
 
-QString mdbTool(const char* name) { return QString("mdb-") + name; }
+QString mdbTool(const char* name) {
+    return QString("mdb-") + name;
+}
 
 } // namespace
 
 class Jet4Readback : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void smallTableThroughLibmdbAndCommands() {
         const std::vector<Row> rows = {
             {"1", "иванов", "  Ведрогорск  "},
@@ -160,8 +164,14 @@ private slots:
         tooLong.push_back(std::nullopt);
         QVERIFY_THROWS_EXCEPTION(jet4::WriteError, w.addRow(tooLong)); // 8 cells for 7 columns
         w.endTable();
-        w.beginTable("Over", {cyrCols[0], cyrCols[1], cyrCols[2], cyrCols[3], cyrCols[4],
-                              cyrCols[5], cyrCols[6], {"К7", ColumnType::Text, 255}});
+        w.beginTable("Over", {cyrCols[0],
+                              cyrCols[1],
+                              cyrCols[2],
+                              cyrCols[3],
+                              cyrCols[4],
+                              cyrCols[5],
+                              cyrCols[6],
+                              {"К7", ColumnType::Text, 255}});
         Row over = cyr;
         over.push_back(cyr[0]);
         try {
@@ -190,12 +200,19 @@ private slots:
         QCOMPARE(stored("abc"), (std::vector<std::uint8_t>{0xFF, 0xFE, 'a', 'b', 'c'}));
         QCOMPARE(stored("ab"), (std::vector<std::uint8_t>{'a', 0, 'b', 0}));
         QCOMPARE(stored("жук"), (std::vector<std::uint8_t>{0x36, 0x04, 0x43, 0x04, 0x3A, 0x04}));
-        QCOMPARE(stored("\xEF\xBB\xBFx"), (std::vector<std::uint8_t>{0xFF, 0xFE, 0, 0xFF, 0xFE, 'x', 0}));
+        QCOMPARE(stored("\xEF\xBB\xBFx"),
+                 (std::vector<std::uint8_t>{0xFF, 0xFE, 0, 0xFF, 0xFE, 'x', 0}));
         QVERIFY_THROWS_EXCEPTION(jet4::WriteError, stored("\xEF\xBB\xBF\xC4\x80")); // U+FEFF U+0100
 
         const std::vector<std::string> values = {
-            "abc", "a", "ab", "", "  x  ", "жук", "café crème", "ĀĀĀ", "ЀЀЀ", "Мир, mixed ё",
-            "\xEF\xBB\xBF", "\xEF\xBB\xBFtail", "tab\there", "€ 5", "\xC2\xA0nbsp",
+            "abc",          "a",
+            "ab",           "",
+            "  x  ",        "жук",
+            "café crème",   "ĀĀĀ",
+            "ЀЀЀ",          "Мир, mixed ё",
+            "\xEF\xBB\xBF", "\xEF\xBB\xBFtail",
+            "tab\there",    "€ 5",
+            "\xC2\xA0nbsp",
         };
         std::vector<Row> rows;
         for (const std::string& v : values)
@@ -203,7 +220,8 @@ private slots:
         jet4::writeTable("text.mdb", "T", {{"V", ColumnType::Text, 40}}, rows);
         compareRows(readback::readAll("text.mdb", "T"), rows);
 
-        for (const char* bad : {"\xFF", "\xC0\xAF", "\xED\xA0\x80", "\xF0\x9F\x98\x80", "a\xE2\x82"})
+        for (const char* bad :
+             {"\xFF", "\xC0\xAF", "\xED\xA0\x80", "\xF0\x9F\x98\x80", "a\xE2\x82"})
             QVERIFY_THROWS_EXCEPTION(jet4::WriteError, jet4::toUcs2(bad));
         QVERIFY_THROWS_EXCEPTION(jet4::WriteError, jet4::toUcs2(std::string("a\0b", 3)));
     }
@@ -221,7 +239,8 @@ private slots:
                 std::string name = "C" + std::to_string(i) + "_";
                 name += std::string(len - name.size(), layout == 0 ? 'x' : 'y');
                 cols.push_back({name, i % 2 ? ColumnType::Long : ColumnType::Text, 3});
-                row.push_back(i % 2 ? Cell(std::to_string(i * 1000)) : Cell("v" + std::to_string(i % 10)));
+                row.push_back(i % 2 ? Cell(std::to_string(i * 1000))
+                                    : Cell("v" + std::to_string(i % 10)));
             }
             jet4::writeTable("widedef.mdb", "W", cols, {row, row});
             readback::TableInfo info;
@@ -268,22 +287,26 @@ private slots:
             QVERIFY_THROWS_EXCEPTION(jet4::WriteError, w.addRow({"1"}));
             QVERIFY_THROWS_EXCEPTION(jet4::WriteError,
                                      w.beginTable("T", {{"A", ColumnType::Text, 256}}));
-            QVERIFY_THROWS_EXCEPTION(jet4::WriteError,
-                                     w.beginTable("T", {{"A", ColumnType::Long}, {"a", ColumnType::Long}}));
+            QVERIFY_THROWS_EXCEPTION(
+                jet4::WriteError,
+                w.beginTable("T", {{"A", ColumnType::Long}, {"a", ColumnType::Long}}));
             QVERIFY_THROWS_EXCEPTION(jet4::WriteError, w.beginTable("T", {}));
             w.beginTable("T", {{"N", ColumnType::Long}, {"S", ColumnType::Text, 3}});
-            QVERIFY_THROWS_EXCEPTION(jet4::WriteError, w.beginTable("U", {{"N", ColumnType::Long}}));
+            QVERIFY_THROWS_EXCEPTION(jet4::WriteError,
+                                     w.beginTable("U", {{"N", ColumnType::Long}}));
             const std::vector<Row> bad = {
-                {"1"}, {"1", "abcd"}, {"x", "a"}, {"1.5", "a"}, {"", "a"}, {" 1", "a"},
-                {"2147483648", "a"}, {"1", "\xC3"}, {"1", "жжжж"},
+                {"1"},       {"1", "abcd"},       {"x", "a"},    {"1.5", "a"},  {"", "a"},
+                {" 1", "a"}, {"2147483648", "a"}, {"1", "\xC3"}, {"1", "жжжж"},
             };
             for (const Row& r : bad)
                 QVERIFY_THROWS_EXCEPTION(jet4::WriteError, w.addRow(r));
             w.addRow({"1", "жжж"});
             QVERIFY_THROWS_EXCEPTION(jet4::WriteError, w.finish()); // table still open
             w.endTable();
-            QVERIFY_THROWS_EXCEPTION(jet4::WriteError, w.beginTable("t", {{"N", ColumnType::Long}}));
-            QVERIFY_THROWS_EXCEPTION(jet4::WriteError, w.beginTable("MSysObjects", {{"N", ColumnType::Long}}));
+            QVERIFY_THROWS_EXCEPTION(jet4::WriteError,
+                                     w.beginTable("t", {{"N", ColumnType::Long}}));
+            QVERIFY_THROWS_EXCEPTION(jet4::WriteError,
+                                     w.beginTable("MSysObjects", {{"N", ColumnType::Long}}));
             QVERIFY(!QFile::exists("misuse.mdb")); // not before finish()
             w.finish();
             QVERIFY_THROWS_EXCEPTION(jet4::WriteError, w.finish());

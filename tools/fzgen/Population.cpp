@@ -13,7 +13,7 @@ namespace {
 
 // xoshiro256** seeded through splitmix64: the same seed gives the same persons everywhere.
 class Random {
-public:
+  public:
     explicit Random(std::uint64_t seed) {
         for (auto& w : s_) {
             seed += 0x9E3779B97F4A7C15ull;
@@ -36,11 +36,13 @@ public:
     }
     // 0..n-1 (n > 0); the modulo bias is far below anything a test could see.
     std::uint32_t below(std::uint32_t n) { return static_cast<std::uint32_t>((next() >> 11) % n); }
-    int between(int lo, int hi) { return lo + static_cast<int>(below(static_cast<std::uint32_t>(hi - lo + 1))); }
+    int between(int lo, int hi) {
+        return lo + static_cast<int>(below(static_cast<std::uint32_t>(hi - lo + 1)));
+    }
     // true with the given chance in thousandths
     bool chance(std::uint32_t perMille) { return below(1000) < perMille; }
 
-private:
+  private:
     static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
     std::uint64_t s_[4];
 };
@@ -48,7 +50,7 @@ private:
 // Rank-weighted choice: the k-th entry has weight about 1/(k+offset), so the first entries
 // are far more frequent than the last (surnames, first names, streets).
 class RankedPick {
-public:
+  public:
     RankedPick(std::size_t count, std::uint32_t offset) {
         std::uint64_t total = 0;
         for (std::size_t k = 0; k < count; ++k) {
@@ -70,7 +72,7 @@ public:
         return lo;
     }
 
-private:
+  private:
     std::vector<std::uint64_t> cumulative_;
 };
 
@@ -162,8 +164,26 @@ std::size_t middle(const std::string& s) {
 }
 
 enum Col {
-    ID, KOD, FAM, NAME, OTCHEST, IndexFZ, STRANA, OBL, RAION, CITI, DEREV, STRIT,
-    N_HOUSE1, N_HOUSE2, N_kv, DATA_r, POL, TEL_h, TEL_r, ColumnCount
+    ID,
+    KOD,
+    FAM,
+    NAME,
+    OTCHEST,
+    IndexFZ,
+    STRANA,
+    OBL,
+    RAION,
+    CITI,
+    DEREV,
+    STRIT,
+    N_HOUSE1,
+    N_HOUSE2,
+    N_kv,
+    DATA_r,
+    POL,
+    TEL_h,
+    TEL_r,
+    ColumnCount
 };
 
 } // namespace
@@ -254,8 +274,8 @@ struct PersonGenerator::Impl {
             row[CITI] = r.chance(100) ? jet4::Cell() : jet4::Cell(std::string());
             row[RAION] = data::ruralDistricts()[v % data::ruralDistricts().size()];
             row[DEREV] = data::villages()[v];
-            row[STRIT] = r.chance(550) ? data::villageStreets()[villageStreets.pick(r)]
-                                       : std::string();
+            row[STRIT] =
+                r.chance(550) ? data::villageStreets()[villageStreets.pick(r)] : std::string();
             index = "3947" + twoDigits(static_cast<int>(v * 2 + r.below(2)));
         }
         row[IndexFZ] = optional(920, index);
@@ -283,7 +303,8 @@ struct PersonGenerator::Impl {
             house += static_cast<int>(r.below(100));
         std::string h = std::to_string(house);
         if (r.chance(60))
-            h += data::houseLetters()[r.below(static_cast<std::uint32_t>(data::houseLetters().size()))];
+            h += data::houseLetters()[r.below(
+                static_cast<std::uint32_t>(data::houseLetters().size()))];
         row[N_HOUSE1] = optional(980, h);
         row[N_HOUSE2] = flat && r.chance(130) ? jet4::Cell(std::to_string(r.between(1, 4)))
                                               : optional(0, std::string());
@@ -296,8 +317,8 @@ struct PersonGenerator::Impl {
             year = r.between(1925, 1939);
         const int month = r.between(1, 12);
         const int day = r.between(1, daysInMonth(month, year));
-        row[DATA_r] = optional(975, twoDigits(day) + "." + twoDigits(month) + "." +
-                                        std::to_string(year));
+        row[DATA_r] =
+            optional(975, twoDigits(day) + "." + twoDigits(month) + "." + std::to_string(year));
 
         static const char* homeFirst = "2345";
         row[TEL_h] = optional(520, std::string(1, homeFirst[r.below(4)]) + digits(r, 5));
@@ -342,7 +363,8 @@ struct PersonGenerator::Impl {
                 break;
             }
             if (!result ||
-                utf8Length(*result) <= static_cast<std::size_t>(columns[static_cast<std::size_t>(col)].maxChars))
+                utf8Length(*result) <=
+                    static_cast<std::size_t>(columns[static_cast<std::size_t>(col)].maxChars))
                 cell = result;
         }
     }

@@ -69,7 +69,9 @@ void putDouble(std::uint8_t* p, double d) {
     put32(p + 4, static_cast<std::uint32_t>(bits >> 32));
 }
 
-std::uint32_t pageRow(std::uint32_t page, std::uint32_t row) { return page << 8 | row; }
+std::uint32_t pageRow(std::uint32_t page, std::uint32_t row) {
+    return page << 8 | row;
+}
 
 // RC4 keystream XOR, used to mask the header's 128-byte block.
 void rc4(const std::uint8_t* key, std::size_t keyLen, std::uint8_t* data, std::size_t len) {
@@ -330,7 +332,8 @@ struct Writer::Impl {
             const Cell& cell = cells[c.number];
             if (!cell)
                 continue;
-            mask[c.number / 8] = static_cast<std::uint8_t>(mask[c.number / 8] | 1u << (c.number % 8));
+            mask[c.number / 8] =
+                static_cast<std::uint8_t>(mask[c.number / 8] | 1u << (c.number % 8));
             if (!c.fixed)
                 continue;
             const std::string& v = *cell;
@@ -443,7 +446,8 @@ struct Writer::Impl {
         if (t.dataPages > 0) {
             const std::uint32_t start = last & ~7u;
             put32(freeMap + 1, start);
-            freeMap[5 + (last - start) / 8] |= static_cast<std::uint8_t>(1u << ((last - start) % 8));
+            freeMap[5 + (last - start) / 8] |=
+                static_cast<std::uint8_t>(1u << ((last - start) % 8));
         }
         DataPage maps;
         maps.reset(0);
@@ -526,8 +530,8 @@ struct Writer::Impl {
         return t;
     }
 
-    static Row catalogRow(std::uint32_t id, std::uint32_t parent, const std::string& name,
-                          int type, std::uint32_t flags) {
+    static Row catalogRow(std::uint32_t id, std::uint32_t parent, const std::string& name, int type,
+                          std::uint32_t flags) {
         Row r(17);
         const std::string date = std::to_string(static_cast<int>(kCreationDate));
         r[0] = std::to_string(static_cast<std::int32_t>(id));
@@ -643,7 +647,8 @@ void Writer::beginTable(const std::string& name, const std::vector<Column>& colu
             if (c.maxChars < 1 || c.maxChars > 255)
                 throw WriteError("text column " + c.name + " must hold 1 to 255 characters, not " +
                                  std::to_string(c.maxChars));
-            ColumnDef def = varColumn(c.name, kTypeText, static_cast<std::uint16_t>(c.maxChars * 2));
+            ColumnDef def =
+                varColumn(c.name, kTypeText, static_cast<std::uint16_t>(c.maxChars * 2));
             def.compress = true;
             def.extFlags = 0x01;
             t.cols.push_back(def);
