@@ -242,9 +242,11 @@ class Fzgen : public QObject {
             QVERIFY(r.err.startsWith("fzgen: "));
         }
         QVERIFY(!QFile::exists("x.mdb"));
-        const auto unwritable = readback::run(kFzgen, {"no-dir/x.mdb", "--rows", "5"});
+        const auto unwritable =
+            readback::run(kFzgen, {"no-dir/x.mdb", "--rows", "5", "--csv", "x.csv"});
         QCOMPARE(unwritable.exitCode, 1);
         QVERIFY(unwritable.err.contains("no-dir/x.mdb"));
+        QVERIFY(!QFile::exists("x.csv")); // no CSV without its database
         const auto badCsv =
             readback::run(kFzgen, {"x.mdb", "--rows", "5", "--csv", "no-dir/x.csv"});
         QCOMPARE(badCsv.exitCode, 1);

@@ -408,19 +408,10 @@ std::string csvLine(const jet4::Row& row) {
     return line;
 }
 
-void writePersons(const std::string& mdbPath, const Options& options, const std::string& csvPath) {
-    if (options.rows > 2147483647u)
-        throw jet4::WriteError("too many rows: the person number must fit a Long Integer");
-    std::ofstream csv;
-    if (!csvPath.empty()) {
-        csv.open(csvPath, std::ios::binary | std::ios::trunc);
-        if (!csv)
-            throw jet4::WriteError("cannot create " + csvPath + ": " + std::strerror(errno));
-        jet4::Row header;
-        for (const jet4::Column& c : personColumns())
-            header.push_back(c.name);
-        csv << csvLine(header);
-    }
+namespace {
+
+void writeRows(const std::string& mdbPath, const Options& options, std::ofstream& csv,
+               const std::string& csvPath) {
     jet4::Writer writer(mdbPath);
     writer.beginTable("FZ_T1", personColumns());
     PersonGenerator generator(options);
@@ -437,6 +428,33 @@ void writePersons(const std::string& mdbPath, const Options& options, const std:
             throw jet4::WriteError("cannot write " + csvPath);
     }
     writer.finish();
+}
+
+} // namespace
+
+void writePersons(const std::string& mdbPath, const Options& options, const std::string& csvPath) {
+    if (options.rows > 2147483647u)
+        throw jet4::WriteError("too many rows: the person number must fit a Long Integer");
+    std::ofstream csv;
+    if (!csvPath.empty()) {
+        csv.open(csvPath, std::ios::binary | std::ios::trunc);
+        if (!csv)
+            throw jet4::WriteError("cannot create " + csvPath + ": " + std::strerror(errno));
+        jet4::Row header;
+        for (const jet4::Column& c : personColumns())
+            header.push_back(c.name);
+        csv << csvLine(header);
+    }
+    try {
+        writeRows(mdbPath, options, csv, csvPath);
+    } catch (...) {
+        // A CSV without its database would only mislead.
+        if (!csvPath.empty()) {
+            csv.close();
+            std::remove(csvPath.c_str());
+        }
+        throw;
+    }
 }
 
 } // namespace fzgen
