@@ -99,6 +99,7 @@ std::unique_ptr<Store> Store::open(const std::string& path, const SourceKey* exp
     s->path_ = path;
     try {
         s->db_ = sql::Db(uriFor(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX);
+        s->db_.exec("PRAGMA cache_size=-32768");
         std::map<std::string, std::string> meta;
         {
             sql::Stmt st(s->db_, "SELECT key, value FROM fz_meta");
@@ -164,8 +165,9 @@ std::unique_ptr<Store> Store::open(const std::string& path, const SourceKey* exp
                 return no("missing table " + tn);
             for (size_t j = 0; j < t.columns.size(); ++j) {
                 std::string dn = "d" + std::to_string(t.id) + "_" + std::to_string(j);
-                std::vector<std::string> need = {dn, dn + "_f"};
+                std::vector<std::string> need = {dn};
                 if (t.columns[j].substr) {
+                    need.push_back(dn + "_f");
                     need.push_back(dn + "_r");
                     need.push_back("x" + std::to_string(t.id) + "_" + std::to_string(j));
                 }

@@ -27,7 +27,7 @@
 
 namespace engine {
 
-constexpr int kStoreFormat = 4;
+constexpr int kStoreFormat = 5;
 
 // Identifies the source file a store was made from.
 struct SourceKey {
