@@ -45,7 +45,11 @@ const QColor kSkyBlue(0xA6, 0xCA, 0xF0);
 
 QFont pixelFont(int px, bool bold = false, bool italic = false, bool underline = false)
 {
-    QFont f(QStringLiteral("MS Sans Serif"));
+    QFont f;
+    // The classic dialog face where it exists, else a metric-compatible sans serif.
+    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                   QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                   QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
     f.setStyleHint(QFont::SansSerif);
     f.setPixelSize(px);
     f.setBold(bold);
@@ -296,58 +300,58 @@ void TForm1::buildSearchPanel()
     for (const auto& a : address) {
         QLabel* cap = nullptr;
         *a.editOut = labeledEdit(GroupBox1, QString::fromLatin1(a.edit), a.caption,
-                                 QRect(x, 62, 86, 21), CaptionAt::Above, plain, Qt::black,
+                                 QRect(x, 62, 84, 21), CaptionAt::Above, plain, Qt::black,
                                  a.caption, &cap);
         *a.modeOut = modeLabel(GroupBox1, QString::fromLatin1(a.mode), cap, 8, a.caption);
         auto* b = named(new QPushButton(QStringLiteral("..."), GroupBox1),
                         QString::fromLatin1(a.button), QStringLiteral("Список: ") + a.caption);
         b->setFont(plain);
-        b->setGeometry(x + 88, 62, 18, 21);
+        b->setGeometry(x + 86, 62, 18, 21);
         b->setFocusPolicy(Qt::TabFocus);
         *a.buttonOut = b;
-        x += 109;
+        x += 108;
     }
 
     LabeledEdit23 = labeledEdit(GroupBox1, QStringLiteral("LabeledEdit23"),
-                                QStringLiteral("Почтовый индекс"), QRect(98, 100, 56, 21),
+                                QStringLiteral("Почтовый индекс"), QRect(96, 100, 50, 21),
                                 CaptionAt::Left, plain, Qt::black, QStringLiteral("Почтовый индекс"));
     LabeledEdit23->setText(search::kIndexPlaceholder);
     LabeledEdit7 = labeledEdit(GroupBox1, QStringLiteral("LabeledEdit7"), QStringLiteral("№ дома"),
-                               QRect(202, 100, 54, 21), CaptionAt::Left, plain, Qt::black,
+                               QRect(196, 100, 54, 21), CaptionAt::Left, plain, Qt::black,
                                QStringLiteral("№ дома"));
     LabeledEdit7->setText(search::kHouse1Placeholder);
     Edit1 = named(new QLineEdit(search::kHouse2Placeholder, GroupBox1), QStringLiteral("Edit1"),
                   QStringLiteral("№дома 2"));
     Edit1->setFont(plain);
-    Edit1->setGeometry(260, 100, 54, 21);
+    Edit1->setGeometry(254, 100, 54, 21);
     LabeledEdit8 = labeledEdit(GroupBox1, QStringLiteral("LabeledEdit8"), QStringLiteral("№ кв."),
-                               QRect(354, 100, 42, 21), CaptionAt::Left, plain, Qt::black,
+                               QRect(344, 100, 44, 21), CaptionAt::Left, plain, Qt::black,
                                QStringLiteral("№ кв."));
     LabeledEdit8->setText(search::kFlatPlaceholder);
 
     GroupBox2 = named(new QGroupBox(QStringLiteral("Дополнительная информация"), GroupBox1),
                       QStringLiteral("GroupBox2"));
-    GroupBox2->setGeometry(404, 12, 237, 115);
+    GroupBox2->setGeometry(446, 12, 195, 115);
     GroupBox2->setFont(pixelFont(11, true));
     GroupBox2->setStyleSheet(QStringLiteral("QGroupBox#GroupBox2::title { color: #008000; }"));
 
     caption(GroupBox2, QStringLiteral("StaticText1"), QStringLiteral("Дата рождения"), plain)
-        ->move(8, 23);
+        ->move(6, 23);
     MaskEdit1 = named(new DateMaskEdit(GroupBox2), QStringLiteral("MaskEdit1"),
                       QStringLiteral("Дата рождения"));
     MaskEdit1->setFont(plain);
-    MaskEdit1->setGeometry(100, 20, 80, 21);
+    MaskEdit1->setGeometry(100, 20, 86, 21);
     LabeledEdit5 = labeledEdit(GroupBox2, QStringLiteral("LabeledEdit5"),
-                               QStringLiteral("Тел. домашний:"), QRect(100, 44, 80, 21),
+                               QStringLiteral("Тел. домашний:"), QRect(100, 44, 86, 21),
                                CaptionAt::Left, plain, Qt::black, QStringLiteral("Тел. домашний:"));
     LabeledEdit5->setText(search::kPhonePlaceholder);
     LabeledEdit6 = labeledEdit(GroupBox2, QStringLiteral("LabeledEdit6"),
-                               QStringLiteral("Тел. рабочий:"), QRect(100, 68, 80, 21),
+                               QStringLiteral("Тел. рабочий:"), QRect(100, 68, 86, 21),
                                CaptionAt::Left, plain, Qt::black, QStringLiteral("Тел. рабочий:"));
     LabeledEdit6->setText(search::kPhonePlaceholder);
     caption(GroupBox2, QStringLiteral("StaticText2"), QStringLiteral("Пол:"), pixelFont(11, true),
             kGreen)
-        ->move(8, 93);
+        ->move(6, 93);
     CheckBox1 = named(new QCheckBox(QStringLiteral("Ж"), GroupBox2), QStringLiteral("CheckBox1"),
                       QStringLiteral("Ж"));
     CheckBox2 = named(new QCheckBox(QStringLiteral("М"), GroupBox2), QStringLiteral("CheckBox2"),
@@ -449,8 +453,10 @@ void TForm1::buildGrid()
     StringGrid1->horizontalHeader()->setFont(pixelFont(11));
     StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     StringGrid1->horizontalHeader()->setHighlightSections(false);
+    StringGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     StringGrid1->verticalHeader()->hide();
     StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(24);
     StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     StringGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     StringGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
