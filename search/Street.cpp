@@ -165,10 +165,7 @@ void openPickList(QLineEdit* target, const QStringList& values, QWidget* mainWin
     QPointer<TFormStreet> dlg = new TFormStreet(mainWindow);
     FormStreet = dlg;
     dlg->LoadListBox(values, int(values.size()) - 1);
-    if (mainWindow) {
-        const QRect g = mainWindow->frameGeometry();
-        dlg->move(g.center() - QPoint(dlg->width() / 2, dlg->height() / 2));
-    }
+    // A dialog with a parent window opens centred over it.
     dlg->exec();
     if (FormStreet == dlg)
         FormStreet = nullptr;

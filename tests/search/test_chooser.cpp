@@ -6,10 +6,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QPointer>
 #include <QTimer>
 #include <QtTest>
 
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -17,19 +19,29 @@ namespace {
 // failing case cannot hang the run.
 void whenChooserOpens(std::function<void(TFormFinde*)> act)
 {
+    // What the poll found, so the safety net below closes only a window this call was for.
+    struct Found {
+        bool seen = false;
+        QPointer<QWidget> window;
+    };
+    auto found = std::make_shared<Found>();
     auto* poll = new QTimer;
     poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+    QObject::connect(poll, &QTimer::timeout, [poll, act, found] {
         if (auto* d = qobject_cast<TFormFinde*>(QApplication::activeModalWidget())) {
             poll->stop();
             poll->deleteLater();
+            found->seen = true;
+            found->window = d;
             act(d);
         }
     });
     poll->start();
-    QTimer::singleShot(5000, [] {
-        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-            d->reject();
+    QTimer::singleShot(8000, [found, guard = QPointer<QTimer>(poll)] {
+        delete guard.data(); // a poll that never found its window stops here
+        QWidget* w = found->seen ? found->window.data() : QApplication::activeModalWidget();
+        if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible())
+            d->done(QDialog::Rejected);
     });
 }
 
