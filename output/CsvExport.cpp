@@ -59,7 +59,7 @@ bool writeGridCsv(const GridCells& grid, const QString& path, QString* error)
         if (buf.isEmpty())
             return true;
         const bool ok = out->write(buf) == buf.size();
-        buf.clear();
+        buf.resize(0); // keeps the allocation
         return ok;
     };
 

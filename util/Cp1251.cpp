@@ -48,22 +48,26 @@ void appendCp1251(QByteArray& out, QStringView text)
 {
     const auto& table = reverseTable();
     const qsizetype n = text.size();
+    const qsizetype start = out.size();
+    out.resize(start + n); // one byte per character at most
+    char* dst = out.data() + start;
     const QChar* p = text.data();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = p[i].unicode();
         if (u < 0x80) {
-            out.append(char(u));
+            *dst++ = char(u);
             continue;
         }
         const unsigned char b = table[u];
         if (b != 0) {
-            out.append(char(b));
+            *dst++ = char(b);
             continue;
         }
-        out.append('?');
+        *dst++ = '?';
         if (p[i].isHighSurrogate() && i + 1 < n && p[i + 1].isLowSurrogate())
             ++i; // one character, one "?"
     }
+    out.resize(dst - out.constData());
 }
 
 QByteArray toCp1251(QStringView text)
