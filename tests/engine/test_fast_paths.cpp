@@ -1,0 +1,218 @@
+// Every way the store answers a comparison (equality on the dictionary, prefix and suffix
+// ranges, the trigram index, short substrings, general patterns, negations) must give
+// exactly the rows a plain scan gives. Values are messy on purpose: spaces, quotes, % and _,
+// * ? [ ], mixed case, Cyrillic with ё, empty texts and nulls.
+#include "EngineTestSupport.h"
+
+#include "engine/Fold.h"
+
+#include <algorithm>
+#include <random>
+#include <set>
+
+using namespace enginetest;
+
+namespace {
+
+const std::vector<std::string> kAlphabet = {"а", "А", "б", "Б", "е", "Е", "ё", "Ё", "ж", "a", "A", "b",
+                                            "B", " ", "%", "_", "\"", "'", "*", "?", "[", "]", "1"};
+
+std::vector<char32_t> chars(const std::string& s)
+{
+    std::vector<char32_t> out;
+    for (size_t i = 0; i < s.size();)
+        out.push_back(engine::decodeUtf8(s, i));
+    return out;
+}
+
+// Plain LIKE: % any run, _ one character, everything else itself (after folding).
+bool like(const std::vector<char32_t>& v, size_t i, const std::vector<char32_t>& p, size_t j)
+{
+    if (j == p.size())
+        return i == v.size();
+    if (p[j] == U'%') {
+        for (size_t k = i; k <= v.size(); ++k)
+            if (like(v, k, p, j + 1))
+                return true;
+        return false;
+    }
+    if (i == v.size())
+        return false;
+    return (p[j] == U'_' || p[j] == v[i]) && like(v, i + 1, p, j + 1);
+}
+
+std::string quoted(const std::string& s)
+{
+    std::string q = "\"";
+    for (char c : s)
+        q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+}
+
+} // namespace
+
+class TestFastPaths : public QObject {
+    Q_OBJECT
+
+    std::vector<Cell> values_; // row i+1
+    engine::AdoQuery q_;
+    std::mt19937 rng_{20240607};
+
+    std::string randomText(int maxLen)
+    {
+        std::string s;
+        int n = int(rng_() % unsigned(maxLen + 1));
+        for (int i = 0; i < n; ++i)
+            s += kAlphabet[rng_() % kAlphabet.size()];
+        return s;
+    }
+
+    // Row numbers where `test` holds for the value (nulls never).
+    template <class Test>
+    std::vector<int> expected(Test test) const
+    {
+        std::vector<int> out;
+        for (size_t i = 0; i < values_.size(); ++i)
+            if (values_[i] && test(*values_[i]))
+                out.push_back(int(i + 1));
+        return out;
+    }
+
+    std::vector<int> actual(const std::string& where)
+    {
+        Table t = run(q_, "SELECT * FROM FZ_T1 WHERE " + where);
+        std::vector<int> out;
+        for (const auto& row : t)
+            out.push_back(std::stoi(*row.at(0)));
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    void checkPattern(const std::string& pattern)
+    {
+        const auto p = chars(engine::fold(pattern));
+        const auto want = expected([&](const std::string& v) { return like(chars(engine::fold(v)), 0, p, 0); });
+        const auto wantNot = expected([&](const std::string& v) { return !like(chars(engine::fold(v)), 0, p, 0); });
+        for (const char* col : {"FAM", "TEL_h"}) {
+            const std::string c(col);
+            QCOMPARE(actual(c + " LIKE " + quoted(pattern)), want);
+            QCOMPARE(actual(c + " NOT LIKE " + quoted(pattern)), wantNot);
+        }
+        ++checked_;
+    }
+
+    int checked_ = 0;
+
+private slots:
+    void initTestCase()
+    {
+        std::vector<std::string> pool;
+        for (int i = 0; i < 60; ++i)
+            pool.push_back(randomText(6));
+        pool.push_back("");
+        pool.push_back(" ");
+        std::vector<jet4::Row> rows;
+        for (int i = 0; i < 1500; ++i) {
+            Cell v;
+            unsigned r = rng_() % 100;
+            if (r < 8)
+                v = std::nullopt;
+            else if (r < 60)
+                v = pool[rng_() % pool.size()];
+            else
+                v = randomText(8);
+            values_.push_back(v);
+            rows.push_back({std::to_string(i + 1), v, v});
+        }
+        std::vector<jet4::Column> cols = {{"ID", jet4::ColumnType::Long, 0}, {"FAM", jet4::ColumnType::Text, 255},
+                                          {"TEL_h", jet4::ColumnType::Text, 255}};
+        const std::string dir = freshDir("fastpaths");
+        jet4::writeTable(dir + "/tabl1.mdb", "FZ_T1", cols, rows);
+        q_.setConnectionString(engine::buildConnectionString(dir));
+    }
+
+    void equalityAndInequality()
+    {
+        std::set<std::string> probes = {"", " ", "нет", "Ё", "ё", "е"};
+        for (int i = 0; i < 40; ++i)
+            if (const Cell& v = values_[rng_() % values_.size()])
+                probes.insert(*v);
+        for (const auto& s : probes) {
+            const std::string f = engine::fold(s);
+            for (const char* col : {"FAM", "TEL_h"}) {
+                const std::string c(col);
+                QCOMPARE(actual(c + "=" + quoted(s)),
+                         expected([&](const std::string& v) { return engine::fold(v) == f; }));
+                QCOMPARE(actual(c + "<>" + quoted(s)),
+                         expected([&](const std::string& v) { return engine::fold(v) != f; }));
+                QCOMPARE(actual("NOT " + c + "=" + quoted(s)),
+                         expected([&](const std::string& v) { return engine::fold(v) != f; }));
+            }
+        }
+    }
+
+    void prefixSuffixSubstring()
+    {
+        for (int i = 0; i < 60; ++i) {
+            const Cell& v = values_[rng_() % values_.size()];
+            if (!v)
+                continue;
+            const auto cs = chars(*v);
+            // pieces cut out of real values, 0..4 characters long
+            size_t from = cs.empty() ? 0 : rng_() % cs.size();
+            size_t len = std::min<size_t>(rng_() % 5, cs.size() - from);
+            std::string piece;
+            size_t pos = 0, k = 0;
+            for (size_t b = 0; b < v->size() && k < from + len; ++k) {
+                size_t start = b;
+                engine::decodeUtf8(*v, b);
+                if (k >= from)
+                    piece += v->substr(start, b - start);
+                pos = b;
+            }
+            (void)pos;
+            checkPattern(piece + "%");
+            checkPattern("%" + piece);
+            checkPattern("%" + piece + "%");
+        }
+    }
+
+    void generalPatterns()
+    {
+        for (const std::string p : {"%", "%%", "_", "__", "", "_%", "%_", "%а%б%", "а_%", "%_ё", "%[%", "%*%",
+                                    "%?", "[%", "%\"%", "%'%", "% %", "%ё%", "%Ё", "е%", "%%%е", "_ _",
+                                    "a%b", "%a_b%", "%_%_%_%", "ж", "%ж%ж%"})
+            checkPattern(p);
+        for (int i = 0; i < 60; ++i) {
+            std::string p;
+            int n = 1 + int(rng_() % 4);
+            for (int k = 0; k < n; ++k) {
+                unsigned r = rng_() % 10;
+                p += r < 3 ? std::string("%") : r < 5 ? std::string("_") : kAlphabet[rng_() % kAlphabet.size()];
+            }
+            checkPattern(p);
+        }
+        QVERIFY(checked_ > 80);
+    }
+
+    void combinations()
+    {
+        auto pre = [](const std::string& v) { return engine::fold(v).rfind("а", 0) == 0; };
+        auto has = [](const std::string& v) { return engine::fold(v).find("б") != std::string::npos; };
+        QCOMPARE(actual("FAM LIKE \"а%\" AND TEL_h LIKE \"%Б%\""),
+                 expected([&](const std::string& v) { return pre(v) && has(v); }));
+        QCOMPARE(actual("FAM LIKE \"а%\" OR TEL_h LIKE \"%Б%\""),
+                 expected([&](const std::string& v) { return pre(v) || has(v); }));
+        QCOMPARE(actual("NOT (FAM LIKE \"а%\" OR NOT TEL_h LIKE \"%Б%\")"),
+                 expected([&](const std::string& v) { return !pre(v) && has(v); }));
+        std::vector<int> nulls;
+        for (size_t i = 0; i < values_.size(); ++i)
+            if (!values_[i])
+                nulls.push_back(int(i + 1));
+        QCOMPARE(actual("FAM IS NULL"), nulls);
+        QCOMPARE(actual("NOT FAM IS NOT NULL AND TEL_h IS NULL"), nulls);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFastPaths)
+#include "test_fast_paths.moc"
