@@ -99,7 +99,8 @@ std::unique_ptr<Store> Store::open(const std::string& path, const SourceKey* exp
     s->path_ = path;
     try {
         s->db_ = sql::Db(uriFor(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX);
-        s->db_.exec("PRAGMA cache_size=-32768");
+        // Reads straight from the mapped file: no copy through read() for big results.
+        s->db_.exec("PRAGMA cache_size=-16384; PRAGMA mmap_size=0");
         std::map<std::string, std::string> meta;
         {
             sql::Stmt st(s->db_, "SELECT key, value FROM fz_meta");
@@ -120,12 +121,13 @@ std::unique_ptr<Store> Store::open(const std::string& path, const SourceKey* exp
         if (expect && !(*expect == s->key_))
             return no("store made from another file or version");
         {
-            sql::Stmt st(s->db_, "SELECT t, name, rows FROM fz_tables ORDER BY t");
+            sql::Stmt st(s->db_, "SELECT t, name, rows, bytes FROM fz_tables ORDER BY t");
             while (st.step()) {
                 Table t;
                 t.id = static_cast<int>(st.integer(0));
                 t.name = st.text(1);
                 t.rows = st.integer(2);
+                t.bytes = st.integer(3);
                 s->tables_.push_back(std::move(t));
             }
         }
@@ -569,7 +571,9 @@ std::shared_ptr<ResultSet> Store::run(const jet::Statement& st) const
         }
     }
     auto r = std::make_shared<MemResult>(names);
-    r->reserve(rows ? static_cast<std::int64_t>(rows->size()) : t.rows, 0);
+    const std::int64_t n = rows ? static_cast<std::int64_t>(rows->size()) : t.rows;
+    const double perRow = t.rows ? static_cast<double>(t.bytes) / static_cast<double>(t.rows) : 0.0;
+    r->reserve(n, static_cast<size_t>(perRow * static_cast<double>(n) * 1.05) + 64);
     q.forRows(rows, [&](std::uint32_t, const std::vector<std::string_view>& v, const std::vector<char>& nul) {
         for (int j : pick) {
             if (nul[static_cast<size_t>(j)])

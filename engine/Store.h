@@ -2,7 +2,7 @@
 // The store: one SQLite file per imported database. It holds every table as it is (column
 // order, nulls kept) plus what the searches need:
 //   fz_meta(key, value)          format version, source path, size, modification time
-//   fz_tables(t, name, rows, cols)
+//   fz_tables(t, name, rows, cols, bytes)   bytes: of all values together
 //   fz_columns(t, pos, name, type, distinct_n, substr, nulls)   nulls: the rows holding null
 //   t<t>(rowid, rec)             the rows, each one record (StoreFormat.h), values exact
 //   d<t>_<J>(id, f, v, first, rows[, r])
@@ -27,7 +27,7 @@
 
 namespace engine {
 
-constexpr int kStoreFormat = 5;
+constexpr int kStoreFormat = 6;
 
 // Identifies the source file a store was made from.
 struct SourceKey {
@@ -95,6 +95,7 @@ private:
         int id = 0;
         std::string name;
         std::int64_t rows = 0;
+        std::int64_t bytes = 0; // all values' bytes together
         std::vector<Column> columns;
     };
     const Table& table(const std::string& name) const;

@@ -115,6 +115,7 @@ struct StoreWriter::Impl {
     std::string tableName;
     std::vector<ColumnDef> columns;
     std::uint32_t rows = 0;
+    std::int64_t bytes = 0;
     struct Col {
         Dictionary dict;
         std::vector<std::uint32_t> ids; // per row: dictionary id, 0 for null
@@ -139,7 +140,7 @@ StoreWriter::StoreWriter(const std::string& path) : d(std::make_unique<Impl>())
     d->db.exec("BEGIN");
     d->db.exec("CREATE TABLE fz_meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
                "CREATE TABLE fz_tables(t INTEGER PRIMARY KEY, name TEXT NOT NULL,"
-               " rows INTEGER NOT NULL, cols INTEGER NOT NULL);"
+               " rows INTEGER NOT NULL, cols INTEGER NOT NULL, bytes INTEGER NOT NULL);"
                "CREATE TABLE fz_columns(t INTEGER NOT NULL, pos INTEGER NOT NULL, name TEXT NOT NULL,"
                " type TEXT NOT NULL, distinct_n INTEGER NOT NULL, substr INTEGER NOT NULL,"
                " nulls BLOB, PRIMARY KEY(t, pos));");
@@ -153,6 +154,7 @@ void StoreWriter::beginTable(const std::string& name, const std::vector<ColumnDe
     d->tableName = name;
     d->columns = columns;
     d->rows = 0;
+    d->bytes = 0;
     d->cols.clear();
     d->cols.resize(columns.size());
     d->db.exec("CREATE TABLE " + d->t() + "(rowid INTEGER PRIMARY KEY, rec BLOB NOT NULL)");
@@ -176,6 +178,7 @@ void StoreWriter::addRow(const std::string_view* values, const bool* isNull)
             continue;
         }
         record::putValue(d->record, values[j]);
+        d->bytes += static_cast<std::int64_t>(values[j].size());
         d->folded.clear();
         foldInto(values[j], d->folded);
         col.ids.push_back(col.dict.idFor(d->folded, values[j]));
@@ -302,11 +305,12 @@ void StoreWriter::endTable(const std::function<void(double)>& tick)
         if (tick)
             tick(static_cast<double>(j + 1) / static_cast<double>(n + 1));
     }
-    sql::Stmt st(d->db, "INSERT INTO fz_tables VALUES(?,?,?,?)");
+    sql::Stmt st(d->db, "INSERT INTO fz_tables VALUES(?,?,?,?,?)");
     st.bindInt(1, d->tableId);
     st.bindText(2, d->tableName);
     st.bindInt(3, rows);
     st.bindInt(4, static_cast<std::int64_t>(n));
+    st.bindInt(5, d->bytes);
     st.step();
     d->cols.clear();
     if (tick)
