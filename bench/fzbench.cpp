@@ -338,6 +338,14 @@ public:
 
     const StringGrid& grid() const { return grid_; }
 
+    // Back to an empty grid and a closed query, as after "no criterion".
+    void clear()
+    {
+        ClearGridRows(grid_);
+        q_.close();
+        QApplication::processEvents();
+    }
+
 private:
     engine::AdoQuery& q_;
     std::string dir_;
@@ -604,8 +612,9 @@ int main(int argc, char** argv)
 
     // Searches. Peak memory is read from here on: writing the file and reading the export
     // above are the benchmark's own work, not the program's.
+    const std::int64_t setupPeakKb = bench::procStatusKb("VmHWM");
     const bool peakReset = bench::resetPeakMemory();
-    std::int64_t peakKb = -1, rssAllKb = -1, allRows = -1;
+    std::int64_t searchPeakKb = -1, allRows = -1;
     Searcher searcher(q, dbDir.string());
     for (Shape& s : shapes) {
         std::vector<double> e, g, t;
@@ -625,11 +634,26 @@ int main(int argc, char** argv)
         s.totalMs = median(t);
         say("  " + s.label + ": " + std::to_string(s.rows) + " rows, " + fmtMs(s.engineMs) + " / "
             + fmtMs(s.gridMs) + " / " + fmtMs(s.totalMs) + " ms" + (s.error.empty() ? "" : " ERROR " + s.error));
-        if (s.kind == Kind::All) {
-            peakKb = bench::procStatusKb("VmHWM");
-            rssAllKb = bench::procStatusKb("VmRSS");
+        if (s.kind == Kind::All)
             allRows = s.rows;
-        }
+    }
+    searchPeakKb = bench::procStatusKb("VmHWM");
+
+    // Memory with every person in the grid, from an empty grid: one search, no result of
+    // an earlier search still held.
+    std::int64_t peakKb = -1, rssAllKb = -1;
+    for (const Shape& s : shapes) {
+        if (s.kind != Kind::All || !s.error.empty())
+            continue;
+        searcher.clear();
+        const std::int64_t before = bench::procStatusKb("VmRSS");
+        bench::resetPeakMemory();
+        double em = 0, gm = 0, tm = 0;
+        searcher.run(s.form, &em, &gm, &tm);
+        peakKb = bench::procStatusKb("VmHWM");
+        rssAllKb = bench::procStatusKb("VmRSS");
+        say("memory: " + std::to_string(before / 1024) + " MB before, peak "
+            + std::to_string(peakKb / 1024) + " MB, then " + std::to_string(rssAllKb / 1024) + " MB");
     }
 
     // CSV export: the sex-alone grid (about half the table) and the every-person grid.
@@ -664,7 +688,6 @@ int main(int argc, char** argv)
     }
     fs::remove(work / "half.csv", ec);
     fs::remove(work / "all.csv", ec);
-    const std::int64_t peakWholeKb = bench::procStatusKb("VmHWM");
 
     // Peers.
     double sqliteImportMs = kNaN;
@@ -774,14 +797,19 @@ int main(int argc, char** argv)
     if (!csvError.empty())
         out << "  CSV ERROR: " << csvError << "\n";
     std::snprintf(buf, sizeof buf,
-                  "  peak resident memory with %lld rows in the grid: %.0f MB (VmHWM%s); "
-                  "resident then %.0f MB\n",
+                  "  peak resident memory, one search from an empty grid to %lld rows in it: %.0f MB\n"
+                  "    (VmHWM%s); resident afterwards %.0f MB\n",
                   static_cast<long long>(allRows), double(peakKb) / 1024.0,
-                  peakReset ? " from the first search on" : ", whole run", double(rssAllKb) / 1024.0);
+                  peakReset ? "" : " of the whole run: could not be reset", double(rssAllKb) / 1024.0);
     out << buf;
     std::snprintf(buf, sizeof buf,
-                  "  whole run incl. writing the file and reading the export: %.0f MB\n\n",
-                  double(peakWholeKb) / 1024.0);
+                  "  peak over all the searches above (each run %d times; a new result is built\n"
+                  "    while the grid still holds the previous one): %.0f MB\n",
+                  o.reps, double(searchPeakKb) / 1024.0);
+    out << buf;
+    std::snprintf(buf, sizeof buf,
+                  "  peak before the searches (writing the file, reading the export): %.0f MB\n\n",
+                  double(setupPeakKb) / 1024.0);
     out << buf;
 
     out << "Targets\n";
@@ -808,9 +836,9 @@ int main(int argc, char** argv)
     target("CSV of 500,000 rows <= 1 s", fmtMs(csv500k) + " ms (scaled)", csv500k <= 1000);
     target("peak memory with 1,000,000 rows loaded <= 500 MB",
            std::to_string(peakKb / 1024) + " MB (" + std::to_string(allRows) + " rows)",
-           peakKb >= 0 && peakKb <= 500 * 1024 && allRows >= 1000000);
-    if (allRows >= 0 && allRows < 1000000)
-        out << "  (the memory target needs a 1,000,000-row table: this run had " << allRows << ")\n";
+           peakKb >= 0 && peakKb <= 500 * 1024 && tableRows >= 1000000);
+    if (tableRows < 1000000)
+        out << "  (the memory target needs a 1,000,000-row table: this one has " << tableRows << ")\n";
     if (open.count != tableRows)
         out << "  NOTE: the record count " << open.count << " differs from mdb-export's "
             << tableRows << " rows\n";
