@@ -262,6 +262,22 @@ private slots:
         QTest::keyClick(form->LabeledEdit1, Qt::Key_Return);
         QCOMPARE(statement(), kSelect + "FAM=\"кузнецова\"");
         QCOMPARE(form->LabeledEdit9->text(), QString("1"));
+
+        // The same from an editable combo box and from the date field.
+        resetFields();
+        const int items = form->ComboBox1->count();
+        form->ComboBox1->setFocus();
+        form->ComboBox1->setEditText("Беларусь");
+        QTest::keyClick(form->ComboBox1->lineEdit(), Qt::Key_Return);
+        QCOMPARE(statement(), kSelect + "STRANA=\"Беларусь\"");
+        QCOMPARE(form->ComboBox1->count(), items); // Enter adds no item to the list
+        resetFields();
+        form->MaskEdit1->setFocus();
+        form->MaskEdit1->home(false);
+        QTest::keyClicks(form->MaskEdit1, "03041980");
+        QTest::keyClick(form->MaskEdit1, Qt::Key_Enter);
+        QCOMPARE(statement(), kSelect + "DATA_r=\"03.04.1980\"");
+        QCOMPARE(form->LabeledEdit9->text(), QString("1"));
     }
 
     void engineErrorLeavesCountAndGrid()
