@@ -10,6 +10,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -53,8 +54,9 @@ RunResult runProgram(const std::vector<std::string>& argv, const std::string& in
         return r;
     r.started = true;
     int status = 0;
+    struct rusage ru {};
     for (;;) {
-        const pid_t w = ::waitpid(pid, &status, WNOHANG);
+        const pid_t w = ::wait4(pid, &status, WNOHANG, &ru);
         if (w == pid)
             break;
         if (w < 0) {
@@ -63,15 +65,29 @@ RunResult runProgram(const std::vector<std::string>& argv, const std::string& in
         }
         if (limitSeconds > 0 && msSince(t0) > limitSeconds * 1000.0) {
             ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
+            ::wait4(pid, &status, 0, &ru);
             r.timedOut = true;
             break;
         }
         std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
     r.ms = msSince(t0);
+    r.cpuMs = (double(ru.ru_utime.tv_sec) + double(ru.ru_stime.tv_sec)) * 1000.0
+            + (double(ru.ru_utime.tv_usec) + double(ru.ru_stime.tv_usec)) / 1000.0;
     r.exitCode = (status >= 0 && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
     return r;
+}
+
+double cpuMsSelfAndChildren()
+{
+    double ms = 0;
+    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        struct rusage ru {};
+        ::getrusage(who, &ru);
+        ms += (double(ru.ru_utime.tv_sec) + double(ru.ru_stime.tv_sec)) * 1000.0
+            + (double(ru.ru_utime.tv_usec) + double(ru.ru_stime.tv_usec)) / 1000.0;
+    }
+    return ms;
 }
 
 bool haveProgram(const std::string& name)

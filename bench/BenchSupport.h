@@ -25,6 +25,7 @@ double median(std::vector<double> v); // NaN for an empty list
 // A finished child process: wall time, exit status, whether it was stopped by the limit.
 struct RunResult {
     double ms = 0;
+    double cpuMs = 0; // user + system time of the child
     int exitCode = -1;
     bool timedOut = false;
     bool started = false;
@@ -35,6 +36,9 @@ struct RunResult {
 // killed after `limitSeconds` (0: no limit).
 RunResult runProgram(const std::vector<std::string>& argv, const std::string& inPath,
                      const std::string& outPath, int limitSeconds, bool keepStderr = false);
+
+// User + system time of this process and of its waited-for children, in ms.
+double cpuMsSelfAndChildren();
 
 // Whether a program of that name is found in PATH.
 bool haveProgram(const std::string& name);
