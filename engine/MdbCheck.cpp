@@ -132,17 +132,26 @@ public:
         return p;
     }
 
-    // A page read into a scratch buffer (data pages scanned once).
+    // A page read through a read-ahead window (data pages are scanned once, in page order).
     const u8* scratch(u32 pg)
     {
         if (mem_)
             return page(pg, "data page");
         if (auto it = cache_.find(pg); it != cache_.end())
             return it->second.get();
-        scratch_.resize(fmt_->pageSize);
-        if (pg >= count_ || !readRaw(u64(pg) * fmt_->pageSize, scratch_.data(), fmt_->pageSize))
+        if (pg >= count_)
             reject("cannot read page " + num(pg));
-        return scratch_.data();
+        if (pg < windowFirst_ || pg >= windowFirst_ + windowPages_) {
+            constexpr u32 kWindow = 64;
+            windowPages_ = std::min(kWindow, count_ - pg);
+            window_.resize(std::size_t(windowPages_) * fmt_->pageSize);
+            windowFirst_ = pg;
+            if (!readRaw(u64(pg) * fmt_->pageSize, window_.data(), window_.size())) {
+                windowPages_ = 0;
+                reject("cannot read page " + num(pg));
+            }
+        }
+        return window_.data() + std::size_t(pg - windowFirst_) * fmt_->pageSize;
     }
 
     // Page type and owner (bytes 0 and 4..7), remembered for every page looked at.
@@ -172,7 +181,9 @@ private:
     const Format* fmt_ = &kJet4;
     std::unordered_map<u32, std::unique_ptr<u8[]>> cache_;
     std::unordered_map<u32, std::pair<u8, u32>> heads_;
-    std::vector<u8> scratch_;
+    std::vector<u8> window_;
+    u32 windowFirst_ = 0;
+    u32 windowPages_ = 0;
 };
 
 struct Column {
@@ -247,6 +258,8 @@ private:
     std::vector<u32> catalogTables_;
     u64 mapBytes_ = 0;
     u64 chainSteps_ = 0;
+    std::vector<u8> pageCopy_;   // the data page being checked
+    std::vector<u32> varOff_;    // the row being checked: its variable column offsets
 
     struct CatalogCols {
         int id = -1, name = -1, type = -1, flags = -1, lvProp = -1;
@@ -524,7 +537,8 @@ private:
         const Format& f = pages_.fmt();
         const u8* p = pages_.scratch(pg);
         // keep our own copy: long values may pull other pages into the scratch buffer
-        std::vector<u8> page(p, p + f.pageSize);
+        std::vector<u8>& page = pageCopy_;
+        page.assign(p, p + f.pageSize);
         u32 rows = get16(&page[f.rowCountOffset]);
         if (f.rowCountOffset + 2 + 2 * rows > f.pageSize)
             reject("data page " + num(pg) + " claims " + num(rows) + " rows; its offset table runs past the page");
@@ -558,7 +572,8 @@ private:
         u32 last = size - 1;  // row-relative index of the last byte
         const u8* nullMask = row + (last - maskLen + 1);
         u32 rowVarCols = f.jet3 ? row[last - maskLen] : get16(row + (last - maskLen - 1));
-        std::vector<u32> varOff;
+        std::vector<u32>& varOff = varOff_;
+        varOff.clear();
         if (t.numVarCols > 0) {
             varOff.resize(u64(rowVarCols) + 1);
             if (!f.jet3) {
