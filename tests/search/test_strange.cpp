@@ -108,9 +108,13 @@ class StrangeInput : public QObject {
         if (column == "FAM") {
             f.fam = input;
             f.famMode = mode;
-        } else {
+        } else if (column == "CITI") {
             f.citi = input;
             f.citiMode = mode;
+        } else if (column == "STRANA") {
+            f.strana = input;
+        } else {
+            f.telH = input;
         }
         return search::searchStatement(f);
     }
@@ -131,8 +135,11 @@ private slots:
             if (vals[i])
                 r[2] = vals[i]->toStdString();                       // FAM
             const auto& c = vals[vals.size() - 1 - i];               // CITI, other order
-            if (c)
-                r[9] = c->toStdString();
+            if (c) {
+                r[9] = c->toStdString();                             // CITI
+                r[6] = c->toStdString();                             // STRANA
+                r[17] = c->toStdString();                            // TEL_h
+            }
             r[3] = std::string("Иван");
             rows.push_back(r);
         }
@@ -165,13 +172,16 @@ private slots:
             for (const QString& m : {search::kModeExact, search::kModePrefix, search::kModeSuffix,
                                      search::kModeAnywhere})
                 QTest::addRow("%s %s", col, qPrintable(m)) << QString(col) << m;
+        // fields without a mode compare for equality
+        QTest::newRow("STRANA") << QString("STRANA") << search::kModeExact;
+        QTest::newRow("TEL_h") << QString("TEL_h") << search::kModeExact;
     }
 
     void everyFieldModeAndInput()
     {
         QFETCH(QString, column);
         QFETCH(QString, mode);
-        const int colIndex = column == "FAM" ? 2 : 9;
+        const int colIndex = column == "FAM" ? 2 : 9; // STRANA and TEL_h hold CITI's values
         const auto& vals = storedValues();
         engine::AdoQuery q;
         q.setConnectionString(engine::buildConnectionString(dir_));
