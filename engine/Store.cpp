@@ -434,9 +434,7 @@ public:
         const size_t ncols = t_.columns.size();
         std::vector<std::string_view> vals(ncols);
         std::vector<char> nul(ncols);
-        auto decode = [&](sqlite3_stmt* st, int col) {
-            const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(st, col));
-            const auto* end = p + sqlite3_column_bytes(st, col);
+        auto decodeAt = [&](const unsigned char*& p, const unsigned char* end) {
             for (size_t c = 0; c < ncols; ++c) {
                 bool isNull = true;
                 if (!p || !record::getField(p, end, vals[c], isNull))
@@ -444,37 +442,69 @@ public:
                 nul[c] = isNull;
             }
         };
-        const bool scan = !rows || rows->size() * 8 > rowCount();
+        const std::uint32_t per = record::kChunkRows;
+        const bool scan = !rows || rows->size() * 4 > rowCount();
         if (scan) {
-            sql::Stmt st(s_.db_, "SELECT rowid, rec FROM " + tn() + " ORDER BY rowid");
+            sql::Stmt st(s_.db_, "SELECT chunk, recs FROM " + tn() + " ORDER BY chunk");
             size_t i = 0;
             std::uint32_t seen = 0;
+            std::int64_t expectChunk = 0;
             while (st.step()) {
-                std::uint32_t r = static_cast<std::uint32_t>(st.integer(0));
-                ++seen;
+                if (st.integer(0) != expectChunk++)
+                    throw sql::Error(SQLITE_CORRUPT, "chunk missing");
+                const std::uint32_t first = static_cast<std::uint32_t>(st.integer(0)) * per + 1;
                 if (rows) {
-                    while (i < rows->size() && (*rows)[i] < r)
-                        ++i; // a listed row the table lacks: damaged, caught below
+                    while (i < rows->size() && (*rows)[i] < first)
+                        throw sql::Error(SQLITE_CORRUPT, "row missing");
                     if (i >= rows->size())
                         break;
-                    if ((*rows)[i] != r)
+                    if ((*rows)[i] >= first + per) {
+                        seen += per;
                         continue;
-                    ++i;
+                    }
                 }
-                decode(st.get(), 1);
-                fn(r, vals, nul);
+                const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(st.get(), 1));
+                const auto* end = p + sqlite3_column_bytes(st.get(), 1);
+                for (std::uint32_t r = first; p < end; ++r) {
+                    decodeAt(p, end);
+                    ++seen;
+                    if (rows) {
+                        if (i < rows->size() && (*rows)[i] == r) {
+                            ++i;
+                            fn(r, vals, nul);
+                        }
+                    } else {
+                        fn(r, vals, nul);
+                    }
+                }
             }
-            if (!rows && seen != rowCount())
+            if ((!rows && seen != rowCount()) || (rows && i != rows->size()))
                 throw sql::Error(SQLITE_CORRUPT, "row count differs");
         } else {
-            sql::Stmt st(s_.db_, "SELECT rec FROM " + tn() + " WHERE rowid = ?");
+            sql::Stmt st(s_.db_, "SELECT recs FROM " + tn() + " WHERE chunk = ?");
+            std::int64_t chunk = -1;
+            const unsigned char* p = nullptr;
+            const unsigned char* end = nullptr;
+            std::uint32_t next = 0; // the row p stands on
             for (std::uint32_t r : *rows) {
-                st.bindInt(1, r);
-                if (!st.step())
-                    throw sql::Error(SQLITE_CORRUPT, "row missing");
-                decode(st.get(), 0);
+                const std::int64_t c = (r - 1) / per;
+                if (c != chunk) {
+                    st.reset();
+                    st.bindInt(1, c);
+                    if (!st.step())
+                        throw sql::Error(SQLITE_CORRUPT, "row missing");
+                    chunk = c;
+                    p = static_cast<const unsigned char*>(sqlite3_column_blob(st.get(), 0));
+                    end = p + sqlite3_column_bytes(st.get(), 0);
+                    next = static_cast<std::uint32_t>(c) * per + 1;
+                }
+                while (next < r) {
+                    decodeAt(p, end);
+                    ++next;
+                }
+                decodeAt(p, end);
+                ++next;
                 fn(r, vals, nul);
-                st.reset();
             }
         }
     }

@@ -4,7 +4,8 @@
 //   fz_meta(key, value)          format version, source path, size, modification time
 //   fz_tables(t, name, rows, cols, bytes)   bytes: of all values together
 //   fz_columns(t, pos, name, type, distinct_n, substr, nulls)   nulls: the rows holding null
-//   t<t>(rowid, rec)             the rows, each one record (StoreFormat.h), values exact
+//   t<t>(chunk, recs)            the rows, values exact: chunk c holds the records
+//                                 (StoreFormat.h) of rows 16c+1 .. 16c+16, one after another
 //   d<t>_<J>(id, f, v, first, rows[, r])
 //                                one entry per distinct folded value f of column J: v its
 //                                first spelling when that differs from f, first the first
@@ -27,7 +28,7 @@
 
 namespace engine {
 
-constexpr int kStoreFormat = 6;
+constexpr int kStoreFormat = 7;
 
 // Identifies the source file a store was made from.
 struct SourceKey {
@@ -56,12 +57,15 @@ public:
     void beginTable(const std::string& name, const std::vector<ColumnDef>& columns);
     // One row: values[i] is used unless isNull[i].
     void addRow(const std::string_view* values, const bool* isNull);
+    // `count` rows at once, row after row (count * columns values).
+    void addRows(size_t count, const std::string_view* values, const bool* isNull);
     // Builds dictionaries and indexes; `tick` (may be empty) is called now and then with the
     // share of this table's index work done (0..1).
     void endTable(const std::function<void(double)>& tick = {});
     void finish(const SourceKey& key);
 
 private:
+    void flushChunk(std::uint32_t lastRow);
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -8,6 +8,9 @@
 
 namespace engine::record {
 
+// Rows are stored in chunks of this many records (fewer rows in the store, fewer steps).
+constexpr std::uint32_t kChunkRows = 16;
+
 inline void putVarint(std::string& out, std::uint64_t v)
 {
     while (v >= 0x80) {

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -176,6 +177,11 @@ void readTable(MdbHandle* mdb, TableInfo& ti, Queue& q, std::int64_t& done, std:
     if (b.rows)
         q.push(std::move(b));
     q.close();
+    if (std::getenv("FZ_IMPORT_TRACE")) {
+        timespec ts{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        std::fprintf(stderr, "reading thread: %.3f s cpu\n", static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9);
+    }
 }
 
 } // namespace
@@ -244,27 +250,37 @@ int main(int argc, char** argv)
             std::thread reader([&] { readTable(mdb, ti, q, readDone, total, rep); });
             Batch b;
             const size_t n = ti.columns.size();
-            std::vector<std::string_view> vals(n);
-            std::unique_ptr<bool[]> nulls(new bool[n > 0 ? n : 1]);
+            std::vector<std::string_view> vals;
+            std::unique_ptr<bool[]> nulls;
+            size_t capacity = 0;
             try {
                 while (q.pop(b)) {
-                    size_t cell = 0;
-                    std::uint32_t begin = 0;
-                    for (size_t r = 0; r < b.rows; ++r) {
-                        for (size_t c = 0; c < n; ++c, ++cell) {
-                            std::uint32_t end = b.ends[cell];
-                            vals[c] = std::string_view(b.arena).substr(begin, end - begin);
-                            nulls[c] = b.nulls[cell] != 0;
-                            begin = end;
-                        }
-                        w.addRow(vals.data(), nulls.get());
+                    const size_t cells = b.rows * n;
+                    if (cells > capacity) {
+                        capacity = cells;
+                        vals.resize(cells);
+                        nulls.reset(new bool[cells]);
                     }
+                    std::uint32_t begin = 0;
+                    for (size_t cell = 0; cell < cells; ++cell) {
+                        std::uint32_t end = b.ends[cell];
+                        vals[cell] = std::string_view(b.arena).substr(begin, end - begin);
+                        nulls[cell] = b.nulls[cell] != 0;
+                        begin = end;
+                    }
+                    w.addRows(b.rows, vals.data(), nulls.get());
                 }
             } catch (const std::exception& e) {
                 ::unlink(tmp.c_str());
                 fail(5, e.what());
             }
             reader.join();
+            if (std::getenv("FZ_IMPORT_TRACE")) {
+                timespec ts{};
+                clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+                std::fprintf(stderr, "writing thread, rows: %.3f s cpu\n",
+                             static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9);
+            }
             done = readDone;
             const std::int64_t share = ti.def->num_rows / 2 + 1;
             const std::int64_t base = indexDone;
