@@ -565,6 +565,8 @@ private:
             reject("data page " + num(pg) + " row " + num(r) + ": " + why);
         };
         const u8* row = page + start;
+        if (size < f.rowCountBytes)
+            bad("row is shorter than its column count");
         u32 rowCols = f.jet3 ? row[0] : get16(row);
         u32 maskLen = (rowCols + 7) / 8;
         if (u64(maskLen) + (f.jet3 ? 1 : 2) > size)
