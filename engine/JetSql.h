@@ -9,6 +9,23 @@
 // Identifiers are ASCII-case-insensitive and may be written in [brackets]. Literals are in
 // double or single quotes (the quote doubled inside stands for one) or plain numbers.
 // Errors are EngineError with the message a user sees.
+//
+// What the statements mean (the store answers them this way):
+// - Text "=" and LIKE ignore letter case (Latin, Latin-1, Latin Extended-A, Cyrillic; "Ё"
+//   is "ё"), and "ё" and "е" stay different letters. Everything else counts, spaces too:
+//   "Ленинский " is not equal to "Ленинский" (no blank padding).
+// - LIKE: "%" is any run of characters (also none), "_" exactly one character (a Cyrillic
+//   letter is one character). Every other character stands for itself, "[", "]", "*", "?"
+//   and "#" included: wildcards as in ANSI-92 mode, without character lists or escapes.
+// - A null satisfies no comparison and no negated one either (<>, NOT LIKE, NOT ...);
+//   only IS NULL finds it.
+// - Number columns compare as their decimal text; <, >, <=, >= compare folded text by
+//   code points.
+// - DISTINCT gives one row per value up to letter case, spelled as its first row spells it;
+//   a null comes first, then the values in the order of their folded code points; null and
+//   the empty text are two values.
+// - SELECT * and column lists return the rows in table order; Count(*) is one column named
+//   "Expr1000".
 
 #include <memory>
 #include <string>
