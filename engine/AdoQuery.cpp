@@ -80,14 +80,15 @@ void AdoQuery::open()
     const std::string path = dataSource(d->connection);
     if (path.empty())
         throw EngineError(msg::noConnection());
-    const jet::Statement st = jet::parse(sqlText());
-
+    // The database is opened before the statement is looked at, so a missing or damaged
+    // file is what the user hears about first.
     SourceKey key = StoreCache::currentKey(path); // throws when the file is missing
     ImportOptions options{d->progress, d->timeoutSeconds};
     if (!d->store || !(d->store->key() == key)) {
         d->store.reset();
         d->store = StoreCache::open(path, options);
     }
+    const jet::Statement st = jet::parse(sqlText());
     try {
         d->result = d->store->run(st);
     } catch (const sql::Error& e) {
