@@ -13,6 +13,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <algorithm>
+
 bool DataLoaded = false;
 QStringList ListRaion;
 QStringList ListCiti;
@@ -213,20 +215,19 @@ void TFormLoadData::SpeedButton1Click()
         QCoreApplication::processEvents();
     });
 
-    bool ok = false;
+    QString failure;
     try {
         DatabaseLoad(form_.ADOQuery1, hooks).run(QDir::currentPath().toStdString(), ValueLists{});
-        ok = true;
     } catch (const std::exception& e) {
-        form_.ADOQuery1.setProgress({});
-        loading_ = false;
-        form_.showError(QString::fromUtf8(e.what()), this);
-        return;
+        failure = QString::fromUtf8(e.what());
     }
     form_.ADOQuery1.setProgress({});
     loading_ = false;
-    if (ok) {
-        accept();
-        DataLoaded = true;
+    if (!failure.isEmpty()) {
+        // The dialog stays open with its bar where the load stopped; "ОК" may be pressed again.
+        form_.showError(failure, this);
+        return;
     }
+    accept();
+    DataLoaded = true;
 }

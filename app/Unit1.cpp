@@ -27,6 +27,9 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <algorithm>
+#include <type_traits>
+
 TForm1* Form1 = nullptr;
 
 namespace {
