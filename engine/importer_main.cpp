@@ -7,6 +7,7 @@
 //   OK                 the store is in place
 // Runs in its own process so that a damaged file cannot take the caller down.
 
+#include "engine/MdbCheck.h"
 #include "engine/Store.h"
 
 #include <mdbtools.h>
@@ -204,6 +205,11 @@ int main(int argc, char** argv)
     key.path = in; // the caller passes the absolute, lexically normal path it keys stores by
     key.size = static_cast<std::int64_t>(sb.st_size);
     key.mtimeNs = static_cast<std::int64_t>(sb.st_mtim.tv_sec) * 1000000000LL + sb.st_mtim.tv_nsec;
+
+    // The reading library trusts every offset in the file: a file that fails the structural
+    // check never reaches it.
+    if (const std::string why = engine::checkMdbFile(in); !why.empty())
+        fail(4, why);
 
     MdbHandle* mdb = mdb_open(in.c_str(), MDB_NOFLAGS);
     if (!mdb)
