@@ -77,6 +77,17 @@ private slots:
         QCOMPARE(ListRaion.size(), 2);
     }
 
+    void emptyTable()
+    {
+        writeDatabase(enterFolder("empty"), {});
+        auto form = startLoaded();
+        QVERIFY(DataLoaded);
+        QCOMPARE(form->statusText(), QString("Количество данных в базе 0"));
+        QCOMPARE(form->ComboBox1->count(), 0);
+        QCOMPARE(form->ComboBox6->count(), 0);
+        QVERIFY(ListRaion.isEmpty() && ListCiti.isEmpty() && ListDerev.isEmpty() && ListStrit.isEmpty());
+    }
+
     void abandonLoading()
     {
         writeDatabase(enterFolder("abandon"), rows());
