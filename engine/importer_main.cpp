@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +38,9 @@ using Clock = std::chrono::steady_clock;
     std::_Exit(code);
 }
 
+// The store being written; removed when the caller goes away before it is finished.
+std::string g_tmpPath;
+
 class Reporter {
 public:
     void report(std::int64_t done, std::int64_t total, bool force = false)
@@ -46,7 +50,12 @@ public:
             return;
         last_ = now;
         std::printf("P %lld %lld\n", static_cast<long long>(done), static_cast<long long>(total));
-        std::fflush(stdout);
+        if (std::fflush(stdout) != 0) {
+            // Nobody reads the reports any more: the caller has gone. Stop and clean up.
+            if (!g_tmpPath.empty())
+                ::unlink(g_tmpPath.c_str());
+            std::_Exit(6);
+        }
     }
 
 private:
@@ -195,6 +204,7 @@ int main(int argc, char** argv)
     }
     const std::string in = argv[1];
     const std::string out = argv[2];
+    std::signal(SIGPIPE, SIG_IGN); // a gone caller shows as a failed write instead
     // Jet 3 text is in the database's code page; for our users that is Windows-1251.
     setenv("MDB_JET3_CHARSET", "CP1251", 0);
 
@@ -243,6 +253,7 @@ int main(int argc, char** argv)
     const std::int64_t total = totalRows + indexUnits;
 
     const std::string tmp = out + ".tmp." + std::to_string(::getpid());
+    g_tmpPath = tmp;
     Reporter rep;
     rep.report(0, total, true);
     std::int64_t done = 0;
