@@ -147,9 +147,8 @@ private slots:
         QCOMPARE(g.gridRowCount(), 500001);
         QCOMPARE(g.cell(0, 500000), QString("Значение999"));
         QCOMPARE(g.columnWidth(5), 8 * 11);
-#if !defined(__SANITIZE_ADDRESS__) && defined(NDEBUG)
-        QVERIFY2(ms < 250, qPrintable(QString::number(ms)));
-#endif
+        // Catches a fill that copies or re-lays out per row; the benchmark measures the speed.
+        QVERIFY2(ms < 5000, qPrintable(QString::number(ms)));
     }
 };
 

@@ -71,7 +71,8 @@ private slots:
         QElapsedTimer t;
         t.start();
         ClearGridRows(g);
-        QVERIFY(t.elapsed() < 100);
+        // Guards against row-by-row removal (minutes on 300,000 rows), not a speed target.
+        QVERIFY(t.elapsed() < 3000);
         QCOMPARE(g.gridRowCount(), 2);
         QCOMPARE(g.gridColumnCount(), 17);
         QCOMPARE(g.cell(0, 0), QString("Фамилия"));
