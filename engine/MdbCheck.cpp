@@ -901,7 +901,8 @@ std::string runCheck(Pages& pages)
 
 std::string checkMdbFile(const std::string& path)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO or device must not block the check; only regular files pass.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return "cannot open the file: " + std::string(std::strerror(errno));
     struct stat st {};

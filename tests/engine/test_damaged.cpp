@@ -131,6 +131,31 @@ private slots:
         QVERIFY(o.message.find("tabl1.mdb") != std::string::npos);
     }
 
+    // Not files at all: a pipe nobody writes to, endless devices. None may block the load.
+    void specialFiles()
+    {
+        const std::string base = workDir() + "/cases/special-";
+        auto place = [&](const std::string& name) {
+            const std::string dir = base + name;
+            std::filesystem::remove_all(dir);
+            std::filesystem::create_directories(dir);
+            return dir;
+        };
+        const std::string fifoDir = place("fifo");
+        QCOMPARE(::mkfifo((fifoDir + "/tabl1.mdb").c_str(), 0600), 0);
+        const std::string zeroDir = place("zero");
+        QCOMPARE(::symlink("/dev/zero", (zeroDir + "/tabl1.mdb").c_str()), 0);
+        const std::string randomDir = place("urandom");
+        QCOMPARE(::symlink("/dev/urandom", (randomDir + "/tabl1.mdb").c_str()), 0);
+        for (const std::string& dir : {fifoDir, zeroDir, randomDir}) {
+            QVERIFY(!engine::checkMdbFile(dir + "/tabl1.mdb").empty());
+            const Outcome o = loadCount(dir);
+            QVERIFY(o.kind != Kind::Ok);
+            QVERIFY2(o.message.find("tabl1.mdb") != std::string::npos, o.message.c_str());
+            QVERIFY(o.seconds < 10);
+        }
+    }
+
     void unreadableFile()
     {
         const std::string dir = workDir() + "/cases/unreadable";
