@@ -511,6 +511,12 @@ int main(int argc, char** argv)
     ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
     if (!std::getenv("QT_QPA_PLATFORM"))
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!std::getenv("XDG_RUNTIME_DIR")) {
+        const fs::path runtime = work / "runtime";
+        fs::create_directories(runtime, ec);
+        fs::permissions(runtime, fs::perms::owner_all, ec);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    }
     QApplication app(argc, argv);
     const std::string loadStart = loadAverage();
 
