@@ -331,7 +331,9 @@ std::string fmtRatio(double r)
     if (std::isnan(r) || std::isinf(r))
         return "-";
     char buf[64];
-    if (r < 10)
+    if (r < 2) // near the 1.5 x limit: enough digits to see which side
+        std::snprintf(buf, sizeof buf, "%.3fx", r);
+    else if (r < 10)
         std::snprintf(buf, sizeof buf, "%.2fx", r);
     else
         std::snprintf(buf, sizeof buf, "%.0fx", r);
