@@ -59,6 +59,12 @@ public:
     void addRow(const std::string_view* values, const bool* isNull);
     // `count` rows at once, row after row (count * columns values).
     void addRows(size_t count, const std::string_view* values, const bool* isNull);
+    // addRows in two halves that two threads may run at once: the rows themselves, and the
+    // dictionary work of the columns [colBegin, colEnd). Every column must get assignIds for
+    // every batch, in the order of the batches; two threads must take disjoint columns.
+    void addRecords(size_t count, const std::string_view* values, const bool* isNull);
+    void assignIds(size_t count, const std::string_view* values, const bool* isNull,
+                   size_t colBegin, size_t colEnd);
     // Builds dictionaries and indexes; `tick` (may be empty) is called now and then with the
     // share of this table's index work done (0..1).
     void endTable(const std::function<void(double)>& tick = {});

@@ -134,7 +134,6 @@ struct StoreWriter::Impl {
     };
     std::vector<Col> cols;
     std::unique_ptr<sql::Stmt> insertRow;
-    std::string folded;
     std::string record;
 
     std::string t() const { return "t" + std::to_string(tableId); }
@@ -195,6 +194,12 @@ void StoreWriter::addRow(const std::string_view* values, const bool* isNull)
 
 void StoreWriter::addRows(size_t count, const std::string_view* values, const bool* isNull)
 {
+    addRecords(count, values, isNull);
+    assignIds(count, values, isNull, 0, d->columns.size());
+}
+
+void StoreWriter::addRecords(size_t count, const std::string_view* values, const bool* isNull)
+{
     const size_t n = d->columns.size();
     if (static_cast<std::uint64_t>(d->rows) + count >= UINT32_MAX)
         throw sql::Error(SQLITE_FULL, "too many rows");
@@ -213,12 +218,19 @@ void StoreWriter::addRows(size_t count, const std::string_view* values, const bo
         if (row % record::kChunkRows == 0)
             flushChunk(row);
     }
-    // Dictionary ids column by column: all hashes first (their slots fetched ahead), then
-    // the look-ups, so that the cache misses of a big dictionary overlap.
-    std::string& folded = d->folded;
+    d->rows += static_cast<std::uint32_t>(count);
+}
+
+void StoreWriter::assignIds(size_t count, const std::string_view* values, const bool* isNull,
+                            size_t colBegin, size_t colEnd)
+{
+    // Column by column: all hashes first (their slots fetched ahead), then the look-ups, so
+    // that the cache misses of a big dictionary overlap.
+    const size_t n = d->columns.size();
+    std::string folded;
     std::vector<std::uint32_t> ends(count);
     std::vector<std::uint64_t> hashes(count);
-    for (size_t j = 0; j < n; ++j) {
+    for (size_t j = colBegin; j < colEnd && j < n; ++j) {
         auto& col = d->cols[j];
         folded.clear();
         for (size_t r = 0; r < count; ++r) {
@@ -241,7 +253,6 @@ void StoreWriter::addRows(size_t count, const std::string_view* values, const bo
             begin = ends[r];
         }
     }
-    d->rows += static_cast<std::uint32_t>(count);
 }
 
 void StoreWriter::endTable(const std::function<void(double)>& tick)

@@ -19,7 +19,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <algorithm>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
@@ -68,6 +70,22 @@ struct Batch {
     std::vector<std::uint32_t> ends; // end offset of each cell
     std::vector<char> nulls;
     size_t rows = 0;
+    // Made by the reading thread once the batch is full (views into the arena).
+    std::vector<std::string_view> views;
+    std::unique_ptr<bool[]> isNull;
+
+    void finish(size_t ncols)
+    {
+        const size_t cells = rows * ncols;
+        views.resize(cells);
+        isNull.reset(new bool[cells > 0 ? cells : 1]);
+        std::uint32_t begin = 0;
+        for (size_t cell = 0; cell < cells; ++cell) {
+            views[cell] = std::string_view(arena).substr(begin, ends[cell] - begin);
+            isNull[cell] = nulls[cell] != 0;
+            begin = ends[cell];
+        }
+    }
 };
 
 class Queue {
@@ -131,8 +149,10 @@ const char* typeName(int t)
 
 // Reads one table's rows into batches. Nulls are taken from the row's null mask (the bound
 // column interface gives "" for both null and empty text).
+// The reading thread also does the dictionary work of the first `split` columns (the
+// writing thread has the rows to store besides its own columns).
 void readTable(MdbHandle* mdb, TableInfo& ti, Queue& q, std::int64_t& done, std::int64_t total,
-               Reporter& rep)
+               Reporter& rep, engine::StoreWriter& w, size_t split)
 {
     MdbTableDef* t = ti.def;
     const unsigned ncols = t->num_cols;
@@ -140,7 +160,15 @@ void readTable(MdbHandle* mdb, TableInfo& ti, Queue& q, std::int64_t& done, std:
     std::vector<char> text(MDB_BIND_SIZE * 2);
     mdb_rewind_table(t);
     Batch b;
+    b.arena.reserve(1 << 16); // on the heap, so that views survive moving the batch
     const size_t batchRows = 2048;
+    auto ship = [&] {
+        b.finish(ncols);
+        w.assignIds(b.rows, b.views.data(), b.isNull.get(), 0, split);
+        q.push(std::move(b));
+        b = Batch();
+        b.arena.reserve(1 << 16);
+    };
     while (mdb_fetch_row(t)) {
         int start = 0;
         size_t len = 0;
@@ -179,13 +207,12 @@ void readTable(MdbHandle* mdb, TableInfo& ti, Queue& q, std::int64_t& done, std:
         ++b.rows;
         ++done;
         if (b.rows == batchRows) {
-            q.push(std::move(b));
-            b = Batch();
+            ship();
             rep.report(done, total);
         }
     }
     if (b.rows)
-        q.push(std::move(b));
+        ship();
     q.close();
     if (std::getenv("FZ_IMPORT_TRACE")) {
         timespec ts{};
@@ -264,28 +291,21 @@ int main(int argc, char** argv)
             w.beginTable(ti.name, ti.columns);
             Queue q;
             std::int64_t readDone = done;
-            std::thread reader([&] { readTable(mdb, ti, q, readDone, total, rep); });
-            Batch b;
             const size_t n = ti.columns.size();
-            std::vector<std::string_view> vals;
-            std::unique_ptr<bool[]> nulls;
-            size_t capacity = 0;
+            const size_t split = std::min<size_t>(2, n);
+            std::thread reader([&] {
+                try {
+                    readTable(mdb, ti, q, readDone, total, rep, w, split);
+                } catch (const std::exception& e) {
+                    ::unlink(tmp.c_str());
+                    fail(5, e.what());
+                }
+            });
+            Batch b;
             try {
                 while (q.pop(b)) {
-                    const size_t cells = b.rows * n;
-                    if (cells > capacity) {
-                        capacity = cells;
-                        vals.resize(cells);
-                        nulls.reset(new bool[cells]);
-                    }
-                    std::uint32_t begin = 0;
-                    for (size_t cell = 0; cell < cells; ++cell) {
-                        std::uint32_t end = b.ends[cell];
-                        vals[cell] = std::string_view(b.arena).substr(begin, end - begin);
-                        nulls[cell] = b.nulls[cell] != 0;
-                        begin = end;
-                    }
-                    w.addRows(b.rows, vals.data(), nulls.get());
+                    w.addRecords(b.rows, b.views.data(), b.isNull.get());
+                    w.assignIds(b.rows, b.views.data(), b.isNull.get(), split, n);
                 }
             } catch (const std::exception& e) {
                 ::unlink(tmp.c_str());
