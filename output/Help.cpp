@@ -294,6 +294,7 @@ TFormHelp::TFormHelp(QWidget* parent) : QDialog(parent)
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setDocumentMode(true); // flat tabs
+    PageControl1->setAccessibleName(QStringLiteral("Страницы справки"));
     PageControl1->setGeometry(0, 0, 712, 580);
 
     // --- "О программе..."

@@ -59,6 +59,7 @@ TFormFinde::TFormFinde(QWidget* parent) : QDialog(parent)
     GroupBox1 = new QGroupBox(chooserGroupCaption(false), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(8, 4, 322, 82);
+    GroupBox1->setAccessibleName(QStringLiteral("Где искать по полю"));
     QFont titleFont = GroupBox1->font();
     titleFont.setBold(true);
     titleFont.setUnderline(true);
