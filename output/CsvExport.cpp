@@ -9,6 +9,7 @@
 #include <QSaveFile>
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -36,11 +37,16 @@ bool writeGridCsv(const GridCells& grid, const QString& path, QString* error)
         return fail(QStringLiteral("это папка"));
 
     // A regular file (new or old) is written beside itself and put in place only when
-    // complete, so a failure leaves the old file as it was. Anything else that already
-    // exists under the name (a device, a pipe) is written directly: it cannot be replaced.
+    // complete, so a failure leaves the old file as it was. A device already under the name
+    // is written directly (it cannot be replaced); a pipe or socket is refused, as opening
+    // one could wait for a reader forever.
     std::unique_ptr<QFileDevice> out;
     QSaveFile* save = nullptr;
-    if (info.exists() && !info.isFile()) {
+    struct stat st {};
+    const bool exists = ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode))
+        return fail(QStringLiteral("это не обычный файл"));
+    if (exists && S_ISCHR(st.st_mode)) {
         out = std::make_unique<QFile>(path);
         if (!out->open(QIODevice::WriteOnly))
             return fail(out->errorString());

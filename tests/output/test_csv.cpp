@@ -148,6 +148,9 @@ private slots:
             QCOMPARE(::stat("/dev/full", &st), 0);
             QVERIFY(S_ISCHR(st.st_mode)); // still the device, not replaced by a file
         }
+        // A pipe with no reader is refused at once instead of waiting for one.
+        QVERIFY(::mkfifo(QFile::encodeName(path("pipe")).constData(), 0644) == 0);
+        QVERIFY(!writeGridCsv(sampleGrid(), path("pipe"), &err));
         QCOMPARE(readAll(path("plain")), QByteArray("keep"));
     }
 
