@@ -99,6 +99,10 @@ QLineEdit* makeAddress(QWidget* parent, const char* name, const QString& text, c
     e->setObjectName(QString::fromLatin1(name));
     e->setReadOnly(true);
     e->setAccessibleName(accessible);
+    QPalette pal = e->palette();
+    pal.setColor(QPalette::Base, Qt::white);
+    pal.setColor(QPalette::Text, Qt::black);
+    e->setPalette(pal);
     e->setGeometry(geo);
     return e;
 }

@@ -40,8 +40,15 @@ QRadioButton* makeRadio(QWidget* parent, const char* name, const QString& text, 
     auto* r = new QRadioButton(text, parent);
     r->setObjectName(QString::fromLatin1(name));
     r->setAccessibleName(text);
-    r->setFont(QFont());
-    r->setPalette(QPalette());
+    // Plain text, not the group box's bold underlined maroon title style.
+    QFont f = r->font();
+    f.setBold(false);
+    f.setUnderline(false);
+    f.setPixelSize(11);
+    r->setFont(f);
+    QPalette pal = r->palette();
+    pal.setColor(QPalette::WindowText, Qt::black);
+    r->setPalette(pal);
     r->setGeometry(x, y, 145, 21);
     return r;
 }
