@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <future>
 
 namespace engine {
 
@@ -277,22 +278,60 @@ void StoreWriter::endTable(const std::function<void(double)>& tick)
     };
     sql::Stmt colIns(d->db, "INSERT INTO fz_columns VALUES(?,?,?,?,?,?,?)");
     const std::uint32_t rows = d->rows;
-    std::vector<std::uint32_t> start, rowids(rows);
+    // The sorting of column j + 1 runs on a helper thread while column j is written.
+    struct Prepared {
+        std::vector<std::uint32_t> start;  // rows of id k: rowids[start[k] .. start[k + 1])
+        std::vector<std::uint32_t> rowids; // id 0: the nulls
+        std::vector<std::uint32_t> order;  // ids in the order they are written
+    };
+    auto prepare = [this, rows](size_t j) {
+        auto& col = d->cols[j];
+        Prepared p;
+        const std::uint32_t nd = static_cast<std::uint32_t>(col.dict.size());
+        // Rows of each value, in row order: a counting sort on the dictionary ids.
+        p.start.assign(nd + 2, 0);
+        for (std::uint32_t id : col.ids)
+            ++p.start[id + 1];
+        for (size_t k = 1; k < p.start.size(); ++k)
+            p.start[k] += p.start[k - 1];
+        p.rowids.resize(rows);
+        {
+            std::vector<std::uint32_t> pos(p.start.begin(), p.start.end() - 1);
+            for (std::uint32_t r = 0; r < rows; ++r)
+                p.rowids[pos[col.ids[r]]++] = r + 1;
+        }
+        std::vector<std::uint32_t>().swap(col.ids);
+        // Sorted by f: first on the leading 8 bytes held beside the id (few cache misses),
+        // then on the whole text where those agree.
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(nd);
+        for (std::uint32_t id = 1; id <= nd; ++id) {
+            std::string_view f = col.dict.folded(id);
+            std::uint64_t k = 0;
+            for (size_t b = 0; b < 8; ++b)
+                k = (k << 8) | (b < f.size() ? static_cast<unsigned char>(f[b]) : 0u);
+            keyed[id - 1] = {k, id};
+        }
+        if (!col.substr)
+            std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+                if (a.first != b.first)
+                    return a.first < b.first;
+                return col.dict.folded(a.second) < col.dict.folded(b.second);
+            });
+        p.order.resize(nd);
+        for (std::uint32_t i = 0; i < nd; ++i)
+            p.order[i] = keyed[i].second;
+        return p;
+    };
+    std::future<Prepared> ahead = std::async(std::launch::async, prepare, size_t{0});
     for (size_t j = 0; j < n; ++j) {
         auto& col = d->cols[j];
         const std::uint32_t nd = static_cast<std::uint32_t>(col.dict.size());
-        // Rows of each value, in row order: a counting sort on the dictionary ids.
-        start.assign(nd + 2, 0);
-        for (std::uint32_t id : col.ids)
-            ++start[id + 1];
-        for (size_t k = 1; k < start.size(); ++k)
-            start[k] += start[k - 1];
-        {
-            std::vector<std::uint32_t> pos(start.begin(), start.end() - 1);
-            for (std::uint32_t r = 0; r < rows; ++r)
-                rowids[pos[col.ids[r]]++] = r + 1;
-        }
-        std::vector<std::uint32_t>().swap(col.ids);
+        Prepared prep = ahead.get();
+        if (j + 1 < n)
+            ahead = std::async(std::launch::async, prepare, j + 1);
+        const std::vector<std::uint32_t>& start = prep.start;
+        const std::vector<std::uint32_t>& rowids = prep.rowids;
+        const std::vector<std::uint32_t>& order = prep.order;
         auto slice = [&](std::uint32_t id) {
             return std::string_view(reinterpret_cast<const char*>(rowids.data() + start[id]),
                                     (start[id + 1] - start[id]) * sizeof(std::uint32_t));
@@ -307,26 +346,6 @@ void StoreWriter::endTable(const std::function<void(double)>& tick)
             d->db.exec("CREATE TABLE " + d->dn(j) +
                        "(f TEXT PRIMARY KEY, v TEXT, first INTEGER NOT NULL, rows BLOB) WITHOUT ROWID");
         {
-            // Sorted by f: first on the leading 8 bytes held beside the id (few cache misses),
-            // then on the whole text where those agree.
-            std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(nd);
-            for (std::uint32_t id = 1; id <= nd; ++id) {
-                std::string_view f = col.dict.folded(id);
-                std::uint64_t k = 0;
-                for (size_t b = 0; b < 8; ++b)
-                    k = (k << 8) | (b < f.size() ? static_cast<unsigned char>(f[b]) : 0u);
-                keyed[id - 1] = {k, id};
-            }
-            if (!col.substr)
-                std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
-                    if (a.first != b.first)
-                        return a.first < b.first;
-                    return col.dict.folded(a.second) < col.dict.folded(b.second);
-                });
-            std::vector<std::uint32_t> order(nd);
-            for (std::uint32_t i = 0; i < nd; ++i)
-                order[i] = keyed[i].second;
-            std::vector<std::pair<std::uint64_t, std::uint32_t>>().swap(keyed);
             sql::Stmt ins(d->db, col.substr ? "INSERT INTO " + d->dn(j) + " VALUES(?,?,?,?,?,?)"
                                             : "INSERT INTO " + d->dn(j) + " VALUES(?,?,?,?)");
             const int o = col.substr ? 1 : 0;
