@@ -22,8 +22,8 @@
 // - Number columns compare as their decimal text; <, >, <=, >= compare folded text by
 //   code points.
 // - DISTINCT gives one row per value up to letter case, spelled as its first row spells it;
-//   a null comes first, then the values in the order of their folded code points; null and
-//   the empty text are two values.
+//   a null comes first, then the values in the order of their folded code points, except that
+//   "ё" follows "е" as in the alphabet; null and the empty text are two values.
 // - SELECT * and column lists return the rows in table order; Count(*) is one column named
 //   "Expr1000".
 

@@ -554,35 +554,51 @@ std::shared_ptr<ResultSet> Store::run(const jet::Statement& st) const
         const int j = cols[0];
         const Column& c = t.columns[static_cast<size_t>(j)];
         auto r = std::make_shared<MemResult>(std::vector<std::string>{c.name});
-        if (!rows) {
-            if (!c.nulls.empty()) {
-                r->addNull();
-                r->endRow();
-            }
-            sql::Stmt s(db_, "SELECT coalesce(v, f) FROM " + q.dn(j) + " ORDER BY f");
-            while (s.step()) {
-                const unsigned char* p = sqlite3_column_text(s.get(), 0);
-                r->addCell(std::string_view(reinterpret_cast<const char*>(p),
-                                            static_cast<size_t>(sqlite3_column_bytes(s.get(), 0))));
-                r->endRow();
-            }
-            return r;
-        }
+        // (folded text, spelling) in the order of the folded text's code points
+        std::vector<std::pair<std::string, std::string>> values;
         bool hasNull = false;
-        std::map<std::string, std::string> values; // folded -> first spelling
-        q.forRows(rows, [&](std::uint32_t, const std::vector<std::string_view>& v,
-                                                     const std::vector<char>& nul) {
-            if (nul[static_cast<size_t>(j)])
-                hasNull = true;
-            else
-                values.try_emplace(fold(v[static_cast<size_t>(j)]), v[static_cast<size_t>(j)]);
-        });
+        if (!rows) {
+            hasNull = !c.nulls.empty();
+            sql::Stmt s(db_, "SELECT f, coalesce(v, f) FROM " + q.dn(j) + " ORDER BY f");
+            while (s.step())
+                values.emplace_back(s.text(0), s.text(1));
+        } else {
+            std::map<std::string, std::string> found; // folded -> first spelling
+            q.forRows(rows, [&](std::uint32_t, const std::vector<std::string_view>& v,
+                                const std::vector<char>& nul) {
+                if (nul[static_cast<size_t>(j)])
+                    hasNull = true;
+                else
+                    found.try_emplace(fold(v[static_cast<size_t>(j)]), v[static_cast<size_t>(j)]);
+            });
+            values.assign(found.begin(), found.end());
+        }
+        // The alphabet puts "ё" right after "е", not after "я" where its code point is.
+        static const std::string yo = "ё";
+        if (std::any_of(values.begin(), values.end(),
+                        [](const auto& e) { return e.first.find(yo) != std::string::npos; })) {
+            auto key = [](std::string f) {
+                // "е" and a byte no UTF-8 text holds: after every word with "е" there, before "ж"
+                for (size_t at = f.find(yo); at != std::string::npos; at = f.find(yo, at + 3))
+                    f.replace(at, 2, "е\xFF");
+                return f;
+            };
+            std::vector<std::pair<std::string, size_t>> keyed;
+            for (size_t i = 0; i < values.size(); ++i)
+                keyed.emplace_back(key(values[i].first), i);
+            std::stable_sort(keyed.begin(), keyed.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+            std::vector<std::pair<std::string, std::string>> sorted;
+            for (const auto& k : keyed)
+                sorted.push_back(std::move(values[k.second]));
+            values.swap(sorted);
+        }
         if (hasNull) {
             r->addNull();
             r->endRow();
         }
-        for (const auto& [f, v] : values) {
-            r->addCell(v);
+        for (const auto& e : values) {
+            r->addCell(e.second);
             r->endRow();
         }
         return r;
