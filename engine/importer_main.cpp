@@ -51,6 +51,11 @@ public:
         if (!force && now - last_ < std::chrono::milliseconds(50))
             return;
         last_ = now;
+        if (done > total) // a table may hold more rows than its definition says
+            done = total;
+        if (done < shown_)
+            done = shown_;
+        shown_ = done;
         std::printf("P %lld %lld\n", static_cast<long long>(done), static_cast<long long>(total));
         if (std::fflush(stdout) != 0) {
             // Nobody reads the reports any more: the caller has gone. Stop and clean up.
@@ -62,6 +67,7 @@ public:
 
 private:
     Clock::time_point last_{};
+    std::int64_t shown_ = 0;
 };
 
 // Rows travel from the reading thread to the writing thread in batches.
