@@ -384,6 +384,7 @@ private:
         }
         if ((varCols == 0) != (t.numVarCols == 0))
             reject(label + ": variable column count " + num(t.numVarCols) + " does not match the columns");
+        std::unordered_set<std::u16string> names;
         for (u32 i = 0; i < numCols; ++i) {
             need(pos + f.nameLenBytes, "column names");
             u32 len = f.nameLenBytes == 2 ? get16(&s[pos]) : s[pos];
@@ -403,6 +404,19 @@ private:
                 if (ch >= 'A' && ch <= 'Z')
                     ch = static_cast<char>(ch - 'A' + 'a');
             t.columns[i].name = name;
+            // Column names are unique regardless of letter case; a second column of the same
+            // name would make every statement on that name read the wrong column.
+            std::u16string key;
+            for (u32 k = 0; k + (f.jet3 ? 0 : 1) < len; k += f.jet3 ? 1 : 2) {
+                char16_t ch = f.jet3 ? s[pos + k] : get16(&s[pos + k]);
+                if ((ch >= u'A' && ch <= u'Z') || (ch >= 0x0410 && ch <= 0x042F))
+                    ch = static_cast<char16_t>(ch + 0x20);
+                else if (ch >= 0x0400 && ch <= 0x040F)
+                    ch = static_cast<char16_t>(ch + 0x50);
+                key += ch;
+            }
+            if (!names.insert(key).second)
+                reject(label + ": two columns are named \"" + name + "\"");
             pos += len;
         }
         need(pos + u64(numRealIdx) * f.realIdxDef + u64(numIdx) * f.logIdxDef, "index definitions");
