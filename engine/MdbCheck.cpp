@@ -256,6 +256,7 @@ private:
     std::unordered_set<u32> checked_;
     std::unordered_set<u32> rowCheckedPages_;
     std::vector<u32> catalogTables_;
+    std::unordered_set<std::u16string> tableNames_;  // user tables, folded
     u64 mapBytes_ = 0;
     u64 chainSteps_ = 0;
     std::vector<u8> pageCopy_;   // the data page being checked
@@ -862,8 +863,6 @@ private:
                         u32 rowFixedCols, const std::vector<u32>& varOff, u32 rowVarCols)
     {
         (void)size;
-        (void)varOff;
-        (void)rowVarCols;
         const Format& f = pages_.fmt();
         auto fixedValue = [&](int idx, u32 width, u64& out) -> bool {
             const Column& c = t.columns[static_cast<std::size_t>(idx)];
@@ -895,6 +894,60 @@ private:
         if (tdef >= pages_.count())
             reject("catalog names a table at page " + num(tdef) + ", beyond the end of the file");
         catalogTables_.push_back(tdef);
+
+        // Two user tables of one name: the importer would keep one of them under that name
+        // and every statement would read whichever came first.
+        u64 flags = 0;
+        const Column& fc = t.columns[static_cast<std::size_t>(catalogCols_.flags)];
+        if (fc.type != kLong || !fixedValue(catalogCols_.flags, 4, flags) || (flags & 0x80000002u))
+            return;
+        const Column& nc = t.columns[static_cast<std::size_t>(catalogCols_.name)];
+        if (nc.fixed || nc.varIndex >= rowVarCols || t.numVarCols == 0)
+            return;
+        u32 byte = nc.number / 8;
+        if (byte < maskLen && !(nullMask[byte] & (1u << (nc.number % 8))))
+            return;
+        const u8* v = page + start + varOff[nc.varIndex];
+        const u32 len = varOff[nc.varIndex + 1u] - varOff[nc.varIndex];
+        std::u16string key = foldedName(v, len);
+        if (!tableNames_.insert(key).second)
+            reject("catalog lists two tables of the same name");
+    }
+
+    // A name as UTF-16 with ASCII and Cyrillic capitals folded, for comparing names.
+    std::u16string foldedName(const u8* v, u32 len) const
+    {
+        std::u16string out;
+        auto put = [&](char16_t ch) {
+            if ((ch >= u'A' && ch <= u'Z') || (ch >= 0x0410 && ch <= 0x042F))
+                ch = static_cast<char16_t>(ch + 0x20);
+            else if (ch >= 0x0400 && ch <= 0x040F)
+                ch = static_cast<char16_t>(ch + 0x50);
+            out += ch;
+        };
+        if (pages_.fmt().jet3) {
+            for (u32 i = 0; i < len; ++i)
+                put(v[i]);
+        } else if (len >= 2 && v[0] == 0xFF && v[1] == 0xFE) {
+            bool compressed = true;
+            for (u32 i = 2; i < len;) {
+                if (v[i] == 0) {
+                    compressed = !compressed;
+                    ++i;
+                } else if (compressed) {
+                    put(v[i++]);
+                } else if (i + 1 < len) {
+                    put(get16(v + i));
+                    i += 2;
+                } else {
+                    break;
+                }
+            }
+        } else {
+            for (u32 i = 0; i + 1 < len; i += 2)
+                put(get16(v + i));
+        }
+        return out;
     }
 };
 
