@@ -443,7 +443,19 @@ public:
             }
         };
         const std::uint32_t per = record::kChunkRows;
-        const bool scan = !rows || rows->size() * 4 > rowCount();
+        // Reading every chunk in order costs about 0.6 of looking the same number up one by one
+        // (measured on a million rows): scan when most chunks are needed anyway.
+        bool scan = !rows;
+        if (rows) {
+            size_t touched = 0;
+            std::int64_t last = -1;
+            for (std::uint32_t r : *rows) {
+                const std::int64_t c = (r - 1) / per;
+                touched += c != last;
+                last = c;
+            }
+            scan = touched * 5 > (rowCount() + per - 1) / per * 3;
+        }
         if (scan) {
             sql::Stmt st(s_.db_, "SELECT chunk, recs FROM " + tn() + " ORDER BY chunk");
             size_t i = 0;
