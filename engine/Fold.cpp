@@ -23,6 +23,21 @@ char32_t foldCodePoint(char32_t c)
             return c;
         return (c & 1) ? c : c + 1;
     }
+    if (c >= 0x386 && c <= 0x3AB) { // Greek capitals, with and without tonos
+        if (c == 0x386)
+            return 0x3AC;
+        if (c >= 0x388 && c <= 0x38A)
+            return c + 0x25;
+        if (c == 0x38C)
+            return 0x3CC;
+        if (c == 0x38E || c == 0x38F)
+            return c + 0x3F;
+        if ((c >= 0x391 && c <= 0x3A1) || (c >= 0x3A3 && c <= 0x3AB))
+            return c + 0x20;
+        return c;
+    }
+    if (c == 0x3C2)
+        return 0x3C3; // final sigma compares as sigma
     if (c >= 0x400 && c <= 0x40F)
         return c + 0x50; // Ѐ..Џ (Ё, Ђ, Є, І, Ї, Ў ...)
     if (c >= 0x410 && c <= 0x42F)

@@ -1,7 +1,7 @@
 #pragma once
 // Case folding for comparisons: text is folded once when a database is imported and every
 // literal of a statement is folded the same way before it is compared. The table covers
-// Latin, Latin-1, Latin Extended-A and Cyrillic ("Ё" folds to "ё", which stays apart from
+// Latin, Latin-1, Latin Extended-A, Greek and Cyrillic ("Ё" folds to "ё", which stays apart from
 // "е"). No locale, no Qt: the result depends on nothing but the input bytes.
 
 #include <string>

@@ -28,7 +28,7 @@
 
 namespace engine {
 
-constexpr int kStoreFormat = 7;
+constexpr int kStoreFormat = 8;
 
 // Identifies the source file a store was made from.
 struct SourceKey {

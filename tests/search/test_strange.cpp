@@ -33,7 +33,7 @@ const std::vector<std::optional<QString>>& storedValues()
         QStringLiteral("100%"), QStringLiteral("a_b"), QStringLiteral("axb"),
         QStringLiteral("\""), QStringLiteral("'"), QStringLiteral("%"), QStringLiteral("_"),
         QStringLiteral("["), QStringLiteral("Łódź Ŀ Смайл"), QString(), std::nullopt,
-        QStringLiteral("Пет\"\"ров"), QStringLiteral("ab\"\"cd\"")};
+        QStringLiteral("Пет\"\"ров"), QStringLiteral("ab\"\"cd\""), QStringLiteral("Ωμέγα σοφός")};
     return v;
 }
 
@@ -48,7 +48,7 @@ QStringList inputs()
       << QStringLiteral("\"ров") << QStringLiteral("\"\"") << QStringLiteral("т%р")
       << QStringLiteral("т_ов") << QStringLiteral("[П") << QStringLiteral("'b")
       << QString(10000, QChar(0x044F)) << QStringLiteral("\t") << QStringLiteral("Пет\x01")
-      << QStringLiteral("\U0001F600") << QStringLiteral("ŁÓDŹ ŀ") << QStringLiteral("élo") << QStringLiteral("ÏSE")
+      << QStringLiteral("\U0001F600") << QStringLiteral("ŁÓDŹ ŀ") << QStringLiteral("ΩΜΈ") << QStringLiteral("ΣΟΦΌΣ") << QStringLiteral("élo") << QStringLiteral("ÏSE")
       << QStringLiteral("\x01") << QStringLiteral("ё") << QStringLiteral("е")
       << QStringLiteral("  Петров\t ") << QStringLiteral("x\ny") << QStringLiteral("a]b")
       << QStringLiteral("*") << QStringLiteral("?") << QStringLiteral("#") << QStringLiteral("\\");
@@ -89,7 +89,9 @@ bool like(const QList<uint>& v, qsizetype i, const QList<uint>& p, qsizetype j)
 
 bool matches(const QString& value, const QString& pattern, bool isLike)
 {
-    const QString a = value.toLower(), b = pattern.toLower();
+    // final sigma is the same letter as sigma, whatever the case
+    const QString a = value.toLower().replace(QChar(0x3C2), QChar(0x3C3));
+    const QString b = pattern.toLower().replace(QChar(0x3C2), QChar(0x3C3));
     if (!isLike)
         return a == b;
     return like(a.toUcs4(), 0, b.toUcs4(), 0);
@@ -250,11 +252,11 @@ private slots:
         jet4::writeTable(dir + "/tabl1.mdb", "FZ_T1", cols, {r});
         search::SearchForm f;
         f.fam = QStringLiteral("ΩΜΈΓΑ");
+        f.famMode = search::kModePrefix;
         engine::AdoQuery q;
         q.setConnectionString(engine::buildConnectionString(dir));
         q.addSql(search::searchStatement(f).toStdString());
         q.open();
-        QEXPECT_FAIL("", "the engine folds Latin and Cyrillic letters only", Continue);
         QCOMPARE(q.recordCount(), std::int64_t(1));
     }
 };
