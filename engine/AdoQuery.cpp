@@ -5,7 +5,26 @@
 #include "engine/Messages.h"
 #include "engine/StoreCache.h"
 
+#include <algorithm>
+
 namespace engine {
+
+int ResultSet::maxCharLength(int col, std::int64_t rows) const
+{
+    const std::int64_t n = rows < 0 ? rowCount() : std::min(rows, rowCount());
+    int longest = 0;
+    for (std::int64_t r = 0; r < n; ++r) {
+        const std::string_view v = value(r, col);
+        // A text cannot hold more characters than bytes: skip counting when it cannot win.
+        if (static_cast<std::int64_t>(v.size()) <= longest)
+            continue;
+        int chars = 0;
+        for (const char ch : v)
+            chars += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+        longest = std::max(longest, chars);
+    }
+    return longest;
+}
 
 struct AdoQuery::Impl {
     std::string connection;

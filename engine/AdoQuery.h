@@ -30,9 +30,13 @@ public:
     virtual int columnCount() const = 0;
     virtual std::int64_t rowCount() const = 0;
     virtual std::string_view columnName(int col) const = 0;
-    // Null reads as the empty string; isNull tells them apart.
+    // Null reads as the empty string; isNull tells them apart. The text stays valid until
+    // the next call on this result (a result may read its records only when asked).
     virtual std::string_view value(std::int64_t row, int col) const = 0;
     virtual bool isNull(std::int64_t row, int col) const = 0;
+    // The most characters (UTF-8 code points) any value of the column holds, over the
+    // first `rows` rows (all when negative). This version reads every value.
+    virtual int maxCharLength(int col, std::int64_t rows = -1) const;
 };
 
 // Called while a database is imported: rows done of rows total (total may be 0 when not

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
+#include <array>
 #include <map>
 #include <set>
 #include <sys/stat.h>
@@ -162,9 +163,12 @@ std::unique_ptr<Store> Store::open(const std::string& path, const SourceKey* exp
                 names.insert(st.text(0));
         }
         for (const auto& t : s->tables_) {
-            std::string tn = "t" + std::to_string(t.id);
-            if (!names.count(tn))
-                return no("missing table " + tn);
+            for (const char* prefix : {"t", "n"}) {
+                std::string tn = prefix;
+                tn += std::to_string(t.id);
+                if (!names.count(tn))
+                    return no("missing table " + tn);
+            }
             for (size_t j = 0; j < t.columns.size(); ++j) {
                 std::string dn = "d" + std::to_string(t.id) + "_" + std::to_string(j);
                 std::vector<std::string> need = {dn};
@@ -192,7 +196,36 @@ const Store::Table& Store::table(const std::string& name) const
     throw EngineError(msg::noTable(name));
 }
 
+std::shared_ptr<const std::vector<std::uint8_t>> Store::lengths(const Table& t) const
+{
+    std::lock_guard<std::mutex> lock(lengthsMutex_);
+    const size_t at = static_cast<size_t>(&t - tables_.data());
+    if (lengths_.size() < tables_.size())
+        lengths_.resize(tables_.size());
+    if (!lengths_[at]) {
+        auto all = std::make_shared<std::vector<std::uint8_t>>();
+        const size_t want = static_cast<size_t>(t.rows) * t.columns.size();
+        all->reserve(want);
+        sql::Stmt st(db_, "SELECT part, lens FROM n" + std::to_string(t.id) + " ORDER BY part");
+        std::int64_t part = 0;
+        while (st.step()) {
+            const auto* b = static_cast<const std::uint8_t*>(sqlite3_column_blob(st.get(), 1));
+            const size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 1));
+            if (st.integer(0) != part++ || all->size() + nb > want)
+                throw sql::Error(SQLITE_CORRUPT, "length list damaged");
+            all->insert(all->end(), b, b + nb);
+        }
+        if (all->size() != want)
+            throw sql::Error(SQLITE_CORRUPT, "length list damaged");
+        lengths_[at] = std::move(all);
+    }
+    return lengths_[at];
+}
+
 namespace {
+
+constexpr std::int64_t kReadAtOnceRows = 64;
+constexpr std::int64_t kSmallTableRows = 1024;
 
 using Rows = std::vector<std::uint32_t>; // row numbers (rowids), ascending, no repeats
 
@@ -526,6 +559,172 @@ private:
     const Store::Table& t_;
 };
 
+// A result that holds its row numbers only: a record is read from the store when one of its
+// cells is asked for. Records are read a chunk at a time and the last few chunks kept
+// decoded, so reading cells in row order reads every chunk once. The store (and its
+// connection) stays open as long as the result lives.
+class StoreRows final : public ResultSet {
+public:
+    StoreRows(std::shared_ptr<const Store> store, const Store::Table& t, std::vector<std::string> names,
+              std::vector<int> pick, Rows rows, bool all)
+        : store_(std::move(store)), t_(t), names_(std::move(names)), pick_(std::move(pick)),
+          rows_(std::move(rows)), all_(all),
+          n_(all ? t.rows : static_cast<std::int64_t>(rows_.size())), ncols_(t.columns.size())
+    {
+    }
+
+    int columnCount() const override { return static_cast<int>(names_.size()); }
+    std::int64_t rowCount() const override { return n_; }
+    std::string_view columnName(int col) const override
+    {
+        if (col < 0 || col >= columnCount())
+            return {};
+        return names_[static_cast<size_t>(col)];
+    }
+    std::string_view value(std::int64_t row, int col) const override
+    {
+        const Slot* s = nullptr;
+        const size_t at = locate(row, col, s);
+        if (!s || s->len[at] == kNull)
+            return {};
+        return std::string_view(s->blob).substr(s->off[at], s->len[at]);
+    }
+    bool isNull(std::int64_t row, int col) const override
+    {
+        const Slot* s = nullptr;
+        const size_t at = locate(row, col, s);
+        return !s || s->len[at] == kNull;
+    }
+
+    int maxCharLength(int col, std::int64_t rows) const override
+    {
+        if (col < 0 || col >= columnCount())
+            return 0;
+        const std::int64_t n = rows < 0 ? n_ : std::min(rows, n_);
+        std::shared_ptr<const std::vector<std::uint8_t>> lens;
+        try {
+            lens = store_->lengths(t_);
+        } catch (const sql::Error&) {
+            return ResultSet::maxCharLength(col, rows);
+        }
+        const std::uint8_t* L = lens->data() + pick_[static_cast<size_t>(col)];
+        int longest = 0;
+        bool capped = false;
+        if (all_) {
+            for (std::int64_t i = 0; i < n; ++i)
+                longest = std::max<int>(longest, L[static_cast<size_t>(i) * ncols_]);
+        } else {
+            for (std::int64_t i = 0; i < n; ++i)
+                longest = std::max<int>(longest, L[static_cast<size_t>(rows_[static_cast<size_t>(i)] - 1) * ncols_]);
+        }
+        capped = longest >= 255;
+        if (!capped)
+            return longest;
+        // Some text holds 255 characters or more: count those exactly.
+        for (std::int64_t i = 0; i < n; ++i)
+            if (L[static_cast<size_t>(rowid(i) - 1) * ncols_] == 255) {
+                int chars = 0;
+                for (const char ch : value(i, col))
+                    chars += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+                longest = std::max(longest, chars);
+            }
+        return longest;
+    }
+
+private:
+    static constexpr std::uint32_t kNull = UINT32_MAX;
+    static constexpr size_t kSlots = 16;
+    struct Slot {
+        std::int64_t chunk = -1;
+        size_t records = 0;
+        std::string blob;
+        std::vector<std::uint32_t> off, len; // per record and table column; len kNull: null
+    };
+
+    std::uint32_t rowid(std::int64_t i) const
+    {
+        return all_ ? static_cast<std::uint32_t>(i + 1) : rows_[static_cast<size_t>(i)];
+    }
+
+    // The slot holding the cell and the cell's index in it; s stays null when there is none.
+    size_t locate(std::int64_t row, int col, const Slot*& s) const
+    {
+        s = nullptr;
+        if (row < 0 || row >= n_ || col < 0 || col >= columnCount())
+            return 0;
+        const std::uint32_t id = rowid(row) - 1;
+        const std::int64_t chunk = id / record::kChunkRows;
+        const size_t within = id % record::kChunkRows;
+        Slot& slot = slots_[static_cast<size_t>(chunk) % kSlots];
+        if (slot.chunk != chunk)
+            load(slot, chunk);
+        if (within >= slot.records)
+            return 0; // a damaged store: the record is missing
+        s = &slot;
+        return within * ncols_ + static_cast<size_t>(pick_[static_cast<size_t>(col)]);
+    }
+
+    void load(Slot& slot, std::int64_t chunk) const
+    {
+        slot.chunk = chunk;
+        slot.records = 0;
+        slot.blob.clear();
+        try {
+            if (!stmt_)
+                stmt_ = std::make_unique<sql::Stmt>(
+                    store_->db_, "SELECT chunk, recs FROM t" + std::to_string(t_.id) +
+                                     " WHERE chunk >= ? ORDER BY chunk");
+            // Chunks a little ahead of the last one read come from stepping on (row order).
+            if (cursor_ >= 0 && chunk > cursor_ && chunk - cursor_ <= 4) {
+                while (cursor_ >= 0 && cursor_ < chunk)
+                    cursor_ = stmt_->step() ? stmt_->integer(0) : -1;
+            } else {
+                stmt_->reset();
+                stmt_->bindInt(1, chunk);
+                cursor_ = stmt_->step() ? stmt_->integer(0) : -1;
+            }
+            if (cursor_ != chunk) {
+                cursor_ = -1;
+                return;
+            }
+            const auto* b = static_cast<const char*>(sqlite3_column_blob(stmt_->get(), 1));
+            slot.blob.assign(b ? b : "", static_cast<size_t>(sqlite3_column_bytes(stmt_->get(), 1)));
+        } catch (const sql::Error&) {
+            cursor_ = -1;
+            return;
+        }
+        slot.off.resize(record::kChunkRows * ncols_);
+        slot.len.resize(record::kChunkRows * ncols_);
+        const auto* base = reinterpret_cast<const unsigned char*>(slot.blob.data());
+        const unsigned char* p = base;
+        const unsigned char* end = base + slot.blob.size();
+        for (size_t r = 0; r < record::kChunkRows && p < end; ++r) {
+            for (size_t c = 0; c < ncols_; ++c) {
+                std::string_view v;
+                bool isNull = true;
+                if (!record::getField(p, end, v, isNull))
+                    return; // damaged: the records read so far stay
+                const size_t at = r * ncols_ + c;
+                slot.off[at] = isNull ? 0 : static_cast<std::uint32_t>(reinterpret_cast<const unsigned char*>(v.data()) - base);
+                slot.len[at] = isNull ? kNull : static_cast<std::uint32_t>(v.size());
+            }
+            slot.records = r + 1;
+        }
+    }
+
+    std::shared_ptr<const Store> store_;
+    const Store::Table& t_;
+    std::vector<std::string> names_;
+    std::vector<int> pick_;
+    Rows rows_;
+    bool all_;
+    std::int64_t n_;
+    size_t ncols_;
+    mutable std::array<Slot, kSlots> slots_;
+    mutable std::unique_ptr<sql::Stmt> stmt_; // declared after store_: finalised before it closes
+    mutable std::int64_t cursor_ = -1;        // the chunk stmt_ stands on, -1 none
+};
+
 std::shared_ptr<ResultSet> Store::run(const jet::Statement& st) const
 {
     const Table& t = table(st.table);
@@ -628,8 +827,16 @@ std::shared_ptr<ResultSet> Store::run(const jet::Statement& st) const
             pick.push_back(j);
         }
     }
-    auto r = std::make_shared<MemResult>(names);
     const std::int64_t n = rows ? static_cast<std::int64_t>(rows->size()) : t.rows;
+    // A few rows, or a small table, are read at once: any damage of the store is then found
+    // while the statement runs, where the store can still be made again. Beyond that a
+    // result reads its records when they are asked for.
+    if (n > kReadAtOnceRows && t.rows > kSmallTableRows) {
+        if (std::shared_ptr<const Store> self = weak_from_this().lock())
+            return std::make_shared<StoreRows>(std::move(self), t, std::move(names), std::move(pick),
+                                               std::move(selected), rows == nullptr);
+    }
+    auto r = std::make_shared<MemResult>(names);
     const double perRow = t.rows ? static_cast<double>(t.bytes) / static_cast<double>(t.rows) : 0.0;
     r->reserve(n, static_cast<size_t>(perRow * static_cast<double>(n) * 1.05) + 64);
     q.forRows(rows, [&](std::uint32_t, const std::vector<std::string_view>& v, const std::vector<char>& nul) {

@@ -13,8 +13,12 @@
 //                                (rowids as 32-bit little-endian integers, ascending), r the
 //                                folded text reversed (search columns only)
 //   x<t>_<J>                     trigram full-text index over f (search columns only)
+//   n<t>(part, lens)             each cell's length in characters (StoreFormat.h), so that
+//                                 column widths need no record read
 // A condition is answered on the column's dictionary (indexes on f and r, the trigram
-// index), which names its rows; AND, OR and NOT combine sorted row lists.
+// index), which names its rows; AND, OR and NOT combine sorted row lists. A result of
+// more than a few rows keeps only its row list and reads a record when a cell of it is
+// asked for (it keeps the store open for that).
 
 #include "engine/AdoQuery.h"
 #include "engine/JetSql.h"
@@ -23,12 +27,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 namespace engine {
 
-constexpr int kStoreFormat = 8;
+constexpr int kStoreFormat = 9;
 
 // Identifies the source file a store was made from.
 struct SourceKey {
@@ -77,7 +82,7 @@ private:
 };
 
 // A finished store opened for reading.
-class Store {
+class Store : public std::enable_shared_from_this<Store> {
 public:
     // Opens and checks the store at `path`. Returns null (and why in *whyNot) when the file
     // is not a complete store of this format, or when `expect` is given and differs from the
@@ -109,11 +114,16 @@ private:
         std::vector<Column> columns;
     };
     const Table& table(const std::string& name) const;
+    // Every cell's length in characters of table t (rows * columns bytes), read once.
+    std::shared_ptr<const std::vector<std::uint8_t>> lengths(const Table& t) const;
     std::string path_;
     SourceKey key_;
     sql::Db db_;
     std::vector<Table> tables_;
+    mutable std::mutex lengthsMutex_;
+    mutable std::vector<std::shared_ptr<const std::vector<std::uint8_t>>> lengths_;
     friend class StoreQuery;
+    friend class StoreRows;
 };
 
 // Checks the file's SQLite header against its size (a truncated or foreign file fails).

@@ -11,6 +11,19 @@ namespace engine::record {
 // Rows are stored in chunks of this many records (fewer rows in the store, fewer steps).
 constexpr std::uint32_t kChunkRows = 16;
 
+// The table n<t> holds every cell's length in characters, one byte each (255: 255 or more,
+// 0: null or empty), row after row, in parts of this many rows.
+constexpr std::uint32_t kLengthPartRows = 65536;
+
+// Characters in a UTF-8 text, counted up to 255.
+inline std::uint8_t charLength(std::string_view text)
+{
+    size_t n = 0;
+    for (const char ch : text)
+        n += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+    return static_cast<std::uint8_t>(n < 255 ? n : 255);
+}
+
 inline void putVarint(std::string& out, std::uint64_t v)
 {
     while (v >= 0x80) {

@@ -136,8 +136,11 @@ struct StoreWriter::Impl {
     std::vector<Col> cols;
     std::unique_ptr<sql::Stmt> insertRow;
     std::string record;
+    // Per row and column: the value's length in characters (255 for 255 or more, 0 for null).
+    std::vector<std::uint8_t> lengths;
 
     std::string t() const { return "t" + std::to_string(tableId); }
+    std::string ln() const { return "n" + std::to_string(tableId); }
     std::string dn(size_t j) const { return "d" + std::to_string(tableId) + "_" + std::to_string(j); }
     std::string xn(size_t j) const { return "x" + std::to_string(tableId) + "_" + std::to_string(j); }
 };
@@ -167,6 +170,7 @@ void StoreWriter::beginTable(const std::string& name, const std::vector<ColumnDe
     d->rows = 0;
     d->bytes = 0;
     d->record.clear();
+    d->lengths.clear();
     d->cols.clear();
     d->cols.resize(columns.size());
     d->db.exec("CREATE TABLE " + d->t() + "(chunk INTEGER PRIMARY KEY, recs BLOB NOT NULL)");
@@ -210,9 +214,11 @@ void StoreWriter::addRecords(size_t count, const std::string_view* values, const
         for (size_t j = 0; j < n; ++j) {
             if (nul[j]) {
                 record::putNull(d->record);
+                d->lengths.push_back(0);
             } else {
                 record::putValue(d->record, v[j]);
                 d->bytes += static_cast<std::int64_t>(v[j].size());
+                d->lengths.push_back(record::charLength(v[j]));
             }
         }
         const std::uint32_t row = d->rows + static_cast<std::uint32_t>(r) + 1;
@@ -405,6 +411,19 @@ void StoreWriter::endTable(const std::function<void(double)>& tick)
         lap("column " + d->columns[j].name + " (" + std::to_string(nd) + " values)");
         if (tick)
             tick(static_cast<double>(j + 1) / static_cast<double>(n + 1));
+    }
+    {
+        d->db.exec("CREATE TABLE " + d->ln() + "(part INTEGER PRIMARY KEY, lens BLOB NOT NULL)");
+        sql::Stmt ins(d->db, "INSERT INTO " + d->ln() + " VALUES(?,?)");
+        const size_t partBytes = size_t{record::kLengthPartRows} * n;
+        for (size_t at = 0, part = 0; at < d->lengths.size(); at += partBytes, ++part) {
+            const size_t len = std::min(partBytes, d->lengths.size() - at);
+            ins.bindInt(1, static_cast<std::int64_t>(part));
+            sqlite3_bind_blob(ins.get(), 2, d->lengths.data() + at, static_cast<int>(len), SQLITE_STATIC);
+            ins.step();
+            ins.reset();
+        }
+        std::vector<std::uint8_t>().swap(d->lengths);
     }
     sql::Stmt st(d->db, "INSERT INTO fz_tables VALUES(?,?,?,?,?)");
     st.bindInt(1, d->tableId);

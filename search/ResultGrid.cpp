@@ -78,16 +78,10 @@ void fillGridFromResult(StringGrid& grid, std::shared_ptr<const engine::ResultSe
 
     std::array<int, kGridColumns> longest{};
     const int tableColumns = result->columnCount();
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < kGridColumns; ++c) {
-            const int pos = kGridColumnPositions[std::size_t(c)];
-            if (pos >= tableColumns)
-                continue;
-            const std::string_view v = result->value(r, pos);
-            // A text cannot hold more characters than bytes: skip counting when it cannot win.
-            if (int(v.size()) > longest[std::size_t(c)])
-                longest[std::size_t(c)] = std::max(longest[std::size_t(c)], utf8Length(v));
-        }
+    for (int c = 0; c < kGridColumns; ++c) {
+        const int pos = kGridColumnPositions[std::size_t(c)];
+        if (pos < tableColumns)
+            longest[std::size_t(c)] = result->maxCharLength(pos, rows);
     }
 
     grid.setDataRows(std::make_shared<ResultRows>(std::move(result)), rows);

@@ -124,6 +124,11 @@ private slots:
             values_.push_back(v);
             rows.push_back({std::to_string(i + 1), v, v});
         }
+        // The longest texts a column holds: their lengths are counted, not just capped.
+        for (const std::string& v : {std::string(254, 'x'), [] { std::string b; for (int i = 0; i < 255; ++i) b += "Б"; return b; }()}) {
+            values_.push_back(v);
+            rows.push_back({std::to_string(values_.size()), v, v});
+        }
         std::vector<jet4::Column> cols = {{"ID", jet4::ColumnType::Long, 0}, {"FAM", jet4::ColumnType::Text, 255},
                                           {"TEL_h", jet4::ColumnType::Text, 255}};
         const std::string dir = freshDir("fastpaths");
@@ -211,6 +216,70 @@ private slots:
                 nulls.push_back(int(i + 1));
         QCOMPARE(actual("FAM IS NULL"), nulls);
         QCOMPARE(actual("NOT FAM IS NOT NULL AND TEL_h IS NULL"), nulls);
+    }
+
+    // A big result reads its records when asked: every cell must still be right in any order
+    // of reading, after the query closed and after it ran another statement.
+    void resultReadsRecordsWhenAsked()
+    {
+        engine::AdoQuery q;
+        q.setConnectionString(q_.connectionString());
+        q.addSql("SELECT * FROM FZ_T1 WHERE TEL_h IS NULL OR TEL_h LIKE \"%а%\"");
+        q.open();
+        std::vector<int> want = expected([](const std::string& v) { return engine::fold(v).find("а") != std::string::npos; });
+        for (size_t i = 0; i < values_.size(); ++i)
+            if (!values_[i])
+                want.push_back(int(i + 1));
+        std::sort(want.begin(), want.end());
+        std::shared_ptr<const engine::ResultSet> kept = q.result();
+        std::shared_ptr<const engine::ResultSet> all;
+        {
+            engine::AdoQuery other;
+            other.setConnectionString(q_.connectionString());
+            other.addSql("SELECT * FROM FZ_T1");
+            other.open();
+            all = other.result();
+        }
+        q.close();
+        q.clearSql();
+        q.addSql("SELECT * FROM FZ_T1 WHERE FAM IS NOT NULL");
+        q.open();
+        QVERIFY(q.result() != kept);
+        QCOMPARE(kept->rowCount(), std::int64_t(want.size()));
+        QCOMPARE(all->rowCount(), std::int64_t(values_.size()));
+
+        auto check = [&](const engine::ResultSet& r, const std::vector<int>& ids, std::int64_t i) {
+            const int id = ids[size_t(i)];
+            QCOMPARE(std::string(r.value(i, 0)), std::to_string(id));
+            const Cell& v = values_[size_t(id - 1)];
+            for (int c : {1, 2}) {
+                QCOMPARE(r.isNull(i, c), !v.has_value());
+                QCOMPARE(std::string(r.value(i, c)), v.value_or(""));
+            }
+        };
+        std::vector<int> every(values_.size());
+        for (size_t i = 0; i < every.size(); ++i)
+            every[i] = int(i + 1);
+        for (const auto* set : {&want, &every}) {
+            const engine::ResultSet& r = set == &want ? *kept : *all;
+            // in row order, as an export reads
+            for (std::int64_t i = 0; i < r.rowCount(); ++i)
+                check(r, *set, i);
+            // backwards, and at random
+            for (std::int64_t i = r.rowCount() - 1; i >= 0; i -= 7)
+                check(r, *set, i);
+            for (int k = 0; k < 3000; ++k)
+                check(r, *set, std::int64_t(rng_() % std::uint64_t(r.rowCount())));
+            // beyond the ends: nothing, as null
+            QVERIFY(r.isNull(-1, 1) && r.isNull(r.rowCount(), 1) && r.isNull(0, 3));
+            QVERIFY(r.value(r.rowCount(), 0).empty());
+        }
+        // The longest text of a column, from the stored lengths, equals a count over every value.
+        for (const auto& r : {kept, all})
+            for (int c = 0; c < 3; ++c)
+                for (std::int64_t n : {std::int64_t(-1), std::int64_t(0), std::int64_t(1), std::int64_t(100), r->rowCount() - 1})
+                    QCOMPARE(r->maxCharLength(c, n), r->engine::ResultSet::maxCharLength(c, n));
+        QCOMPARE(all->maxCharLength(1), 255);
     }
 };
 
