@@ -171,7 +171,11 @@ std::unique_ptr<Store> Store::open(const std::string& path, const SourceKey* exp
             }
             for (size_t j = 0; j < t.columns.size(); ++j) {
                 std::string dn = "d" + std::to_string(t.id) + "_" + std::to_string(j);
-                std::vector<std::string> need = {dn};
+                std::vector<std::string> need;
+                if (t.columns[j].distinct >= 0)
+                    need.push_back(dn);
+                else if (t.columns[j].substr)
+                    return no("plain search column " + dn);
                 if (t.columns[j].substr) {
                     need.push_back(dn + "_f");
                     need.push_back(dn + "_r");
@@ -340,13 +344,17 @@ public:
     // The rows of every dictionary entry of column j that satisfies `where` (on f, r, id).
     Rows match(int j, const std::string& where, const std::vector<std::string>& binds)
     {
+        if (t_.columns[static_cast<size_t>(j)].distinct < 0)
+            return scanMatch(j, where, binds);
         sql::Stmt st(s_.db_, "SELECT first, rows FROM " + dn(j) + " WHERE " + where);
         for (size_t i = 0; i < binds.size(); ++i)
             st.bindText(static_cast<int>(i + 1), binds[i]);
         Rows out;
         size_t entries = 0;
+        std::vector<size_t> starts; // where each entry's rows begin in out
         while (st.step()) {
             ++entries;
+            starts.push_back(out.size());
             const void* b = sqlite3_column_blob(st.get(), 1);
             size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 1));
             if (!b) {
@@ -359,13 +367,40 @@ public:
                 std::memcpy(out.data() + at, b, nb);
             }
         }
-        if (entries > 1)
+        // Each entry's rows are in order: a few lists are merged, many sorted.
+        if (entries > 1 && entries <= 8) {
+            for (size_t e = 1; e < entries; ++e)
+                std::inplace_merge(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(starts[e]),
+                                   e + 1 < entries ? out.begin() + static_cast<std::ptrdiff_t>(starts[e + 1]) : out.end());
+        } else if (entries > 1) {
             std::sort(out.begin(), out.end());
+        }
         for (size_t i = 1; i < out.size(); ++i)
             if (out[i] <= out[i - 1])
                 throw sql::Error(SQLITE_CORRUPT, "row list damaged");
         if (!out.empty() && (out.front() < 1 || out.back() > rowCount()))
             throw sql::Error(SQLITE_CORRUPT, "row list damaged");
+        return out;
+    }
+
+    // match() for a plain column: every record's folded value is put to the same condition
+    // (never one on r or id: a plain column takes no match modes).
+    Rows scanMatch(int j, const std::string& where, const std::vector<std::string>& binds)
+    {
+        sql::Stmt st(s_.db_, "WITH d(f) AS (SELECT ?) SELECT 1 FROM d WHERE " + where);
+        Rows out;
+        std::string f;
+        forRows(nullptr, [&](std::uint32_t r, const std::vector<std::string_view>& v, const std::vector<char>& nul) {
+            if (nul[static_cast<size_t>(j)])
+                return;
+            f = fold(v[static_cast<size_t>(j)]);
+            st.reset(); // (clears the bindings too)
+            st.bindStatic(1, f);
+            for (size_t i = 0; i < binds.size(); ++i)
+                st.bindStatic(static_cast<int>(i + 2), binds[i]);
+            if (st.step())
+                out.push_back(r);
+        });
         return out;
     }
 
@@ -768,7 +803,7 @@ std::shared_ptr<ResultSet> Store::run(const jet::Statement& st) const
         // (folded text, spelling) in the order of the folded text's code points
         std::vector<std::pair<std::string, std::string>> values;
         bool hasNull = false;
-        if (!rows) {
+        if (!rows && c.distinct >= 0) {
             hasNull = !c.nulls.empty();
             sql::Stmt s(db_, "SELECT f, coalesce(v, f) FROM " + q.dn(j) + " ORDER BY f");
             while (s.step())

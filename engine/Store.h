@@ -6,7 +6,7 @@
 //   fz_columns(t, pos, name, type, distinct_n, substr, nulls)   nulls: the rows holding null
 //   t<t>(chunk, recs)            the rows, values exact: chunk c holds the records
 //                                 (StoreFormat.h) of rows 16c+1 .. 16c+16, one after another
-//   d<t>_<J>(id, f, v, first, rows[, r])
+//   d<t>_<J>(id, f, v, first, rows[, r])   (none for a plain column, see below)
 //                                one entry per distinct folded value f of column J: v its
 //                                first spelling when that differs from f, first the first
 //                                row holding it, rows all of them when more than one
@@ -15,6 +15,8 @@
 //   x<t>_<J>                     trigram full-text index over f (search columns only)
 //   n<t>(part, lens)             each cell's length in characters (StoreFormat.h), so that
 //                                 column widths need no record read
+// A column whose values nearly all differ, and that takes no match modes, is plain: it has
+// no dictionary (distinct_n is -1) and a condition on it reads the records.
 // A condition is answered on the column's dictionary (indexes on f and r, the trigram
 // index), which names its rows; AND, OR and NOT combine sorted row lists. A result of
 // more than a few rows keeps only its row list and reads a record when a cell of it is
@@ -33,7 +35,7 @@
 
 namespace engine {
 
-constexpr int kStoreFormat = 9;
+constexpr int kStoreFormat = 10;
 
 // Identifies the source file a store was made from.
 struct SourceKey {
@@ -102,7 +104,7 @@ private:
     Store() = default;
     struct Column {
         std::string name;
-        std::int64_t distinct = 0;
+        std::int64_t distinct = 0; // -1: a plain column, without a dictionary
         bool substr = false;
         std::vector<std::uint32_t> nulls; // rows holding null, ascending
     };

@@ -32,6 +32,11 @@ bool isSearchColumn(const std::string& name)
 
 namespace {
 
+// A column is judged plain (see StoreWriter::Impl::Col) on its first rows, or as a whole
+// when the table is smaller; a table under the minimum keeps every dictionary.
+constexpr size_t kPlainProbeRows = 8192;
+constexpr std::uint32_t kPlainMinRows = 1024;
+
 // The distinct folded values of one column, each with the spelling first seen (kept only
 // when it differs from the folded text). Compact: one byte arena, a flat entry table and an
 // open-addressing hash of entry numbers.
@@ -130,9 +135,30 @@ struct StoreWriter::Impl {
     std::int64_t bytes = 0;
     struct Col {
         Dictionary dict;
-        std::vector<std::uint32_t> ids; // per row: dictionary id, 0 for null
+        std::vector<std::uint32_t> ids; // per row: dictionary id, 0 for null (plain: 1)
         bool substr = false;
+        // Nearly every value differs (a key or a code): no dictionary is kept; a condition
+        // on the column reads the records instead.
+        bool plain = false;
+        bool probed = false;
     };
+    // Makes column j plain when it is not a search column and at most one value in ten
+    // repeats; the first `rows` rows decide.
+    void maybePlain(Col& col)
+    {
+        col.probed = true;
+        if (col.substr || col.plain)
+            return;
+        size_t nonNull = 0;
+        for (std::uint32_t id : col.ids)
+            nonNull += id != 0;
+        if (nonNull == 0 || col.dict.size() * 10 < nonNull * 9)
+            return;
+        col.plain = true;
+        col.dict.clear();
+        for (std::uint32_t& id : col.ids)
+            id = id != 0;
+    }
     std::vector<Col> cols;
     std::unique_ptr<sql::Stmt> insertRow;
     std::string record;
@@ -237,11 +263,20 @@ void StoreWriter::assignIds(size_t count, const std::string_view* values, const 
     std::string folded;
     std::vector<std::uint32_t> ends(count);
     std::vector<std::uint64_t> hashes(count);
+    std::vector<char> same(count);
     for (size_t j = colBegin; j < colEnd && j < n; ++j) {
         auto& col = d->cols[j];
+        if (col.plain) {
+            for (size_t r = 0; r < count; ++r)
+                col.ids.push_back(isNull[r * n + j] ? 0 : 1);
+            continue;
+        }
         folded.clear();
         for (size_t r = 0; r < count; ++r) {
-            if (!isNull[r * n + j]) {
+            // A value equal to the one above it (runs are common) takes the same id.
+            same[r] = r > 0 && !isNull[r * n + j] && !isNull[(r - 1) * n + j] &&
+                      values[r * n + j] == values[(r - 1) * n + j];
+            if (!isNull[r * n + j] && !same[r]) {
                 size_t begin = folded.size();
                 foldInto(values[r * n + j], folded);
                 hashes[r] = Dictionary::hashOf(std::string_view(folded).substr(begin));
@@ -253,12 +288,16 @@ void StoreWriter::assignIds(size_t count, const std::string_view* values, const 
         for (size_t r = 0; r < count; ++r) {
             if (isNull[r * n + j]) {
                 col.ids.push_back(0);
+            } else if (same[r]) {
+                col.ids.push_back(col.ids.back());
             } else {
                 std::string_view f = std::string_view(folded).substr(begin, ends[r] - begin);
                 col.ids.push_back(col.dict.idFor(f, values[r * n + j], hashes[r]));
             }
             begin = ends[r];
         }
+        if (!col.probed && col.ids.size() >= kPlainProbeRows)
+            d->maybePlain(col);
     }
 }
 
@@ -290,10 +329,14 @@ void StoreWriter::endTable(const std::function<void(double)>& tick)
         std::vector<std::uint32_t> rowids; // id 0: the nulls
         std::vector<std::uint32_t> order;  // ids in the order they are written
     };
+    // A table too small for the probe while rows came in is judged as a whole.
+    for (auto& col : d->cols)
+        if (!col.probed && rows >= kPlainMinRows)
+            d->maybePlain(col);
     auto prepare = [this, rows](size_t j) {
         auto& col = d->cols[j];
         Prepared p;
-        const std::uint32_t nd = static_cast<std::uint32_t>(col.dict.size());
+        const std::uint32_t nd = col.plain ? 1 : static_cast<std::uint32_t>(col.dict.size());
         // Rows of each value, in row order: a counting sort on the dictionary ids.
         p.start.assign(nd + 2, 0);
         for (std::uint32_t id : col.ids)
@@ -309,6 +352,8 @@ void StoreWriter::endTable(const std::function<void(double)>& tick)
         std::vector<std::uint32_t>().swap(col.ids);
         // Sorted by f: first on the leading 8 bytes held beside the id (few cache misses),
         // then on the whole text where those agree.
+        if (col.plain)
+            return p;
         std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(nd);
         for (std::uint32_t id = 1; id <= nd; ++id) {
             std::string_view f = col.dict.folded(id);
@@ -348,10 +393,10 @@ void StoreWriter::endTable(const std::function<void(double)>& tick)
             d->db.exec("CREATE TABLE " + d->dn(j) +
                        "(id INTEGER PRIMARY KEY, f TEXT NOT NULL, v TEXT, first INTEGER NOT NULL,"
                        " rows BLOB, r TEXT NOT NULL)");
-        else
+        else if (!col.plain) // a plain column has no dictionary
             d->db.exec("CREATE TABLE " + d->dn(j) +
                        "(f TEXT PRIMARY KEY, v TEXT, first INTEGER NOT NULL, rows BLOB) WITHOUT ROWID");
-        {
+        if (!col.plain) {
             sql::Stmt ins(d->db, col.substr ? "INSERT INTO " + d->dn(j) + " VALUES(?,?,?,?,?,?)"
                                             : "INSERT INTO " + d->dn(j) + " VALUES(?,?,?,?)");
             const int o = col.substr ? 1 : 0;
@@ -401,7 +446,7 @@ void StoreWriter::endTable(const std::function<void(double)>& tick)
         colIns.bindInt(2, static_cast<std::int64_t>(j));
         colIns.bindText(3, d->columns[j].name);
         colIns.bindText(4, d->columns[j].type);
-        colIns.bindInt(5, nd);
+        colIns.bindInt(5, col.plain ? -1 : static_cast<std::int64_t>(nd));
         colIns.bindInt(6, col.substr ? 1 : 0);
         std::string_view nulls = slice(0);
         sqlite3_bind_blob(colIns.get(), 7, nulls.data(), static_cast<int>(nulls.size()), SQLITE_TRANSIENT);

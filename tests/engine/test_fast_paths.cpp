@@ -4,7 +4,11 @@
 // * ? [ ], mixed case, Cyrillic with ё, empty texts and nulls.
 #include "EngineTestSupport.h"
 
+#include "engine/ConnectionString.h"
 #include "engine/Fold.h"
+#include "engine/StoreCache.h"
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <random>
@@ -69,13 +73,26 @@ class TestFastPaths : public QObject {
 
     // Row numbers where `test` holds for the value (nulls never).
     template <class Test>
-    std::vector<int> expected(Test test) const
+    std::vector<int> expected(Test test, bool ofKod = false) const
     {
         std::vector<int> out;
-        for (size_t i = 0; i < values_.size(); ++i)
-            if (values_[i] && test(*values_[i]))
+        for (size_t i = 0; i < values_.size(); ++i) {
+            const Cell v = ofKod ? unique(int(i)) : values_[i];
+            if (v && test(*v))
                 out.push_back(int(i + 1));
+        }
         return out;
+    }
+
+    // KOD of row i + 1: the row's messy value made nearly unique (a column kept without a
+    // dictionary); a few values repeat.
+    Cell unique(int i) const
+    {
+        const Cell& v = values_[size_t(i)];
+        if (!v)
+            return std::nullopt;
+        const std::string tail = kAlphabet[size_t(i) % kAlphabet.size()] + std::to_string(i % 1400);
+        return chars(*v).size() + chars(tail).size() > 255 ? *v : *v + tail;
     }
 
     std::vector<int> actual(const std::string& where)
@@ -97,6 +114,12 @@ class TestFastPaths : public QObject {
             const std::string c(col);
             QCOMPARE(actual(c + " LIKE " + quoted(pattern)), want);
             QCOMPARE(actual(c + " NOT LIKE " + quoted(pattern)), wantNot);
+        }
+        if (checked_ % 4 == 0) { // the plain column reads every record: not every pattern
+            QCOMPARE(actual("KOD LIKE " + quoted(pattern)),
+                     expected([&](const std::string& v) { return like(chars(engine::fold(v)), 0, p, 0); }, true));
+            QCOMPARE(actual("KOD NOT LIKE " + quoted(pattern)),
+                     expected([&](const std::string& v) { return !like(chars(engine::fold(v)), 0, p, 0); }, true));
         }
         ++checked_;
     }
@@ -122,15 +145,15 @@ private slots:
             else
                 v = randomText(8);
             values_.push_back(v);
-            rows.push_back({std::to_string(i + 1), v, v});
+            rows.push_back({std::to_string(i + 1), v, v, unique(i)});
         }
         // The longest texts a column holds: their lengths are counted, not just capped.
         for (const std::string& v : {std::string(254, 'x'), [] { std::string b; for (int i = 0; i < 255; ++i) b += "Б"; return b; }()}) {
             values_.push_back(v);
-            rows.push_back({std::to_string(values_.size()), v, v});
+            rows.push_back({std::to_string(values_.size()), v, v, unique(int(values_.size()) - 1)});
         }
         std::vector<jet4::Column> cols = {{"ID", jet4::ColumnType::Long, 0}, {"FAM", jet4::ColumnType::Text, 255},
-                                          {"TEL_h", jet4::ColumnType::Text, 255}};
+                                          {"TEL_h", jet4::ColumnType::Text, 255}, {"KOD", jet4::ColumnType::Text, 255}};
         const std::string dir = freshDir("fastpaths");
         jet4::writeTable(dir + "/tabl1.mdb", "FZ_T1", cols, rows);
         q_.setConnectionString(engine::buildConnectionString(dir));
@@ -200,6 +223,65 @@ private slots:
         QVERIFY(checked_ > 80);
     }
 
+    // KOD has no dictionary in the store; comparisons on it read the records and agree
+    // with a scan all the same.
+    void plainColumn()
+    {
+        {
+            sqlite3* db = nullptr;
+            const std::string store = engine::StoreCache::storePathFor(
+                engine::StoreCache::absolutePath(engine::dataSource(q_.connectionString())));
+            QCOMPARE(sqlite3_open_v2(store.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+            sqlite3_stmt* st = nullptr;
+            QCOMPARE(sqlite3_prepare_v2(db, "SELECT name, distinct_n FROM fz_columns ORDER BY pos", -1, &st, nullptr), SQLITE_OK);
+            std::vector<std::pair<std::string, std::int64_t>> cols;
+            while (sqlite3_step(st) == SQLITE_ROW)
+                cols.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), sqlite3_column_int64(st, 1));
+            sqlite3_finalize(st);
+            sqlite3_close(db);
+            QCOMPARE(cols.size(), std::size_t(4));
+            QCOMPARE(cols[3].second, std::int64_t(-1)); // KOD: plain
+            QVERIFY(cols[1].second > 0 && cols[2].second > 0);
+        }
+        std::set<std::string> probes = {"", "нет"};
+        for (int i = 0; i < 12; ++i)
+            if (const Cell v = unique(int(rng_() % values_.size())))
+                probes.insert(*v);
+        for (const auto& s : probes) {
+            const std::string f = engine::fold(s);
+            QCOMPARE(actual("KOD=" + quoted(s)), expected([&](const std::string& v) { return engine::fold(v) == f; }, true));
+            QCOMPARE(actual("KOD<>" + quoted(s)), expected([&](const std::string& v) { return engine::fold(v) != f; }, true));
+            QCOMPARE(actual("KOD>=" + quoted(s)), expected([&](const std::string& v) { return engine::fold(v) >= f; }, true));
+        }
+        std::vector<int> nulls;
+        for (size_t i = 0; i < values_.size(); ++i)
+            if (!values_[i])
+                nulls.push_back(int(i + 1));
+        QCOMPARE(actual("KOD IS NULL"), nulls);
+        // Distinct over the whole column and over some rows: the same values as a scan.
+        for (const std::string where : {"", " WHERE FAM LIKE \"а%\""}) {
+            Table t = run(q_, "SELECT DISTINCT KOD FROM FZ_T1" + where);
+            std::set<std::string> want;
+            bool wantNull = false;
+            for (int id : where.empty() ? expected([](const std::string&) { return true; })
+                                        : expected([](const std::string& v) { return engine::fold(v).rfind("а", 0) == 0; }))
+                want.insert(engine::fold(*unique(id - 1)));
+            if (where.empty())
+                wantNull = true;
+            std::set<std::string> got;
+            bool gotNull = false;
+            for (const auto& row : t) {
+                if (!row.at(0))
+                    gotNull = true;
+                else
+                    got.insert(engine::fold(*row.at(0)));
+            }
+            QCOMPARE(got, want);
+            QCOMPARE(gotNull, wantNull);
+            QCOMPARE(t.size(), want.size() + (wantNull ? 1 : 0));
+        }
+    }
+
     void combinations()
     {
         auto pre = [](const std::string& v) { return engine::fold(v).rfind("а", 0) == 0; };
@@ -256,6 +338,7 @@ private slots:
                 QCOMPARE(r.isNull(i, c), !v.has_value());
                 QCOMPARE(std::string(r.value(i, c)), v.value_or(""));
             }
+            QCOMPARE(std::string(r.value(i, 3)), unique(id - 1).value_or(""));
         };
         std::vector<int> every(values_.size());
         for (size_t i = 0; i < every.size(); ++i)
@@ -271,12 +354,12 @@ private slots:
             for (int k = 0; k < 3000; ++k)
                 check(r, *set, std::int64_t(rng_() % std::uint64_t(r.rowCount())));
             // beyond the ends: nothing, as null
-            QVERIFY(r.isNull(-1, 1) && r.isNull(r.rowCount(), 1) && r.isNull(0, 3));
+            QVERIFY(r.isNull(-1, 1) && r.isNull(r.rowCount(), 1) && r.isNull(0, 4));
             QVERIFY(r.value(r.rowCount(), 0).empty());
         }
         // The longest text of a column, from the stored lengths, equals a count over every value.
         for (const auto& r : {kept, all})
-            for (int c = 0; c < 3; ++c)
+            for (int c = 0; c < 4; ++c)
                 for (std::int64_t n : {std::int64_t(-1), std::int64_t(0), std::int64_t(1), std::int64_t(100), r->rowCount() - 1})
                     QCOMPARE(r->maxCharLength(c, n), r->engine::ResultSet::maxCharLength(c, n));
         QCOMPARE(all->maxCharLength(1), 255);
