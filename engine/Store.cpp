@@ -288,22 +288,24 @@ public:
 
     // The rows where a condition holds. `neg` asks for the rows where its negation holds:
     // NOT is pushed down to the comparisons, which then leave out nulls, so a null never
-    // matches, whatever the NOTs around it.
-    Rows eval(const jet::Cond& c, bool neg)
+    // matches, whatever the NOTs around it. When `within` is given only those rows count:
+    // the answer may then hold other rows too, but agrees with the exact one on `within`.
+    Rows eval(const jet::Cond& c, bool neg, const Rows* within = nullptr)
     {
         using K = jet::Cond::Kind;
         switch (c.kind) {
         case K::And:
         case K::Or: {
             bool isAnd = (c.kind == K::And) != neg;
-            Rows a = eval(*c.left, neg);
+            Rows a = eval(*c.left, neg, within);
             if (isAnd && a.empty())
                 return a;
-            Rows b = eval(*c.right, neg);
+            // The second half of an AND matters only on the rows the first one left.
+            Rows b = eval(*c.right, neg, isAnd && (!within || a.size() < within->size()) ? &a : within);
             return isAnd ? intersect(a, b) : unite(a, b);
         }
         case K::Not:
-            return eval(*c.left, !neg);
+            return eval(*c.left, !neg, within);
         case K::IsNull: {
             int j = column(c.column);
             bool wantNull = (c.negated == neg);
@@ -319,8 +321,8 @@ public:
             }
             std::vector<std::string> binds{fold(c.literal)};
             if (op == "<>")
-                return nonNullExcept(j, match(j, "f = ?", binds));
-            return match(j, "f " + op + " ?", binds);
+                return nonNullExcept(j, match(j, "f = ?", binds, within));
+            return match(j, "f " + op + " ?", binds, within);
         }
         case K::Like: {
             int j = column(c.column);
@@ -329,7 +331,7 @@ public:
             std::string p = pattern(j, c.literal, binds);
             if (p.empty()) // matches every value
                 return positive ? complement(nulls(j), rowCount()) : Rows{};
-            Rows m = match(j, p, binds);
+            Rows m = match(j, p, binds, within);
             return positive ? m : nonNullExcept(j, m);
         }
         }
@@ -342,10 +344,11 @@ public:
     }
 
     // The rows of every dictionary entry of column j that satisfies `where` (on f, r, id).
-    Rows match(int j, const std::string& where, const std::vector<std::string>& binds)
+    Rows match(int j, const std::string& where, const std::vector<std::string>& binds,
+               const Rows* within = nullptr)
     {
         if (t_.columns[static_cast<size_t>(j)].distinct < 0)
-            return scanMatch(j, where, binds);
+            return scanMatch(j, where, binds, within);
         sql::Stmt st(s_.db_, "SELECT first, rows FROM " + dn(j) + " WHERE " + where);
         for (size_t i = 0; i < binds.size(); ++i)
             st.bindText(static_cast<int>(i + 1), binds[i]);
@@ -362,6 +365,28 @@ public:
             } else {
                 if (nb % 4)
                     throw sql::Error(SQLITE_CORRUPT, "row list damaged");
+                if (within && within->size() * 32 < nb / 4) {
+                    // A long list and few rows that count: look those up in it.
+                    const auto* list = static_cast<const unsigned char*>(b);
+                    auto at = [&](size_t i) {
+                        std::uint32_t v;
+                        std::memcpy(&v, list + i * 4, 4);
+                        return v;
+                    };
+                    for (std::uint32_t r : *within) {
+                        size_t lo = 0, hi = nb / 4;
+                        while (lo < hi) {
+                            const size_t mid = lo + (hi - lo) / 2;
+                            if (at(mid) < r)
+                                lo = mid + 1;
+                            else
+                                hi = mid;
+                        }
+                        if (lo < nb / 4 && at(lo) == r)
+                            out.push_back(r);
+                    }
+                    continue;
+                }
                 size_t at = out.size();
                 out.resize(at + nb / 4);
                 std::memcpy(out.data() + at, b, nb);
@@ -383,14 +408,16 @@ public:
         return out;
     }
 
-    // match() for a plain column: every record's folded value is put to the same condition
-    // (never one on r or id: a plain column takes no match modes).
-    Rows scanMatch(int j, const std::string& where, const std::vector<std::string>& binds)
+    // match() for a plain column: every record's folded value (of the rows `within`, when
+    // given) is put to the same condition (never one on r or id: a plain column takes no
+    // match modes).
+    Rows scanMatch(int j, const std::string& where, const std::vector<std::string>& binds,
+                   const Rows* within)
     {
         sql::Stmt st(s_.db_, "WITH d(f) AS (SELECT ?) SELECT 1 FROM d WHERE " + where);
         Rows out;
         std::string f;
-        forRows(nullptr, [&](std::uint32_t r, const std::vector<std::string_view>& v, const std::vector<char>& nul) {
+        forRows(within, [&](std::uint32_t r, const std::vector<std::string_view>& v, const std::vector<char>& nul) {
             if (nul[static_cast<size_t>(j)])
                 return;
             f = fold(v[static_cast<size_t>(j)]);

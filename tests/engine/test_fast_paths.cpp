@@ -84,6 +84,12 @@ class TestFastPaths : public QObject {
         return out;
     }
 
+    // POL of row i + 1: nearly always one value (a long row list), now and then another or null.
+    static Cell sex(int i)
+    {
+        return i % 97 == 5 ? Cell() : i % 41 == 3 ? Cell("М") : Cell(i % 2 ? "ж" : "Ж");
+    }
+
     // KOD of row i + 1: the row's messy value made nearly unique (a column kept without a
     // dictionary); a few values repeat.
     Cell unique(int i) const
@@ -145,15 +151,16 @@ private slots:
             else
                 v = randomText(8);
             values_.push_back(v);
-            rows.push_back({std::to_string(i + 1), v, v, unique(i)});
+            rows.push_back({std::to_string(i + 1), v, v, unique(i), sex(i)});
         }
         // The longest texts a column holds: their lengths are counted, not just capped.
         for (const std::string& v : {std::string(254, 'x'), [] { std::string b; for (int i = 0; i < 255; ++i) b += "Б"; return b; }()}) {
             values_.push_back(v);
-            rows.push_back({std::to_string(values_.size()), v, v, unique(int(values_.size()) - 1)});
+            rows.push_back({std::to_string(values_.size()), v, v, unique(int(values_.size()) - 1), sex(int(values_.size()) - 1)});
         }
         std::vector<jet4::Column> cols = {{"ID", jet4::ColumnType::Long, 0}, {"FAM", jet4::ColumnType::Text, 255},
-                                          {"TEL_h", jet4::ColumnType::Text, 255}, {"KOD", jet4::ColumnType::Text, 255}};
+                                          {"TEL_h", jet4::ColumnType::Text, 255}, {"KOD", jet4::ColumnType::Text, 255},
+                                          {"POL", jet4::ColumnType::Text, 255}};
         const std::string dir = freshDir("fastpaths");
         jet4::writeTable(dir + "/tabl1.mdb", "FZ_T1", cols, rows);
         q_.setConnectionString(engine::buildConnectionString(dir));
@@ -239,7 +246,7 @@ private slots:
                 cols.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), sqlite3_column_int64(st, 1));
             sqlite3_finalize(st);
             sqlite3_close(db);
-            QCOMPARE(cols.size(), std::size_t(4));
+            QCOMPARE(cols.size(), std::size_t(5));
             QCOMPARE(cols[3].second, std::int64_t(-1)); // KOD: plain
             QVERIFY(cols[1].second > 0 && cols[2].second > 0);
         }
@@ -292,6 +299,33 @@ private slots:
                  expected([&](const std::string& v) { return pre(v) || has(v); }));
         QCOMPARE(actual("NOT (FAM LIKE \"а%\" OR NOT TEL_h LIKE \"%Б%\")"),
                  expected([&](const std::string& v) { return !pre(v) && has(v); }));
+        // A condition after a selective one: the long row list of POL is looked up, the
+        // plain KOD reads only the rows left.
+        for (int k = 0; k < 8; ++k) {
+            const Cell& v = values_[rng_() % values_.size()];
+            if (!v)
+                continue;
+            const std::string f = engine::fold(*v);
+            auto rowsWhere = [&](auto test) {
+                std::vector<int> out;
+                for (size_t i = 0; i < values_.size(); ++i)
+                    if (values_[i] && engine::fold(*values_[i]) == f && test(int(i)))
+                        out.push_back(int(i + 1));
+                return out;
+            };
+            auto isF = [](int i) { return sex(i) && engine::fold(*sex(i)) == "ж"; };
+            auto kodHas1 = [&](int i) { return unique(i) && unique(i)->find('1') != std::string::npos; };
+            QCOMPARE(actual("FAM=" + quoted(*v) + " AND POL=\"ж\""), rowsWhere(isF));
+            QCOMPARE(actual("FAM=" + quoted(*v) + " AND POL LIKE \"Ж%\""), rowsWhere(isF));
+            QCOMPARE(actual("FAM=" + quoted(*v) + " AND NOT POL=\"ж\""),
+                     rowsWhere([&](int i) { return sex(i) && !isF(i); }));
+            QCOMPARE(actual("FAM=" + quoted(*v) + " AND POL=\"ж\" AND KOD LIKE \"%1%\""),
+                     rowsWhere([&](int i) { return isF(i) && kodHas1(i); }));
+            QCOMPARE(actual("FAM=" + quoted(*v) + " AND NOT KOD LIKE \"%1%\""),
+                     rowsWhere([&](int i) { return unique(i) && !kodHas1(i); }));
+            QCOMPARE(actual("(FAM=" + quoted(*v) + " OR TEL_h=" + quoted(*v) + ") AND POL=\"ж\""),
+                     rowsWhere(isF));
+        }
         std::vector<int> nulls;
         for (size_t i = 0; i < values_.size(); ++i)
             if (!values_[i])
@@ -354,7 +388,7 @@ private slots:
             for (int k = 0; k < 3000; ++k)
                 check(r, *set, std::int64_t(rng_() % std::uint64_t(r.rowCount())));
             // beyond the ends: nothing, as null
-            QVERIFY(r.isNull(-1, 1) && r.isNull(r.rowCount(), 1) && r.isNull(0, 4));
+            QVERIFY(r.isNull(-1, 1) && r.isNull(r.rowCount(), 1) && r.isNull(0, 5));
             QVERIFY(r.value(r.rowCount(), 0).empty());
         }
         // The longest text of a column, from the stored lengths, equals a count over every value.
