@@ -71,11 +71,16 @@ bool writeGridCsv(const GridCells& grid, const QString& path, QString* error)
 
     const int rows = grid.gridRowCount();
     const int cols = grid.gridColumnCount();
+    std::string_view utf8;
+    bool capitalize = false;
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < cols; ++c) {
             if (c > 0)
                 buf.append(',');
-            appendCsvField(buf, grid.cell(c, r));
+            // Cells that come from a search result go from their UTF-8 bytes straight to
+            // the code page; any other cell (or malformed bytes) through its text.
+            if (!(grid.cellUtf8(c, r, utf8, capitalize) && appendCsvFieldUtf8(buf, utf8, capitalize)))
+                appendCsvField(buf, grid.cell(c, r));
         }
         buf.append("\r\n", 2);
         if (buf.size() >= kFlushAt && !flush()) {

@@ -2,6 +2,8 @@
 
 #include "util/Cp1251.h"
 
+#include <cstdint>
+
 bool csvNeedsQuotes(QStringView cell)
 {
     for (const QChar ch : cell) {
@@ -29,6 +31,89 @@ void appendCsvField(QByteArray& out, QStringView cell)
     }
     appendCp1251(out, cell.mid(from));
     out.append('"');
+}
+
+namespace {
+
+// The next code point of well-formed UTF-8 at p (advanced past it), or -1 (p unchanged).
+inline std::int32_t nextCodePoint(const unsigned char*& p, const unsigned char* end)
+{
+    const unsigned char b = *p;
+    if (b < 0x80) {
+        ++p;
+        return b;
+    }
+    int len = 0;
+    std::int32_t cp = 0;
+    if (b >= 0xC2 && b <= 0xDF) {
+        len = 2;
+        cp = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3;
+        cp = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4;
+        cp = b & 0x07;
+    } else {
+        return -1;
+    }
+    if (end - p < len)
+        return -1;
+    for (int i = 1; i < len; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return -1;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    // overlong forms, surrogates and code points past U+10FFFF are not well-formed
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return -1;
+    p += len;
+    return cp;
+}
+
+} // namespace
+
+bool appendCsvFieldUtf8(QByteArray& out, std::string_view utf8, bool capitalizeFirst)
+{
+    const auto* begin = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* end = begin + utf8.size();
+    bool quote = false;
+    bool ascii = true;
+    for (const unsigned char* p = begin; p < end; ++p) {
+        const unsigned char b = *p;
+        quote |= b == ',' || b == '"' || b == '\r' || b == '\n';
+        ascii &= b < 0x80;
+    }
+    if (!ascii) {
+        for (const unsigned char* p = begin; p < end;)
+            if (nextCodePoint(p, end) < 0)
+                return false;
+    }
+    const qsizetype start = out.size();
+    out.resize(start + qsizetype(utf8.size()) * 2 + 2); // quotes doubled at most
+    char* dst = out.data() + start;
+    if (quote)
+        *dst++ = '"';
+    bool first = true;
+    for (const unsigned char* p = begin; p < end;) {
+        std::int32_t cp = nextCodePoint(p, end);
+        if (first && capitalizeFirst && cp < 0x10000)
+            cp = std::int32_t(QChar::toUpper(char32_t(cp)));
+        first = false;
+        if (cp < 0x80) {
+            *dst++ = char(cp);
+            if (cp == '"' && quote)
+                *dst++ = '"';
+            continue;
+        }
+        const int code = cp1251Code(char32_t(cp));
+        *dst++ = code < 0 ? '?' : char(code);
+    }
+    if (quote)
+        *dst++ = '"';
+    out.resize(dst - out.constData());
+    return true;
 }
 
 QByteArray csvLine(const QStringList& cells)

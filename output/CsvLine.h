@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string_view>
+
 // True when the text must be quoted to stay one field: it holds a comma, a double quote,
 // a carriage return or a line feed.
 bool csvNeedsQuotes(QStringView cell);
@@ -11,6 +13,11 @@ bool csvNeedsQuotes(QStringView cell);
 // Appends the cell in Windows-1251 ("?" for what it cannot hold); a cell that needs quotes
 // is enclosed in double quotes with its inner quotes doubled, any other cell goes as it is.
 void appendCsvField(QByteArray& out, QStringView cell);
+
+// appendCsvField for a cell given as UTF-8 (its first letter capitalised when
+// `capitalizeFirst`), with the same bytes as appendCsvField of its QString. False, and
+// nothing appended, when the bytes are not well-formed UTF-8.
+bool appendCsvFieldUtf8(QByteArray& out, std::string_view utf8, bool capitalizeFirst);
 
 // The cells joined by commas, without a line end.
 QByteArray csvLine(const QStringList& cells);

@@ -60,6 +60,18 @@ public:
         return col < 3 ? fz::CapitalizeFirst(text) : text;
     }
 
+    bool cellUtf8(int col, int dataRow, std::string_view& text, bool& capitalizeFirst) const override
+    {
+        if (col < 0 || col >= kGridColumns || dataRow < 0 || dataRow >= result_->rowCount())
+            return false;
+        const int pos = kGridColumnPositions[std::size_t(col)];
+        if (pos >= result_->columnCount())
+            return false;
+        text = result_->value(dataRow, pos);
+        capitalizeFirst = col < 3;
+        return true;
+    }
+
 private:
     std::shared_ptr<const engine::ResultSet> result_;
 };

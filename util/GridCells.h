@@ -3,10 +3,20 @@
 // header row, rows 1.. are records; cell(col, row) as in the grid's Cells[col][row].
 #include <QString>
 
+#include <string_view>
+
 class GridCells {
 public:
     virtual ~GridCells() = default;
     virtual int gridRowCount() const = 0;
     virtual int gridColumnCount() const = 0;
     virtual QString cell(int col, int row) const = 0;
+    // The cell as the UTF-8 bytes it was made from, when the grid has them: cell() is then
+    // that text with its first letter capitalised when `capitalizeFirst`. The bytes stay
+    // valid until the next call. False: only cell() gives this cell.
+    virtual bool cellUtf8(int col, int row, std::string_view& text, bool& capitalizeFirst) const
+    {
+        (void)col, (void)row, (void)text, (void)capitalizeFirst;
+        return false;
+    }
 };

@@ -23,6 +23,15 @@ QString StringGrid::cell(int col, int row) const
     return {};
 }
 
+bool StringGrid::cellUtf8(int col, int row, std::string_view& text, bool& capitalizeFirst) const
+{
+    if (col < 0 || col >= gridColumnCount() || row <= 0 || row >= rows_ || !source_ || row > sourceRows_)
+        return false;
+    if (!written_.isEmpty() && written_.contains(key(col, row)))
+        return false;
+    return source_->cellUtf8(col, row - 1, text, capitalizeFirst);
+}
+
 void StringGrid::setCell(int col, int row, const QString& text)
 {
     if (col < 0 || col >= gridColumnCount() || row < 0 || row >= rows_)

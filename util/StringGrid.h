@@ -18,6 +18,12 @@ class GridRowSource {
 public:
     virtual ~GridRowSource() = default;
     virtual QString cell(int col, int dataRow) const = 0;
+    // As GridCells::cellUtf8, for a data row.
+    virtual bool cellUtf8(int col, int dataRow, std::string_view& text, bool& capitalizeFirst) const
+    {
+        (void)col, (void)dataRow, (void)text, (void)capitalizeFirst;
+        return false;
+    }
 };
 
 class StringGrid : public QAbstractTableModel, public GridCells {
@@ -31,6 +37,7 @@ public:
     int gridRowCount() const override { return rows_; }
     int gridColumnCount() const override { return int(widths_.size()); }
     QString cell(int col, int row) const override;
+    bool cellUtf8(int col, int row, std::string_view& text, bool& capitalizeFirst) const override;
 
     void setCell(int col, int row, const QString& text);
     void setGridRowCount(int rows);       // at least 1 (the header row)

@@ -1,0 +1,114 @@
+// CSV export of cells that come from a search result: written from their UTF-8 bytes, with
+// exactly the bytes the same cells give as text (capitalised names, quoting, characters
+// outside the code page, malformed bytes, cells written over the result).
+#include "output/CsvExport.h"
+#include "output/CsvLine.h"
+#include "util/StringGrid.h"
+#include "util/Strings.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Rows of UTF-8 texts; the first two columns are shown with a capital first letter. With
+// `bytes` set the source also hands out the bytes themselves.
+class Utf8Rows : public GridRowSource {
+public:
+    std::vector<std::vector<std::string>> rows;
+    bool bytes = true;
+
+    QString cell(int col, int dataRow) const override
+    {
+        const std::string& v = rows.at(size_t(dataRow)).at(size_t(col));
+        const QString text = QString::fromUtf8(v.data(), qsizetype(v.size()));
+        return col < 2 ? fz::CapitalizeFirst(text) : text;
+    }
+    bool cellUtf8(int col, int dataRow, std::string_view& text, bool& capitalizeFirst) const override
+    {
+        if (!bytes)
+            return false;
+        text = rows.at(size_t(dataRow)).at(size_t(col));
+        capitalizeFirst = col < 2;
+        return true;
+    }
+};
+
+QByteArray exportOf(const StringGrid& grid, const QString& path)
+{
+    QString error;
+    if (!writeGridCsv(grid, path, &error))
+        return "failed: " + error.toUtf8();
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return "unreadable";
+    return f.readAll();
+}
+
+const std::vector<std::string> kTexts = {
+    "", "иванов", "ёлкин", "Ёжик", "émile", "ßtraße", "a,b", "say \"hi\"", "\"", "line\r\nbreak",
+    "€100 — №5 «ok»", "日本", "😀smile", "ǆemal", "ΣΊΣΥΦΟΣ", "\xFF" "bad", "ok\xD0", "\xED\xA0\x80x",
+    "\xC0\xAFover", "\xF4\x90\x80\x80", "tab\tin", std::string("nul\0in", 6), "ґанок", "ўсё"};
+
+} // namespace
+
+class TestCsvFromResult : public QObject {
+    Q_OBJECT
+
+private slots:
+    void bytesEqualTheTextPath()
+    {
+        auto fast = std::make_shared<Utf8Rows>();
+        auto slow = std::make_shared<Utf8Rows>();
+        slow->bytes = false;
+        // every text in every column, so each is seen capitalised and as it is
+        for (size_t i = 0; i < kTexts.size(); ++i)
+            fast->rows.push_back({kTexts[i], kTexts[(i + 5) % kTexts.size()], kTexts[(i + 11) % kTexts.size()]});
+        slow->rows = fast->rows;
+
+        StringGrid a(3), b(3);
+        for (StringGrid* g : {&a, &b})
+            for (int c = 0; c < 3; ++c)
+                g->setCell(c, 0, QStringLiteral("Заголовок, %1").arg(c));
+        a.setDataRows(fast, int(fast->rows.size()));
+        b.setDataRows(slow, int(slow->rows.size()));
+        // a cell written over the result wins in both
+        a.setCell(1, 3, QStringLiteral("вписано"));
+        b.setCell(1, 3, QStringLiteral("вписано"));
+
+        std::string_view bytes;
+        bool cap = false;
+        QVERIFY(a.cellUtf8(0, 1, bytes, cap) && cap);
+        QVERIFY(!a.cellUtf8(0, 0, bytes, cap)); // header
+        QVERIFY(!a.cellUtf8(1, 3, bytes, cap)); // written
+        QVERIFY(!b.cellUtf8(0, 1, bytes, cap));
+
+        QTemporaryDir dir;
+        const QByteArray viaBytes = exportOf(a, dir.filePath("a.csv"));
+        const QByteArray viaText = exportOf(b, dir.filePath("b.csv"));
+        QCOMPARE(viaBytes, viaText);
+        QVERIFY(viaBytes.contains("\"a,b\""));
+        QVERIFY(viaBytes.contains("\"Say \"\"hi\"\"\"") || viaBytes.contains("\"say \"\"hi\"\"\""));
+        QVERIFY(viaBytes.contains("\xC8\xE2\xE0\xED\xEE\xE2")); // "Иванов", capitalised
+        QVERIFY(viaBytes.contains("\xA8\xEB\xEA\xE8\xED"));     // "Ёлкин"
+    }
+
+    void malformedBytesAreLeftToTheTextPath()
+    {
+        QByteArray out = "x";
+        QVERIFY(!appendCsvFieldUtf8(out, "\xFF", false));
+        QVERIFY(!appendCsvFieldUtf8(out, "ab\xD0", false));
+        QVERIFY(!appendCsvFieldUtf8(out, "\xED\xA0\x80", false));
+        QVERIFY(!appendCsvFieldUtf8(out, "\xC0\xAF", false));
+        QCOMPARE(out, QByteArray("x")); // nothing appended
+        QVERIFY(appendCsvFieldUtf8(out, "я,Я", true));
+        QCOMPARE(out, QByteArray("x\"\xDF,\xDF\""));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCsvFromResult)
+#include "test_csv_from_result.moc"
