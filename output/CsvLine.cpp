@@ -76,31 +76,40 @@ inline std::int32_t nextCodePoint(const unsigned char*& p, const unsigned char* 
 
 bool appendCsvFieldUtf8(QByteArray& out, std::string_view utf8, bool capitalizeFirst)
 {
-    const auto* begin = reinterpret_cast<const unsigned char*>(utf8.data());
-    const auto* end = begin + utf8.size();
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* end = p + utf8.size();
     bool quote = false;
-    bool ascii = true;
-    for (const unsigned char* p = begin; p < end; ++p) {
-        const unsigned char b = *p;
-        quote |= b == ',' || b == '"' || b == '\r' || b == '\n';
-        ascii &= b < 0x80;
-    }
-    if (!ascii) {
-        for (const unsigned char* p = begin; p < end;)
-            if (nextCodePoint(p, end) < 0)
-                return false;
-    }
+    for (const unsigned char* q = p; q < end; ++q)
+        quote |= *q == ',' || *q == '"' || *q == '\r' || *q == '\n';
+    // One pass: bytes are checked as they are converted; on malformed bytes the output is
+    // cut back to where it was.
     const qsizetype start = out.size();
     out.resize(start + qsizetype(utf8.size()) * 2 + 2); // quotes doubled at most
     char* dst = out.data() + start;
     if (quote)
         *dst++ = '"';
-    bool first = true;
-    for (const unsigned char* p = begin; p < end;) {
-        std::int32_t cp = nextCodePoint(p, end);
-        if (first && capitalizeFirst && cp < 0x10000)
-            cp = std::int32_t(QChar::toUpper(char32_t(cp)));
-        first = false;
+    bool first = capitalizeFirst;
+    while (p < end) {
+        std::int32_t cp;
+        if (*p < 0x80 && !first) {
+            cp = *p++;
+        } else if ((p[0] == 0xD0 || p[0] == 0xD1) && end - p >= 2 && (p[1] & 0xC0) == 0x80 && !first) {
+            cp = ((p[0] & 0x1F) << 6) | (p[1] & 0x3F);
+            p += 2;
+            if (cp >= 0x410 && cp <= 0x44F) { // the Russian alphabet: one run of the code page
+                *dst++ = char(0xC0 + (cp - 0x410));
+                continue;
+            }
+        } else {
+            cp = nextCodePoint(p, end);
+            if (cp < 0) {
+                out.resize(start);
+                return false;
+            }
+            if (first && cp < 0x10000)
+                cp = std::int32_t(QChar::toUpper(char32_t(cp)));
+            first = false;
+        }
         if (cp < 0x80) {
             *dst++ = char(cp);
             if (cp == '"' && quote)
