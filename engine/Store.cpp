@@ -670,21 +670,25 @@ public:
             return ResultSet::maxCharLength(col, rows);
         }
         const std::uint8_t* L = lens->data() + pick_[static_cast<size_t>(col)];
+        const std::uint32_t last = static_cast<std::uint32_t>(t_.rows);
+        // (a row number out of the table, from a damaged store, has no length: its cells
+        // read as empty anyway)
+        auto length = [&](std::uint32_t id) -> int {
+            return id >= 1 && id <= last ? L[static_cast<size_t>(id - 1) * ncols_] : 0;
+        };
         int longest = 0;
-        bool capped = false;
         if (all_) {
             for (std::int64_t i = 0; i < n; ++i)
                 longest = std::max<int>(longest, L[static_cast<size_t>(i) * ncols_]);
         } else {
             for (std::int64_t i = 0; i < n; ++i)
-                longest = std::max<int>(longest, L[static_cast<size_t>(rows_[static_cast<size_t>(i)] - 1) * ncols_]);
+                longest = std::max(longest, length(rows_[static_cast<size_t>(i)]));
         }
-        capped = longest >= 255;
-        if (!capped)
+        if (longest < 255)
             return longest;
         // Some text holds 255 characters or more: count those exactly.
         for (std::int64_t i = 0; i < n; ++i)
-            if (L[static_cast<size_t>(rowid(i) - 1) * ncols_] == 255) {
+            if (length(rowid(i)) == 255) {
                 int chars = 0;
                 for (const char ch : value(i, col))
                     chars += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
