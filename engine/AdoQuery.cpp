@@ -26,6 +26,13 @@ int ResultSet::maxCharLength(int col, std::int64_t rows) const
     return longest;
 }
 
+void ResultSet::maxCharLengths(const std::vector<int>& cols, std::int64_t rows, std::vector<int>& out) const
+{
+    out.resize(cols.size());
+    for (size_t i = 0; i < cols.size(); ++i)
+        out[i] = maxCharLength(cols[i], rows);
+}
+
 struct AdoQuery::Impl {
     std::string connection;
     ProgressFn progress;

@@ -37,6 +37,8 @@ public:
     // The most characters (UTF-8 code points) any value of the column holds, over the
     // first `rows` rows (all when negative). This version reads every value.
     virtual int maxCharLength(int col, std::int64_t rows = -1) const;
+    // maxCharLength of several columns at once: out[i] for cols[i].
+    virtual void maxCharLengths(const std::vector<int>& cols, std::int64_t rows, std::vector<int>& out) const;
 };
 
 // Called while a database is imported: rows done of rows total (total may be 0 when not

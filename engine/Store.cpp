@@ -397,6 +397,18 @@ public:
             for (size_t e = 1; e < entries; ++e)
                 std::inplace_merge(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(starts[e]),
                                    e + 1 < entries ? out.begin() + static_cast<std::ptrdiff_t>(starts[e + 1]) : out.end());
+        } else if (entries > 1 && out.size() > rowCount() / 64) {
+            // many rows: marked in a bitmap of the table's rows and read back in order
+            std::vector<std::uint64_t> bits((static_cast<size_t>(rowCount()) >> 6) + 1, 0);
+            for (std::uint32_t r : out) {
+                if (r < 1 || r > rowCount())
+                    throw sql::Error(SQLITE_CORRUPT, "row list damaged");
+                bits[r >> 6] |= std::uint64_t{1} << (r & 63);
+            }
+            out.clear();
+            for (size_t w = 0; w < bits.size(); ++w)
+                for (std::uint64_t b = bits[w]; b; b &= b - 1)
+                    out.push_back(static_cast<std::uint32_t>((w << 6) | static_cast<size_t>(__builtin_ctzll(b))));
         } else if (entries > 1) {
             std::sort(out.begin(), out.end());
         }
@@ -656,6 +668,43 @@ public:
         const Slot* s = nullptr;
         const size_t at = locate(row, col, s);
         return !s || s->len[at] == kNull;
+    }
+
+    // Row by row: one row's lengths lie side by side, so each matched row costs one read
+    // of memory for all the columns.
+    void maxCharLengths(const std::vector<int>& cols, std::int64_t rows, std::vector<int>& out) const override
+    {
+        out.assign(cols.size(), 0);
+        const std::int64_t n = rows < 0 ? n_ : std::min(rows, n_);
+        std::shared_ptr<const std::vector<std::uint8_t>> lens;
+        try {
+            lens = store_->lengths(t_);
+        } catch (const sql::Error&) {
+            ResultSet::maxCharLengths(cols, rows, out);
+            return;
+        }
+        std::vector<size_t> at;
+        for (int c : cols) {
+            if (c < 0 || c >= columnCount()) {
+                ResultSet::maxCharLengths(cols, rows, out);
+                return;
+            }
+            at.push_back(static_cast<size_t>(pick_[static_cast<size_t>(c)]));
+        }
+        const std::uint8_t* L = lens->data();
+        const std::uint32_t last = static_cast<std::uint32_t>(t_.rows);
+        std::array<std::uint8_t, 256> most{};
+        const size_t k = std::min<size_t>(at.size(), most.size());
+        for (std::int64_t i = 0; i < n; ++i) {
+            const std::uint32_t id = rowid(i);
+            if (id < 1 || id > last)
+                continue; // a damaged store: nothing to count
+            const std::uint8_t* row = L + static_cast<size_t>(id - 1) * ncols_;
+            for (size_t c = 0; c < k; ++c)
+                most[c] = std::max(most[c], row[at[c]]);
+        }
+        for (size_t c = 0; c < cols.size(); ++c)
+            out[c] = c < k && most[c] < 255 ? most[c] : maxCharLength(cols[c], rows);
     }
 
     int maxCharLength(int col, std::int64_t rows) const override

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 namespace search {
 
@@ -90,11 +91,14 @@ void fillGridFromResult(StringGrid& grid, std::shared_ptr<const engine::ResultSe
 
     std::array<int, kGridColumns> longest{};
     const int tableColumns = result->columnCount();
-    for (int c = 0; c < kGridColumns; ++c) {
-        const int pos = kGridColumnPositions[std::size_t(c)];
-        if (pos < tableColumns)
-            longest[std::size_t(c)] = result->maxCharLength(pos, rows);
-    }
+    std::vector<int> positions, lengths;
+    for (int c = 0; c < kGridColumns; ++c)
+        if (kGridColumnPositions[std::size_t(c)] < tableColumns)
+            positions.push_back(kGridColumnPositions[std::size_t(c)]);
+    result->maxCharLengths(positions, rows, lengths);
+    for (int c = 0, i = 0; c < kGridColumns; ++c)
+        if (kGridColumnPositions[std::size_t(c)] < tableColumns)
+            longest[std::size_t(c)] = lengths[std::size_t(i++)];
 
     grid.setDataRows(std::make_shared<ResultRows>(std::move(result)), rows);
     for (int c = 0; c < kGridColumns; ++c)

@@ -397,6 +397,14 @@ private slots:
                 for (std::int64_t n : {std::int64_t(-1), std::int64_t(0), std::int64_t(1), std::int64_t(100), r->rowCount() - 1})
                     QCOMPARE(r->maxCharLength(c, n), r->engine::ResultSet::maxCharLength(c, n));
         QCOMPARE(all->maxCharLength(1), 255);
+        for (const auto& r : {kept, all})
+            for (std::int64_t n : {std::int64_t(-1), std::int64_t(7), r->rowCount() - 1}) {
+                std::vector<int> got, want;
+                r->maxCharLengths({4, 2, 1, 0, 3}, n, got);
+                for (int c : {4, 2, 1, 0, 3})
+                    want.push_back(r->engine::ResultSet::maxCharLength(c, n));
+                QCOMPARE(got, want);
+            }
     }
 };
 
