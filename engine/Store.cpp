@@ -695,7 +695,13 @@ public:
         const std::uint32_t last = static_cast<std::uint32_t>(t_.rows);
         std::array<std::uint8_t, 256> most{};
         const size_t k = std::min<size_t>(at.size(), most.size());
+        constexpr std::int64_t ahead = 16; // rows fetched ahead: matched rows lie far apart
         for (std::int64_t i = 0; i < n; ++i) {
+            if (i + ahead < n) {
+                const std::uint32_t next = rowid(i + ahead);
+                if (next >= 1 && next <= last)
+                    __builtin_prefetch(L + static_cast<size_t>(next - 1) * ncols_);
+            }
             const std::uint32_t id = rowid(i);
             if (id < 1 || id > last)
                 continue; // a damaged store: nothing to count
