@@ -1,5 +1,7 @@
 #include "engine/ConnectionString.h"
 
+#include "engine/Fold.h"
+
 #include <cctype>
 #include <string_view>
 
@@ -20,17 +22,6 @@ std::string trimmed(std::string_view s)
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
         s.remove_suffix(1);
     return std::string(s);
-}
-
-bool equalsAsciiNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
 }
 
 } // namespace

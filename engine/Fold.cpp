@@ -1,5 +1,7 @@
 #include "engine/Fold.h"
 
+#include <cctype>
+
 namespace engine {
 
 namespace {
@@ -172,6 +174,17 @@ size_t charCount(std::string_view s)
         ++n;
     }
     return n;
+}
+
+bool equalsAsciiNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
 }
 
 } // namespace engine

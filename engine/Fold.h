@@ -20,6 +20,9 @@ void foldInto(std::string_view utf8, std::string& out); // appends
 // characters. Used for suffix look-ups.
 std::string reverseChars(std::string_view utf8);
 
+// Equal up to ASCII letter case: table, column and connection-string key names.
+bool equalsAsciiNoCase(std::string_view a, std::string_view b);
+
 // Number of characters (code points; an invalid byte counts as one).
 size_t charCount(std::string_view utf8);
 

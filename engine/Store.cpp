@@ -18,17 +18,6 @@ namespace engine {
 
 namespace {
 
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 std::string uriFor(const std::string& path)
 {
     std::string out = "file:";
@@ -195,7 +184,7 @@ std::unique_ptr<Store> Store::open(const std::string& path, const SourceKey* exp
 const Store::Table& Store::table(const std::string& name) const
 {
     for (const auto& t : tables_)
-        if (sameName(t.name, name))
+        if (equalsAsciiNoCase(t.name, name))
             return t;
     throw EngineError(msg::noTable(name));
 }
@@ -275,7 +264,7 @@ public:
     int column(const std::string& name) const
     {
         for (size_t j = 0; j < t_.columns.size(); ++j)
-            if (sameName(t_.columns[j].name, name))
+            if (equalsAsciiNoCase(t_.columns[j].name, name))
                 return static_cast<int>(j);
         return -1;
     }

@@ -1,5 +1,7 @@
 #include "search/PickList.h"
 
+#include "util/Strings.h"
+
 #include <QCollator>
 #include <QCollatorSortKey>
 #include <QLocale>
@@ -10,13 +12,7 @@
 
 QString pickListTrim(const QString& s)
 {
-    qsizetype b = 0;
-    qsizetype e = s.size();
-    while (b < e && s.at(b).unicode() <= 0x20)
-        ++b;
-    while (e > b && s.at(e - 1).unicode() <= 0x20)
-        --e;
-    return (b == 0 && e == s.size()) ? s : s.mid(b, e - b);
+    return fz::Trim(s);
 }
 
 QStringList pickListEntries(const QStringList& values, int last)
