@@ -73,20 +73,24 @@ inline QPointer<QTimer> captureMessage(QString* text)
     });
 }
 
+// Presses Enter in the loading dialog. A failed load would leave the dialog open: its
+// message is reported and the dialog closed.
+inline void confirmLoad(QWidget* loadDialog)
+{
+    QString failure;
+    QPointer<QTimer> watch = captureMessage(&failure);
+    QTest::keyClick(loadDialog, Qt::Key_Return);
+    delete watch.data();
+    if (!failure.isEmpty()) {
+        qWarning("load failed: %s", qPrintable(failure));
+        loadDialog->close();
+    }
+}
+
 // Creates the main window and confirms the loading dialog with Enter.
 inline std::unique_ptr<TForm1> startLoaded()
 {
-    // A failed load would leave the dialog open: report its message and give up.
-    onModal(isLoadDialog, [](QWidget* w) {
-        QString failure;
-        QPointer<QTimer> watch = captureMessage(&failure);
-        QTest::keyClick(w, Qt::Key_Return);
-        delete watch.data();
-        if (!failure.isEmpty()) {
-            qWarning("load failed: %s", qPrintable(failure));
-            w->close();
-        }
-    });
+    onModal(isLoadDialog, confirmLoad);
     auto form = std::make_unique<TForm1>();
     if (DataLoaded)
         form->show();
