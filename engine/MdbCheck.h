@@ -14,6 +14,10 @@
 
 namespace engine {
 
+// The longest long value (Memo) the reader assembles; the rest of a longer chain is checked
+// but not read.
+constexpr std::size_t kMaxLongValueBytes = 16u << 20;
+
 // "" when the file is safe to hand to the reader; otherwise the reason, in English, for
 // logs (callers show their own message to the user).
 std::string checkMdbFile(const std::string& path);

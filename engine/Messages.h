@@ -19,6 +19,11 @@ inline std::string badFormat(const std::string& path)
 {
     return "Нераспознаваемый формат базы данных '" + path + "'.";
 }
+inline std::string passwordProtected(const std::string& path)
+{
+    return "Недопустимый пароль. База данных '" + path +
+           "' защищена паролем или зашифрована; открыть ее без пароля нельзя.";
+}
 inline std::string importCrashed(const std::string& path)
 {
     return "Не удается прочитать файл '" + path + "': файл базы данных поврежден.";

@@ -35,7 +35,7 @@
 
 namespace engine {
 
-constexpr int kStoreFormat = 10;
+constexpr int kStoreFormat = 11;
 
 // Identifies the source file a store was made from.
 struct SourceKey {

@@ -1,6 +1,8 @@
 #include "engine/StoreCache.h"
 
+#include "engine/MdbHeader.h"
 #include "engine/Messages.h"
+#include "engine/UniqueFd.h"
 
 #include <cerrno>
 #include <chrono>
@@ -83,8 +85,9 @@ std::string fallbackDirectory()
     return g_fallback.path;
 }
 
-// Reads the first bytes of the file: an Access file of format 3 or 4 begins with a fixed
-// signature. Anything else is refused before the importer is started.
+// Reads the file's first page: an Access file (Jet 3, Jet 4 or a later format with Jet 4's
+// pages) begins with a fixed signature and a known version. Anything else, and a file
+// protected by a password or encryption, is refused before the importer is started.
 void preflight(const std::string& abs)
 {
     struct stat sb {};
@@ -95,18 +98,17 @@ void preflight(const std::string& abs)
     }
     if (S_ISDIR(sb.st_mode))
         throw EngineError(msg::cannotOpen(abs));
-    int fd = ::open(abs.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    UniqueFd fd(::open(abs.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid())
         throw EngineError(msg::cannotOpen(abs));
-    unsigned char h[0x18] = {};
-    ssize_t got = ::read(fd, h, sizeof h);
-    ::close(fd);
-    static const unsigned char sig[] = {0x00, 0x01, 0x00, 0x00, 'S', 't', 'a', 'n', 'd', 'a', 'r',
-                                        'd', ' ', 'J', 'e', 't', ' ', 'D', 'B', 0x00};
-    if (got != static_cast<ssize_t>(sizeof h) || std::memcmp(h, sig, sizeof sig) != 0 ||
-        h[0x14] > 1 || h[0x15] || h[0x16] || h[0x17] || !S_ISREG(sb.st_mode) ||
-        sb.st_size < 2 * 2048)
+    unsigned char h[kMdbHeaderBytes] = {};
+    const ssize_t got = ::read(fd.get(), h, sizeof h);
+    const MdbHeader header = readMdbHeader(h, got > 0 ? static_cast<std::size_t>(got) : 0);
+    if (header.format == MdbHeader::Format::NotDatabase || !S_ISREG(sb.st_mode) ||
+        sb.st_size < 2 * static_cast<off_t>(header.pageSize()))
         throw EngineError(msg::badFormat(abs));
+    if (header.password || header.encrypted)
+        throw EngineError(msg::passwordProtected(abs));
 }
 
 std::string importerPath()
@@ -213,9 +215,11 @@ void runImporter(const std::string& sourcePath, const std::string& storePath,
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
         throw EngineError(msg::storeFailed(std::strerror(errno)));
+    UniqueFd readEnd(fds[0]);
+    UniqueFd writeEnd(fds[1]);
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
+    posix_spawn_file_actions_adddup2(&fa, writeEnd.get(), 1);
     posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
     if (!std::getenv("FZ_IMPORTER_STDERR"))
         posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
@@ -227,9 +231,8 @@ void runImporter(const std::string& sourcePath, const std::string& storePath,
     pid_t pid = -1;
     int rc = posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
-    ::close(fds[1]);
+    writeEnd.reset(); // the importer holds the only writing end: its exit ends the reports
     if (rc != 0) {
-        ::close(fds[0]);
         throw EngineError(msg::storeFailed("не удается запустить программу импорта '" + exe +
                                            "' (" + std::strerror(rc) + ")"));
     }
@@ -256,13 +259,13 @@ void runImporter(const std::string& sourcePath, const std::string& storePath,
     try {
         bool eof = false;
         while (!eof) {
-            pollfd p{fds[0], POLLIN, 0};
+            pollfd p{readEnd.get(), POLLIN, 0};
             int pr = ::poll(&p, 1, 100);
             if (pr < 0 && errno != EINTR)
                 throw EngineError(msg::storeFailed(std::strerror(errno)));
             if (pr > 0) {
                 char chunk[4096];
-                ssize_t n = ::read(fds[0], chunk, sizeof chunk);
+                ssize_t n = ::read(readEnd.get(), chunk, sizeof chunk);
                 if (n == 0) {
                     eof = true;
                 } else if (n > 0) {
@@ -292,18 +295,14 @@ void runImporter(const std::string& sourcePath, const std::string& storePath,
             }
             if (options.progress)
                 options.progress(done, total);
-            if (!eof && Clock::now() - lastSign > std::chrono::seconds(timeout)) {
-                killChild();
-                ::close(fds[0]);
+            if (!eof && Clock::now() - lastSign > std::chrono::seconds(timeout))
                 throw EngineError(msg::importTimedOut(mdbPath, timeout));
-            }
         }
     } catch (...) {
         killChild();
-        ::close(fds[0]);
         throw;
     }
-    ::close(fds[0]);
+    readEnd.reset();
     // The pipe is closed: the importer is ending. Wait for it, but never for ever.
     auto deadline = Clock::now() + std::chrono::seconds(timeout);
     while (true) {

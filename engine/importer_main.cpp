@@ -7,10 +7,10 @@
 //   OK                 the store is in place
 // Runs in its own process so that a damaged file cannot take the caller down.
 
+#include "engine/JetValue.h"
 #include "engine/MdbCheck.h"
+#include "engine/MdbRead.h"
 #include "engine/Store.h"
-
-#include <mdbtools.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -72,24 +72,22 @@ private:
 
 // Rows travel from the reading thread to the writing thread in batches.
 struct Batch {
-    std::string arena;
-    std::vector<std::uint32_t> ends; // end offset of each cell
-    std::vector<char> nulls;
+    engine::CellBuffer cells;
     size_t rows = 0;
-    // Made by the reading thread once the batch is full (views into the arena).
+    // Made by the reading thread once the batch is full (views into the cells' text).
     std::vector<std::string_view> views;
     std::unique_ptr<bool[]> isNull;
 
     void finish(size_t ncols)
     {
-        const size_t cells = rows * ncols;
-        views.resize(cells);
-        isNull.reset(new bool[cells > 0 ? cells : 1]);
+        const size_t count = rows * ncols;
+        views.resize(count);
+        isNull.reset(new bool[count > 0 ? count : 1]);
         std::uint32_t begin = 0;
-        for (size_t cell = 0; cell < cells; ++cell) {
-            views[cell] = std::string_view(arena).substr(begin, ends[cell] - begin);
-            isNull[cell] = nulls[cell] != 0;
-            begin = ends[cell];
+        for (size_t cell = 0; cell < count; ++cell) {
+            views[cell] = std::string_view(cells.text).substr(begin, cells.ends[cell] - begin);
+            isNull[cell] = cells.nulls[cell] != 0;
+            begin = cells.ends[cell];
         }
     }
 };
@@ -128,95 +126,35 @@ private:
     bool closed_ = false;
 };
 
-struct TableInfo {
-    MdbTableDef* def = nullptr;
-    std::string name;
-    std::vector<engine::ColumnDef> columns;
-};
-
-const char* typeName(int t)
-{
-    switch (t) {
-    case MDB_BOOL: return "Boolean";
-    case MDB_BYTE: return "Byte";
-    case MDB_INT: return "Integer";
-    case MDB_LONGINT: return "Long";
-    case MDB_MONEY: return "Currency";
-    case MDB_FLOAT: return "Single";
-    case MDB_DOUBLE: return "Double";
-    case MDB_DATETIME: return "DateTime";
-    case MDB_TEXT: return "Text";
-    case MDB_OLE: return "OLE";
-    case MDB_MEMO: return "Memo";
-    case MDB_NUMERIC: return "Numeric";
-    default: return "Other";
-    }
-}
-
-// Reads one table's rows into batches. Nulls are taken from the row's null mask (the bound
-// column interface gives "" for both null and empty text).
+// Reads one table's rows into batches.
 // The reading thread also does the dictionary work of the first `split` columns (the
 // writing thread has the rows to store besides its own columns).
-void readTable(MdbHandle* mdb, TableInfo& ti, Queue& q, std::int64_t& done, std::int64_t total,
+void readTable(engine::MdbFile& file, size_t index, Queue& q, std::int64_t& done, std::int64_t total,
                Reporter& rep, engine::StoreWriter& w, size_t split)
 {
-    MdbTableDef* t = ti.def;
-    const unsigned ncols = t->num_cols;
-    std::vector<MdbField> fields(ncols + 1);
-    std::vector<char> text(MDB_BIND_SIZE * 2);
-    mdb_rewind_table(t);
+    const size_t ncols = file.tables()[index].columns.size();
+    constexpr size_t kBatchRows = 2048;
+    constexpr size_t kBatchBytes = 64u << 20; // long Memo values: ship before the batch grows large
     Batch b;
-    b.arena.reserve(1 << 16); // on the heap, so that views survive moving the batch
-    const size_t batchRows = 2048;
+    b.cells.text.reserve(1 << 16); // on the heap, so that views survive moving the batch
     auto ship = [&] {
         b.finish(ncols);
         w.assignIds(b.rows, b.views.data(), b.isNull.get(), 0, split);
         q.push(std::move(b));
         b = Batch();
-        b.arena.reserve(1 << 16);
+        b.cells.text.reserve(1 << 16);
     };
-    while (mdb_fetch_row(t)) {
-        int start = 0;
-        size_t len = 0;
-        if (mdb_find_row(mdb, static_cast<int>(t->cur_row) - 1, &start, &len) != 0)
-            fail(4, "row outside its page");
-        start &= 0x1FFF;
-        int n = mdb_crack_row(t, start, len, fields.data());
-        if (n < 0)
-            fail(4, "row cannot be decoded");
-        for (unsigned i = 0; i < ncols; ++i) {
-            const MdbField& f = fields[i];
-            auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, f.colnum));
-            bool isNull = f.is_null != 0;
-            if (col->col_type == MDB_BOOL) {
-                b.arena += isNull ? "0" : "1"; // a boolean lives in the null bit
-                isNull = false;
-            } else if (col->col_type == MDB_OLE) {
-                isNull = true;
-            } else if (!isNull) {
-                if (f.start < 0 || f.siz < 0 || f.start + f.siz > static_cast<int>(mdb->fmt->pg_size))
-                    fail(4, "value outside its page");
-                if (col->col_type == MDB_TEXT) {
-                    int w = mdb_unicode2ascii(mdb, reinterpret_cast<const char*>(mdb->pg_buf) + f.start,
-                                              static_cast<size_t>(f.siz), text.data(), text.size());
-                    b.arena.append(text.data(), static_cast<size_t>(w > 0 ? w : 0));
-                } else {
-                    char* s = mdb_col_to_string(mdb, mdb->pg_buf, f.start, col->col_type, f.siz);
-                    if (s)
-                        b.arena += s;
-                    g_free(s);
-                }
-            }
-            b.ends.push_back(static_cast<std::uint32_t>(b.arena.size()));
-            b.nulls.push_back(isNull ? 1 : 0);
-        }
+    std::string why;
+    const bool ok = file.readRows(index, b.cells, [&] {
         ++b.rows;
         ++done;
-        if (b.rows == batchRows) {
+        if (b.rows == kBatchRows || b.cells.text.size() > kBatchBytes) {
             ship();
             rep.report(done, total);
         }
-    }
+    }, &why);
+    if (!ok)
+        fail(4, why);
     if (b.rows)
         ship();
     q.close();
@@ -238,8 +176,6 @@ int main(int argc, char** argv)
     const std::string in = argv[1];
     const std::string out = argv[2];
     std::signal(SIGPIPE, SIG_IGN); // a gone caller shows as a failed write instead
-    // Jet 3 text is in the database's code page; for our users that is Windows-1251.
-    setenv("MDB_JET3_CHARSET", "CP1251", 0);
 
     struct stat sb {};
     if (::stat(in.c_str(), &sb) != 0)
@@ -254,33 +190,21 @@ int main(int argc, char** argv)
     if (const std::string why = engine::checkMdbFile(in); !why.empty())
         fail(4, why);
 
-    MdbHandle* mdb = mdb_open(in.c_str(), MDB_NOFLAGS);
-    if (!mdb)
-        fail(3, "not a database");
-    if (!mdb_read_catalog(mdb, MDB_TABLE))
-        fail(3, "no catalog");
+    std::string why;
+    std::unique_ptr<engine::MdbFile> file = engine::MdbFile::open(in, &why);
+    if (!file)
+        fail(3, why);
 
-    std::vector<TableInfo> tables;
+    std::vector<std::vector<engine::ColumnDef>> columns;
     std::int64_t totalRows = 0;
-    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
-        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (entry->object_type != MDB_TABLE || !mdb_is_user_table(entry))
-            continue;
-        MdbTableDef* t = mdb_read_table(entry);
-        if (!t)
-            fail(4, std::string("cannot read table ") + entry->object_name);
-        if (!mdb_read_columns(t))
-            fail(4, std::string("cannot read columns of ") + entry->object_name);
-        TableInfo ti;
-        ti.def = t;
-        ti.name = entry->object_name;
-        for (unsigned c = 0; c < t->num_cols; ++c) {
-            auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, c));
-            ti.columns.push_back({col->name, typeName(col->col_type)});
-        }
-        totalRows += t->num_rows;
-        tables.push_back(std::move(ti));
+    for (const auto& t : file->tables()) {
+        std::vector<engine::ColumnDef> defs;
+        for (const auto& c : t.columns)
+            defs.push_back({c.name, engine::jet::typeName(c.type)});
+        columns.push_back(std::move(defs));
+        totalRows += t.storedRows; // a hint for the progress bar only
     }
+    const auto& tables = file->tables();
     // Work units: one per row read, plus index building weighed as half of the reading.
     const std::int64_t indexUnits = totalRows / 2 + static_cast<std::int64_t>(tables.size());
     const std::int64_t total = totalRows + indexUnits;
@@ -293,15 +217,15 @@ int main(int argc, char** argv)
     std::int64_t indexDone = 0;
     try {
         engine::StoreWriter w(tmp);
-        for (auto& ti : tables) {
-            w.beginTable(ti.name, ti.columns);
+        for (size_t ti = 0; ti < tables.size(); ++ti) {
+            w.beginTable(tables[ti].name, columns[ti]);
             Queue q;
             std::int64_t readDone = done;
-            const size_t n = ti.columns.size();
+            const size_t n = columns[ti].size();
             const size_t split = std::min<size_t>(2, n);
             std::thread reader([&] {
                 try {
-                    readTable(mdb, ti, q, readDone, total, rep, w, split);
+                    readTable(*file, ti, q, readDone, total, rep, w, split);
                 } catch (const std::exception& e) {
                     ::unlink(tmp.c_str());
                     fail(5, e.what());
@@ -325,7 +249,7 @@ int main(int argc, char** argv)
                              static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9);
             }
             done = readDone;
-            const std::int64_t share = ti.def->num_rows / 2 + 1;
+            const std::int64_t share = tables[ti].storedRows / 2 + 1;
             const std::int64_t base = indexDone;
             w.endTable([&](double f) {
                 rep.report(done + base + static_cast<std::int64_t>(f * static_cast<double>(share)), total);
@@ -344,6 +268,6 @@ int main(int argc, char** argv)
     rep.report(total, total, true);
     std::printf("OK\n");
     std::fflush(stdout);
-    // libmdb's handles are left to the process's end.
+    // The reader's handles are left to the process's end.
     std::_Exit(0);
 }
