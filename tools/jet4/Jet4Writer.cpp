@@ -3,6 +3,7 @@
 #include "tools/jet4/Jet4Text.h"
 
 #include <algorithm>
+#include <tuple>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -48,7 +49,15 @@ enum : std::uint8_t {
     kTypeText = 10,
     kTypeOle = 11,
     kTypeMemo = 12,
+    kTypeNumeric = 16,
 };
+
+// Flags in a data page's row offsets.
+constexpr std::uint16_t kRowMoved = 0x4000;    // the row holds a pointer to where it moved
+constexpr std::uint16_t kRowElsewhere = 0x8000; // a row that scans pass over (moved here)
+constexpr std::uint16_t kRowDeleted = kRowMoved | kRowElsewhere;
+constexpr std::size_t kNumericBytes = 17;
+constexpr int kMaxNumericDigits = 28;
 
 void put16(std::uint8_t* p, std::uint32_t v) {
     p[0] = static_cast<std::uint8_t>(v);
@@ -115,6 +124,8 @@ struct ColumnDef {
     std::uint16_t maxUnits = 0; // text: characters
     std::uint16_t sortVersionLcid = kLcidRussian;
     std::uint16_t columnField = 0; // record bytes 9-10
+    std::uint8_t precision = 0;    // Numeric: record byte 11
+    std::uint8_t scale = 0;        // Numeric: record byte 12
 };
 
 struct TableDef {
@@ -129,7 +140,8 @@ struct TableDef {
     std::uint32_t mapPage = 0;
     std::uint32_t firstData = 0;
     std::uint32_t dataPages = 0;
-    std::uint64_t rows = 0;
+    std::uint64_t rows = 0;    // rows added
+    TableQuirks quirks;
 };
 
 ColumnDef fixedColumn(const std::string& name, std::uint8_t type, std::uint16_t size) {
@@ -182,12 +194,12 @@ std::vector<std::uint8_t> definitionStream(const TableDef& t, std::uint32_t owne
     s[0] = 0x02;
     s[1] = 0x01;
     put32(&s[12], 1625);
-    put32(&s[16], static_cast<std::uint32_t>(t.rows));
+    put32(&s[16], t.quirks.storedRows.value_or(static_cast<std::uint32_t>(t.rows)));
     s[24] = 1;
     s[40] = t.tableType;
     const auto ncols = static_cast<std::uint32_t>(t.cols.size());
     put16(&s[41], ncols);
-    put16(&s[43], static_cast<std::uint32_t>(t.varOrder.size()));
+    put16(&s[43], static_cast<std::uint32_t>(t.varOrder.size() + (t.quirks.droppedTextColumn ? 1 : 0)));
     put16(&s[45], ncols);
     put32(&s[55], ownedMap);
     put32(&s[59], freeMap);
@@ -198,7 +210,12 @@ std::vector<std::uint8_t> definitionStream(const TableDef& t, std::uint32_t owne
         put16(r + 5, c.number);
         put16(r + 7, c.varIndex);
         put16(r + 9, c.columnField);
-        put16(r + 11, c.sortVersionLcid);
+        if (c.type == kTypeNumeric) {
+            r[11] = c.precision;
+            r[12] = c.scale;
+        } else {
+            put16(r + 11, c.sortVersionLcid);
+        }
         r[15] = c.flags;
         r[16] = c.extFlags;
         put16(r + 21, c.fixedOffset);
@@ -238,10 +255,10 @@ struct DataPage {
     bool fits(std::size_t len) const {
         return rows < kMaxRowsPerPage && top >= len + kDataHeader + 2 * (rows + 1);
     }
-    void add(const std::uint8_t* row, std::size_t len) {
+    void add(const std::uint8_t* row, std::size_t len, std::uint16_t flags = 0) {
         top -= len;
         std::memcpy(buf + top, row, len);
-        put16(buf + kDataHeader + 2 * rows, static_cast<std::uint32_t>(top));
+        put16(buf + kDataHeader + 2 * rows, static_cast<std::uint32_t>(top) | flags);
         ++rows;
         put16(buf + 12, static_cast<std::uint32_t>(rows));
         put16(buf + 2, static_cast<std::uint32_t>(top - kDataHeader - 2 * rows));
@@ -262,6 +279,11 @@ struct Writer::Impl {
     bool pageInUse = false;
     std::vector<std::uint8_t> rowBuf;
     std::vector<std::uint16_t> varStarts;
+    // Moved rows of the open table: their data, written after its other pages, and where
+    // their pointers wait on the page being filled and on pages already written.
+    std::vector<std::vector<std::uint8_t>> movedData;
+    std::vector<std::pair<int, std::size_t>> pointersOnPage;                 // row, moved #
+    std::vector<std::tuple<std::uint32_t, int, std::size_t>> pointersWritten; // page, row, moved #
 
     [[noreturn]] void ioError(const std::string& what) const {
         throw WriteError(what + " " + tempPath + ": " + std::strerror(errno));
@@ -299,17 +321,65 @@ struct Writer::Impl {
         ++t.dataPages;
         writeAt(no, page.buf, kPageSize);
         pageInUse = false;
+        for (const auto& [row, moved] : pointersOnPage)
+            pointersWritten.emplace_back(no, row, moved);
+        pointersOnPage.clear();
     }
 
-    void appendRow(TableDef& t, const std::vector<std::uint8_t>& row) {
-        if (pageInUse && !page.fits(row.size()))
+    static bool listed(const std::vector<std::size_t>& rows, std::uint64_t row) {
+        return std::find(rows.begin(), rows.end(), row) != rows.end();
+    }
+
+    void placeRow(TableDef& t, const std::uint8_t* row, std::size_t len, std::uint16_t flags) {
+        if (pageInUse && !page.fits(len))
             flushPage(t);
         if (!pageInUse) {
             page.reset(t.tdefPage);
             pageInUse = true;
         }
-        page.add(row.data(), row.size());
+        page.add(row, len, flags);
+    }
+
+    void appendRow(TableDef& t, const std::vector<std::uint8_t>& row) {
+        if (listed(t.quirks.movedRows, t.rows)) {
+            const std::uint8_t pointer[4] = {}; // filled in once the data has its place
+            placeRow(t, pointer, sizeof pointer, kRowMoved);
+            pointersOnPage.emplace_back(page.rows - 1, movedData.size());
+            movedData.push_back(row);
+        } else {
+            placeRow(t, row.data(), row.size(), listed(t.quirks.deletedRows, t.rows) ? kRowDeleted : 0);
+        }
         ++t.rows;
+    }
+
+    // The moved rows go to pages of their own after the table's other pages; then each
+    // pointer is set to its row's new place.
+    void writeMovedRows(TableDef& t) {
+        if (movedData.empty())
+            return;
+        std::vector<std::uint32_t> places(movedData.size());
+        for (std::size_t i = 0; i < movedData.size(); ++i) {
+            if (pageInUse && !page.fits(movedData[i].size()))
+                flushPage(t);
+            if (!pageInUse) {
+                page.reset(t.tdefPage);
+                pageInUse = true;
+            }
+            page.add(movedData[i].data(), movedData[i].size(), kRowElsewhere);
+            places[i] = pageRow(nextPage, static_cast<std::uint32_t>(page.rows - 1));
+        }
+        flushPage(t);
+        std::uint8_t buf[kPageSize];
+        for (const auto& [no, row, moved] : pointersWritten) {
+            const auto off = static_cast<off_t>(no) * kPageSize;
+            if (::pread(fd, buf, kPageSize, off) != static_cast<ssize_t>(kPageSize))
+                ioError("cannot read back");
+            const std::uint32_t start = (buf[kDataHeader + 2 * row] | buf[kDataHeader + 2 * row + 1] << 8) & 0x1FFF;
+            put32(buf + start, places[moved]);
+            writeAt(no, buf, kPageSize);
+        }
+        movedData.clear();
+        pointersWritten.clear();
     }
 
     // Encodes one row into rowBuf; `cells` holds UTF-8 text or decimal numbers. Throws before
@@ -338,6 +408,10 @@ struct Writer::Impl {
                 continue;
             const std::string& v = *cell;
             std::uint8_t* dst = rowBuf.data() + 2 + c.fixedOffset;
+            if (c.type == kTypeNumeric) {
+                encodeNumeric(dst, c, v, where(c));
+                continue;
+            }
             if (c.type == kTypeDateTime) {
                 double d = 0;
                 const auto r = std::from_chars(v.data(), v.data() + v.size(), d);
@@ -366,7 +440,7 @@ struct Writer::Impl {
             else
                 put32(dst, u);
         }
-        if (!t.varOrder.empty()) {
+        if (!t.varOrder.empty() || t.quirks.droppedTextColumn) {
             varStarts.clear();
             for (std::size_t pos : t.varOrder) {
                 const ColumnDef& c = t.cols[pos];
@@ -409,6 +483,40 @@ struct Writer::Impl {
             throw WriteError("row " + rowNo + " of table " + t.name + " takes " +
                              std::to_string(rowBuf.size()) + " bytes; a Jet 4 row holds at most " +
                              std::to_string(kMaxRowBytes));
+    }
+
+    // A decimal number as a Numeric value: a sign byte, then the digits without the point as
+    // a 128-bit integer in four 32-bit words, the most significant first, each little-endian.
+    static void encodeNumeric(std::uint8_t* dst, const ColumnDef& c, const std::string& v,
+                              const std::string& where) {
+        __extension__ typedef unsigned __int128 u128;
+        std::size_t i = 0;
+        const bool negative = !v.empty() && v[0] == '-';
+        if (!v.empty() && (v[0] == '-' || v[0] == '+'))
+            ++i;
+        u128 n = 0;
+        int digits = 0, decimals = 0;
+        bool point = false;
+        for (; i < v.size(); ++i) {
+            if (v[i] == '.' && !point) {
+                point = true;
+                continue;
+            }
+            if (v[i] < '0' || v[i] > '9' || digits == kMaxNumericDigits)
+                throw WriteError(where + ": \"" + v + "\" is not a decimal number that fits");
+            n = n * 10 + static_cast<unsigned>(v[i] - '0');
+            ++digits;
+            decimals += point ? 1 : 0;
+        }
+        if (digits == 0 || decimals > c.scale)
+            throw WriteError(where + ": \"" + v + "\" is not a decimal number with at most " +
+                             std::to_string(c.scale) + " decimals");
+        for (; decimals < c.scale; ++decimals)
+            n *= 10;
+        std::memset(dst, 0, kNumericBytes);
+        dst[0] = negative ? 0x80 : 0x00;
+        for (int w = 0; w < 4; ++w)
+            put32(dst + 1 + 4 * w, static_cast<std::uint32_t>(n >> (32 * (3 - w))));
     }
 
     // Writes the table's two usage-map rows (and bitmap pages of a reference map), then its
@@ -499,6 +607,7 @@ struct Writer::Impl {
     void finishTable() {
         TableDef& t = *current;
         flushPage(t);
+        writeMovedRows(t);
         closeTable(t);
         done.push_back(std::move(t));
         current.reset();
@@ -616,7 +725,8 @@ Writer::~Writer() {
         d->discard();
 }
 
-void Writer::beginTable(const std::string& name, const std::vector<Column>& columns) {
+void Writer::beginTable(const std::string& name, const std::vector<Column>& columns,
+                        const TableQuirks& quirks) {
     if (d->finished)
         throw WriteError("the database is already finished");
     if (d->current)
@@ -643,6 +753,14 @@ void Writer::beginTable(const std::string& name, const std::vector<Column>& colu
                 throw WriteError("column " + c.name + " appears twice in table " + name);
         if (c.type == ColumnType::Long) {
             t.cols.push_back(fixedColumn(c.name, kTypeLong, 4));
+        } else if (c.type == ColumnType::Numeric) {
+            if (c.precision < 1 || c.precision > kMaxNumericDigits || c.scale < 0 || c.scale > c.precision)
+                throw WriteError("numeric column " + c.name + " has precision " +
+                                 std::to_string(c.precision) + " and scale " + std::to_string(c.scale));
+            ColumnDef def = fixedColumn(c.name, kTypeNumeric, kNumericBytes);
+            def.precision = static_cast<std::uint8_t>(c.precision);
+            def.scale = static_cast<std::uint8_t>(c.scale);
+            t.cols.push_back(def);
         } else {
             if (c.maxChars < 1 || c.maxChars > 255)
                 throw WriteError("text column " + c.name + " must hold 1 to 255 characters, not " +
@@ -654,6 +772,7 @@ void Writer::beginTable(const std::string& name, const std::vector<Column>& colu
             t.cols.push_back(def);
         }
     }
+    t.quirks = quirks;
     d->startTable(std::move(t));
 }
 
@@ -691,9 +810,10 @@ void Writer::finish() {
 }
 
 void writeTable(const std::string& path, const std::string& table,
-                const std::vector<Column>& columns, const std::vector<Row>& rows) {
+                const std::vector<Column>& columns, const std::vector<Row>& rows,
+                const TableQuirks& quirks) {
     Writer w(path);
-    w.beginTable(table, columns);
+    w.beginTable(table, columns, quirks);
     for (const Row& r : rows)
         w.addRow(r);
     w.endTable();
