@@ -1,10 +1,12 @@
 // Traces that years of editing in Access leave in a file, each made on purpose by the
 // project's writer: the file opens, every row is read once with its values, and Count(*) is
 // the number of rows read whatever the definition's own count says. A header that records a
-// password or encrypted pages gets its own message; a later format's header reads as Jet 4.
+// password or encrypted pages gets its own message; a later format's header reads as Jet 4;
+// a Jet 3 file's text and names are read in the code page it records.
 #include "EngineTestSupport.h"
 
 #include "engine/Messages.h"
+#include "tools/jet4/Jet3Writer.h"
 
 #include <fstream>
 
@@ -151,6 +153,20 @@ private slots:
         f.put(3).put(1);
         f.close();
         QCOMPARE(readBack(dir), expected(3));
+    }
+
+    void jet3TextInItsCodePage()
+    {
+        const std::string dir = freshDir("jet3");
+        jet4::writeJet3Table(dir + "/tabl1.mdb", "Umsätze", {{"Ort", jet4::ColumnType::Text, 40}},
+                             {{"Montréal"}, {"£ 5"}, {std::nullopt}}, 1252);
+        engine::AdoQuery q;
+        q.setConnectionString(engine::buildConnectionString(dir));
+        const auto got = run(q, "SELECT * FROM Umsätze");
+        QCOMPARE(got.size(), std::size_t(3));
+        QCOMPARE(got[0][0].value_or(""), std::string("Montréal"));
+        QCOMPARE(got[1][0].value_or(""), std::string("£ 5"));
+        QVERIFY(!got[2][0]);
     }
 };
 

@@ -1,5 +1,7 @@
 #include "tools/jet4/Jet3Writer.h"
 
+#include "tools/jet4/JetBytes.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -19,6 +21,12 @@
 namespace jet4 {
 
 namespace {
+
+using bytes::put16;
+using bytes::put32;
+using bytes::putDouble;
+using bytes::rc4;
+using bytes::lowerAscii;
 
 using u8 = std::uint8_t;
 using Bytes = std::vector<u8>;
@@ -44,48 +52,6 @@ enum : u8 {
     kTypeOle = 11,
     kTypeMemo = 12,
 };
-
-void put16(u8* p, std::uint32_t v) {
-    p[0] = static_cast<u8>(v);
-    p[1] = static_cast<u8>(v >> 8);
-}
-void put32(u8* p, std::uint32_t v) {
-    put16(p, v & 0xFFFF);
-    put16(p + 2, v >> 16);
-}
-void putDouble(u8* p, double d) {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &d, sizeof bits);
-    put32(p, static_cast<std::uint32_t>(bits));
-    put32(p + 4, static_cast<std::uint32_t>(bits >> 32));
-}
-
-// RC4 keystream XOR, used to mask the header's settings block.
-void rc4(const u8* key, std::size_t keyLen, u8* data, std::size_t len) {
-    u8 s[256];
-    for (int i = 0; i < 256; ++i)
-        s[i] = static_cast<u8>(i);
-    u8 j = 0;
-    for (int i = 0; i < 256; ++i) {
-        j = static_cast<u8>(j + s[i] + key[i % keyLen]);
-        std::swap(s[i], s[j]);
-    }
-    u8 a = 0;
-    j = 0;
-    for (std::size_t n = 0; n < len; ++n) {
-        a = static_cast<u8>(a + 1);
-        j = static_cast<u8>(j + s[a]);
-        std::swap(s[a], s[j]);
-        data[n] ^= s[static_cast<u8>(s[a] + s[j])];
-    }
-}
-
-std::string lowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
 
 // UTF-8 to the file's code page; refuses what the code page cannot hold.
 class CodePageText {

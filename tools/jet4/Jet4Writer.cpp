@@ -1,5 +1,7 @@
 #include "tools/jet4/Jet4Writer.h"
 
+#include "tools/jet4/JetBytes.h"
+
 #include "tools/jet4/Jet4Text.h"
 
 #include <algorithm>
@@ -25,6 +27,12 @@
 namespace jet4 {
 
 namespace {
+
+using bytes::put16;
+using bytes::put32;
+using bytes::putDouble;
+using bytes::rc4;
+using bytes::lowerAscii;
 
 constexpr std::uint32_t kPageSize = 4096;
 constexpr std::uint32_t kMaxPages = 0x80000000u / kPageSize; // 2 GiB
@@ -59,55 +67,16 @@ constexpr std::uint16_t kRowDeleted = kRowMoved | kRowElsewhere;
 constexpr std::size_t kNumericBytes = 17;
 constexpr int kMaxNumericDigits = 28;
 
-void put16(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void put32(std::uint8_t* p, std::uint32_t v) {
-    put16(p, v & 0xFFFF);
-    put16(p + 2, v >> 16);
-}
 void push16(std::vector<std::uint8_t>& v, std::uint32_t x) {
     v.push_back(static_cast<std::uint8_t>(x));
     v.push_back(static_cast<std::uint8_t>(x >> 8));
-}
-void putDouble(std::uint8_t* p, double d) {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &d, sizeof bits);
-    put32(p, static_cast<std::uint32_t>(bits));
-    put32(p + 4, static_cast<std::uint32_t>(bits >> 32));
 }
 
 std::uint32_t pageRow(std::uint32_t page, std::uint32_t row) {
     return page << 8 | row;
 }
 
-// RC4 keystream XOR, used to mask the header's 128-byte block.
-void rc4(const std::uint8_t* key, std::size_t keyLen, std::uint8_t* data, std::size_t len) {
-    std::uint8_t s[256];
-    for (int i = 0; i < 256; ++i)
-        s[i] = static_cast<std::uint8_t>(i);
-    std::uint8_t j = 0;
-    for (int i = 0; i < 256; ++i) {
-        j = static_cast<std::uint8_t>(j + s[i] + key[i % keyLen]);
-        std::swap(s[i], s[j]);
-    }
-    std::uint8_t a = 0;
-    j = 0;
-    for (std::size_t n = 0; n < len; ++n) {
-        a = static_cast<std::uint8_t>(a + 1);
-        j = static_cast<std::uint8_t>(j + s[a]);
-        std::swap(s[a], s[j]);
-        data[n] ^= s[static_cast<std::uint8_t>(s[a] + s[j])];
-    }
-}
 
-std::string lowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
 
 struct ColumnDef {
     std::string name;
