@@ -89,9 +89,10 @@ public:
     u64 size() const { return size_; }
     u32 count() const { return count_; }
     const Format& fmt() const { return *fmt_; }
-    void setFormat(const Format& f)
+    void setFormat(const Format& f, u32 pageKey)
     {
         fmt_ = &f;
+        key_ = pageKey;
         count_ = static_cast<u32>(std::min<u64>(size_ / f.pageSize, 0xFFFFFFu));
     }
 
@@ -119,7 +120,7 @@ public:
         if (pg >= count_)
             reject(std::string(what) + " points to page " + num(pg) + ", beyond the end of the file (" +
                    num(count_) + " pages)");
-        if (mem_)
+        if (direct())
             return mem_ + u64(pg) * fmt_->pageSize;
         auto it = cache_.find(pg);
         if (it != cache_.end())
@@ -127,6 +128,7 @@ public:
         std::unique_ptr<u8[]> buf(new u8[fmt_->pageSize]);
         if (!readRaw(u64(pg) * fmt_->pageSize, buf.get(), fmt_->pageSize))
             reject("cannot read page " + num(pg));
+        decode(pg, buf.get(), fmt_->pageSize);
         const u8* p = buf.get();
         cache_.emplace(pg, std::move(buf));
         return p;
@@ -135,7 +137,7 @@ public:
     // A page read through a read-ahead window (data pages are scanned once, in page order).
     const u8* scratch(u32 pg)
     {
-        if (mem_)
+        if (direct())
             return page(pg, "data page");
         if (auto it = cache_.find(pg); it != cache_.end())
             return it->second.get();
@@ -150,6 +152,8 @@ public:
                 windowPages_ = 0;
                 reject("cannot read page " + num(pg));
             }
+            for (u32 k = 0; k < windowPages_; ++k)
+                decode(pg + k, window_.data() + std::size_t(k) * fmt_->pageSize, fmt_->pageSize);
         }
         return window_.data() + std::size_t(pg - windowFirst_) * fmt_->pageSize;
     }
@@ -159,7 +163,7 @@ public:
     {
         if (pg >= count_)
             reject("page " + num(pg) + " is beyond the end of the file");
-        if (mem_) {
+        if (direct()) {
             const u8* p = mem_ + u64(pg) * fmt_->pageSize;
             return {p[0], get32(p + 4)};
         }
@@ -168,6 +172,7 @@ public:
         u8 h[8];
         if (!readRaw(u64(pg) * fmt_->pageSize, h, 8))
             reject("cannot read page " + num(pg));
+        decode(pg, h, 8);  // the mask is a stream: its first bytes decode the first bytes
         std::pair<u8, u32> r{h[0], get32(h + 4)};
         heads_.emplace(pg, r);
         return r;
@@ -175,7 +180,16 @@ public:
 
 private:
     int fd_ = -1;
+    // Pages of an image in memory are used in place unless they need decoding.
+    bool direct() const { return mem_ && key_ == 0; }
+    void decode(u32 pg, u8* data, std::size_t len) const
+    {
+        if (key_ != 0 && pg != 0)
+            decodePage(key_, pg, data, len);
+    }
+
     const u8* mem_ = nullptr;
+    u32 key_ = 0;  // the pages' mask key (0: in the clear)
     u64 size_ = 0;
     u32 count_ = 0;
     const Format* fmt_ = &kJet4;
@@ -276,8 +290,8 @@ private:
         if (header.format == MdbHeader::Format::NotDatabase)
             reject("no database signature or an unknown version in the header");
         if (header.encrypted)
-            reject("pages are encrypted (page key is not zero)");
-        pages_.setFormat(header.format == MdbHeader::Format::Jet3 ? kJet3 : kJet4);
+            reject("pages are encrypted under a password");
+        pages_.setFormat(header.format == MdbHeader::Format::Jet3 ? kJet3 : kJet4, header.pageKey);
         const Format& f = pages_.fmt();
         if (pages_.size() % f.pageSize != 0)
             reject("file size " + num(pages_.size()) + " is not a whole number of " + num(f.pageSize) +

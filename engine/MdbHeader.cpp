@@ -70,7 +70,11 @@ MdbHeader readMdbHeader(const unsigned char* bytes, std::size_t len)
     std::memcpy(head, bytes, kMdbHeaderBytes);
     rc4(kHeaderKey, sizeof kHeaderKey, head + kMaskedAt, version == 0 ? kMaskedLenJet3 : kMaskedLenJet4);
     h.codePage = head[kCodePageAt] | (unsigned(head[kCodePageAt + 1]) << 8);
-    h.encrypted = get32(head + kPageKeyAt) != 0;
+    const std::uint32_t key = get32(head + kPageKeyAt);
+    if (ace)
+        h.encrypted = key != 0;
+    else
+        h.pageKey = key;
     if (!ace) {
         // Jet 4 stores the password masked with the whole days of the creation date.
         u8 mask[4] = {};
@@ -88,6 +92,14 @@ MdbHeader readMdbHeader(const unsigned char* bytes, std::size_t len)
                 h.password = true;
     }
     return h;
+}
+
+void decodePage(std::uint32_t pageKey, std::uint32_t page, unsigned char* data, std::size_t len)
+{
+    const std::uint32_t k = pageKey ^ page;
+    const u8 key[4] = {static_cast<u8>(k), static_cast<u8>(k >> 8), static_cast<u8>(k >> 16),
+                       static_cast<u8>(k >> 24)};
+    rc4(key, sizeof key, data, len);
 }
 
 const char* jet3Charset(unsigned codePage)

@@ -23,15 +23,22 @@ struct MdbHeader {
     int version = -1;        // the byte at 0x14
     bool ace = false;        // "Standard ACE DB": Access 2007 and later
     unsigned codePage = 0;   // as recorded; 0 when none
-    // Pages are encrypted (a non-zero page key). Access asks for a password or a key we
-    // do not have; the reader cannot decode them either.
+    // Jet 3 and Jet 4 files may be "encoded": every page but the first masked with RC4
+    // under this key and the page's number (decodePage). Access and the reader open them
+    // without a password. 0: pages in the clear.
+    std::uint32_t pageKey = 0;
+    // The pages of a later format are encrypted under a password (a non-zero page key
+    // there): neither Access without the password nor the reader can read them.
     bool encrypted = false;
-    bool password = false;   // a database password is set
+    bool password = false;   // a database password is set (Jet 3, Jet 4)
     std::uint32_t pageSize() const { return format == Format::Jet3 ? 2048u : 4096u; }
 };
 
 // `len` bytes from the start of the file (at least kMdbHeaderBytes for a database).
 MdbHeader readMdbHeader(const unsigned char* bytes, std::size_t len);
+
+// Decodes (or encodes: the mask is its own inverse) page `page` of an encoded file.
+void decodePage(std::uint32_t pageKey, std::uint32_t page, unsigned char* data, std::size_t len);
 
 // The code page the file's 8-bit text (Jet 3) is decoded with, as an iconv name:
 // the recorded one when it is a known Windows or DOS code page, else Windows-1251.

@@ -1,6 +1,6 @@
 // Fuzz target aimed at the rows: the input replaces the row part (row count, offset table
-// and row bytes) of the one data page of a small writer-made table, and the definition's
-// row count is set to the live rows, so that almost every input reaches the row checks. An
+// and row bytes) of the one data page of a small writer-made table (the definition's row
+// count follows, as Access would keep it), so that almost every input reaches the row checks. An
 // input the check accepts is read as the importer reads it: the reader's row cracking and
 // value conversion then meet every kind of row the check lets through.
 

@@ -5,6 +5,8 @@
 // a Jet 3 file's text and names are read in the code page it records.
 #include "EngineTestSupport.h"
 
+#include "engine/MdbCheck.h"
+#include "engine/MdbHeader.h"
 #include "engine/Messages.h"
 #include "tools/jet4/Jet3Writer.h"
 
@@ -140,9 +142,24 @@ private slots:
         patch(file, 0x42, 0x5A); // a password character
         QCOMPARE(openError(dir), engine::msg::passwordProtected(file));
         patch(file, 0x42, 0x5A);
-        patch(file, 0x3E, 0x01); // a page key: encrypted pages
-        QCOMPARE(openError(dir), engine::msg::passwordProtected(file));
-        patch(file, 0x3E, 0x01);
+
+        // An encoded file: every page after the first masked under a key the header keeps.
+        // Access opens it without a password, and so do we.
+        const std::uint32_t key = 0x5EC0DE42;
+        for (int i = 0; i < 4; ++i)
+            patch(file, 0x3E + i, static_cast<unsigned char>(key >> (8 * i)));
+        std::string bytes;
+        {
+            std::ifstream in(file, std::ios::binary);
+            bytes.assign(std::istreambuf_iterator<char>(in), {});
+        }
+        for (std::size_t pg = 1; pg < bytes.size() / 4096; ++pg)
+            engine::decodePage(key, static_cast<std::uint32_t>(pg),
+                               reinterpret_cast<unsigned char*>(bytes.data()) + pg * 4096, 4096);
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+        QCOMPARE(readBack(dir), expected(3));
+        QVERIFY(engine::checkMdbFile(file).empty());
+        jet4::writeTable(file, "FZ_T1", kColumns, rows(3));
 
         // Access 2010's header: the later formats' signature, version 3 in one byte, a
         // non-zero byte after it.
@@ -153,6 +170,8 @@ private slots:
         f.put(3).put(1);
         f.close();
         QCOMPARE(readBack(dir), expected(3));
+        patch(file, 0x3E, 0x01); // a page key in a later format: encrypted under a password
+        QCOMPARE(openError(dir), engine::msg::passwordProtected(file));
     }
 
     void jet3TextInItsCodePage()
