@@ -22,6 +22,13 @@ void DropDownComboBox::showPopup()
     QComboBox::showPopup();
 }
 
+void DropDownComboBox::changeEvent(QEvent* e)
+{
+    QComboBox::changeEvent(e);
+    if (e->type() == QEvent::FontChange && lineEdit())
+        lineEdit()->setFont(font());
+}
+
 DateMaskEdit::DateMaskEdit(QWidget* parent)
     : QLineEdit(parent)
 {

@@ -26,6 +26,10 @@ public:
     void showPopup() override;
 signals:
     void droppedDown();
+
+protected:
+    // The edit line draws the text: it takes the box's font, whatever style sheet is above.
+    void changeEvent(QEvent* e) override;
 };
 
 // The birth-date field: the mask "!99/99/9999;1;_" with "." as the separator. maskedText()

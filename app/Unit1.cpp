@@ -2,6 +2,7 @@
 
 #include "app/Controls.h"
 #include "app/LoadData.h"
+#include "app/ModeCaption.h"
 #include "engine/ConnectionString.h"
 #include "output/CsvExport.h"
 #include "output/Help.h"
@@ -19,8 +20,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QResizeEvent>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -115,8 +116,7 @@ QLineEdit* labeledEdit(QWidget* parent, const QString& name, const QString& capt
 ClickLabel* modeLabel(QWidget* parent, const QString& name, QLabel* fieldCaption, int px,
                       const QString& fieldName)
 {
-    auto* m = named(new ClickLabel(search::kModeExact, parent), name,
-                    QStringLiteral("Режим поиска: ") + fieldName);
+    auto* m = named(new ModeCaption(fieldName, parent), name);
     m->setFont(pixelFont(px));
     setTextColor(m, Qt::black);
     m->setToolTip(kModeHint);
@@ -161,8 +161,8 @@ void TForm1::buildWindow()
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
     setFont(pixelFont(11));
-    setMinimumSize(kClientWidth, kClientHeight);
-    resize(kClientWidth, kClientHeight);
+    // A fixed border: the size is the window manager's to keep, not the user's to drag.
+    setFixedSize(kClientWidth, kClientHeight);
     move(276, 195);
 
     MainMenu1 = named(new QMenuBar(this), QStringLiteral("MainMenu1"));
@@ -511,18 +511,17 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e)
     return QMainWindow::eventFilter(watched, e);
 }
 
-void TForm1::resizeEvent(QResizeEvent* e)
+void TForm1::changeEvent(QEvent* e)
 {
-    QMainWindow::resizeEvent(e);
-    // The border is fixed: only maximising changes the size.
-    const Qt::WindowStates s = windowState();
-    if (!(s & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))
-        && e->size() != QSize(kClientWidth, kClientHeight)) {
-        QTimer::singleShot(0, this, [this] {
-            if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)))
-                resize(kClientWidth, kClientHeight);
-        });
-    }
+    QMainWindow::changeEvent(e);
+    if (e->type() != QEvent::WindowStateChange)
+        return;
+    // Maximising stretches the window over the screen; back in the normal state the size is
+    // fixed again.
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    else if (!(windowState() & Qt::WindowMinimized))
+        setFixedSize(kClientWidth, kClientHeight);
 }
 
 QString TForm1::statusText() const
@@ -555,6 +554,8 @@ void TForm1::FormShow()
 {
     BannerPhase = 2;
     search::layoutGridHeader(*grid_);
+    // Typing goes straight into the surname.
+    LabeledEdit1->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 search::SearchForm TForm1::searchForm() const

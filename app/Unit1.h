@@ -110,7 +110,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
+    void changeEvent(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:

@@ -1,5 +1,6 @@
 // The program: the main window, after the database has been loaded at its creation.
 #include "app/LoadData.h"
+#include "app/QtTranslation.h"
 #include "app/Unit1.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("spravochnik"));
+    installQtTranslation();
 
     auto* form = new TForm1; // shows the loading dialog while it is created
     if (!DataLoaded) {

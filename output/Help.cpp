@@ -32,15 +32,17 @@ const QColor kRed(0xFF, 0x00, 0x00);
 
 const QString kTitle = QStringLiteral("ПК Информационный справочник г.Ведрогорска v 2.0");
 const QString kMakers = QStringLiteral("Группа разработки «Ведрогорск-Софт»");
-const QString kWeb1 = QStringLiteral("www.vedrogorsk-soft.example.org");
-const QString kWeb2 = QStringLiteral("www.spravochnik.example.net");
+// Short enough that a banner text (web address, 33 spaces, mail address) fits the banner's
+// 638 pixels in bold 19-pixel type, even in the wide DejaVu Sans.
+const QString kWeb1 = QStringLiteral("www.vedsoft.test");
+const QString kWeb2 = QStringLiteral("www.spravka.test");
 const QStringList kMails = {
-    QStringLiteral("info@vedrogorsk-soft.example.org"),
-    QStringLiteral("support@vedrogorsk-soft.example.org"),
-    QStringLiteral("orders@vedrogorsk-soft.example.org"),
-    QStringLiteral("info@spravochnik.example.net"),
-    QStringLiteral("help@spravochnik.example.net"),
-    QStringLiteral("office@example.com"),
+    QStringLiteral("info@vedsoft.test"),
+    QStringLiteral("support@vedsoft.test"),
+    QStringLiteral("orders@vedsoft.test"),
+    QStringLiteral("info@spravka.test"),
+    QStringLiteral("help@spravka.test"),
+    QStringLiteral("office@spravka.test"),
 };
 
 struct Parts {

@@ -156,6 +156,7 @@ void TFormStreet::showEvent(QShowEvent* e)
     if (e->spontaneous())
         return;
     StaticText2->setText(QString::number(ListBox1->count()));
+    StaticText2->setAccessibleName(QStringLiteral("Количество записей: ") + StaticText2->text());
     ListBox1->setFocus(Qt::OtherFocusReason);
 }
 

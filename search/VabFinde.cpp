@@ -95,7 +95,8 @@ TFormFinde::TFormFinde(QWidget* parent) : QDialog(parent)
     BitBtn2->setAccessibleName(QStringLiteral("Отмена"));
     BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
     BitBtn2->setGeometry(174, 93, 82, 27);
-    BitBtn2->setAutoDefault(false);
+    // A focused "Отмена" takes Enter itself; with the focus elsewhere Enter means OK.
+    BitBtn2->setAutoDefault(true);
 
     connect(BitBtn1, &QPushButton::clicked, this, &TFormFinde::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TFormFinde::BitBtn2Click);
@@ -107,6 +108,8 @@ void TFormFinde::showEvent(QShowEvent* e)
     if (e->spontaneous())
         return;
     GroupBox1->setTitle(chooserGroupCaption(ModeLabel && ModeLabel == surnameLabel));
+    // Read aloud as shown, the field's name included.
+    GroupBox1->setAccessibleName(GroupBox1->title().trimmed());
     RadioButton4->setChecked(true);
 }
 

@@ -2,17 +2,25 @@
 #include "AppTestSupport.h"
 
 #include "app/Controls.h"
+#include "app/ModeCaption.h"
+#include "app/QtTranslation.h"
+#include "output/CsvExport.h"
 #include "output/Help.h"
 
 #include <QListWidget>
 
+#include <QAccessible>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QMenu>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 
@@ -171,10 +179,12 @@ private slots:
         QCOMPARE(d->ProgressBar1->size(), QSize(409, 33));
         QCOMPARE(d->palette().color(QPalette::Window), QColor(0x00, 0xFF, 0x00));
 
-        // A drag cannot resize the window; maximising stretches page, panels and grid while
-        // the buttons keep their places.
+        // A drag cannot resize the window (the window manager is told the size is fixed);
+        // maximising stretches page, panels and grid while the buttons keep their places.
+        QCOMPARE(form->minimumSize(), QSize(825, 614));
+        QCOMPARE(form->maximumSize(), QSize(825, 614));
         form->resize(900, 700);
-        QTRY_COMPARE(form->size(), QSize(825, 614));
+        QCOMPARE(form->size(), QSize(825, 614));
         const QRect buttons[] = {form->BitBtn1->geometry(), form->BitBtn2->geometry(),
                                  form->BitBtn3->geometry()};
         const QRect grid = form->StringGrid1->geometry();
@@ -206,14 +216,26 @@ private slots:
         form->CheckBox2->click();
         QVERIFY(!form->CheckBox1->isChecked() && !form->CheckBox2->isChecked());
 
-        // Country box: bold italic until its list first drops down, then upright for good.
-        QVERIFY(form->ComboBox1->font().italic());
-        QVERIFY(form->ComboBox1->font().bold());
+        // Country box: bold italic until its list first drops down, then upright for good;
+        // the text shown is its edit line's.
+        const auto shownFont = [](QComboBox* c) { return QFontInfo(c->lineEdit()->font()); };
+        QVERIFY(shownFont(form->ComboBox1).italic());
+        QVERIFY(shownFont(form->ComboBox1).bold());
         form->ComboBox1->showPopup();
         form->ComboBox1->hidePopup();
-        QVERIFY(!form->ComboBox1->font().italic());
-        QVERIFY(form->ComboBox1->font().bold());
-        QVERIFY(form->ComboBox6->font().italic());
+        QVERIFY(!shownFont(form->ComboBox1).italic());
+        QVERIFY(shownFont(form->ComboBox1).bold());
+        QVERIFY(shownFont(form->ComboBox6).italic());
+
+        // Every mode label shows every caption whole.
+        for (QLabel* l : form->findChildren<ModeCaption*>()) {
+            for (const QString mode : {"точное", "с лева", "любое", "с права"}) {
+                l->setText(mode);
+                QVERIFY2(l->fontMetrics().horizontalAdvance(mode) <= l->contentsRect().width(),
+                         qPrintable(l->objectName() + ": " + mode));
+            }
+            l->setText("точное");
+        }
 
         // The date field reads with spaces for unfilled positions.
         QCOMPARE(form->MaskEdit1->maskedText(), QString("  .  .    "));
@@ -257,20 +279,47 @@ private slots:
             {form->MaskEdit1, "Дата рождения"}, {form->LabeledEdit5, "Тел. домашний:"},
             {form->LabeledEdit6, "Тел. рабочий:"}, {form->CheckBox1, "Ж"}, {form->CheckBox2, "М"},
             {form->LabeledEdit9, "Количество найденных записей"},
-            {form->StaticText6, "Режим поиска: Фамилия"}, {form->StaticText14, "Режим поиска: Имя"},
-            {form->StaticText15, "Режим поиска: Отчество"}, {form->StaticText4, "Режим поиска: Район"},
-            {form->StaticText8, "Режим поиска: Город"}, {form->StaticText9, "Режим поиска: Поселок"},
-            {form->StaticText3, "Режим поиска: Улица"}, {form->Button2, "Список: Район"},
+            {form->StaticText6, "Режим поиска: Фамилия — точное"}, {form->StaticText14, "Режим поиска: Имя — точное"},
+            {form->StaticText15, "Режим поиска: Отчество — точное"}, {form->StaticText4, "Режим поиска: Район — точное"},
+            {form->StaticText8, "Режим поиска: Город — точное"}, {form->StaticText9, "Режим поиска: Поселок — точное"},
+            {form->StaticText3, "Режим поиска: Улица — точное"}, {form->Button2, "Список: Район"},
             {form->Button8, "Список: Город"}, {form->Button9, "Список: Поселок"},
             {form->Button7, "Список: Улица"}, {form->StringGrid1, "Результаты поиска"},
             {form->BitBtn1, "Выход"}, {form->BitBtn2, "Поиск..."}, {form->BitBtn3, "Помощь!!!"},
             {form->BitBtn4, "Сохранить"},
         };
-        for (const auto& [w, name] : expected)
-            QCOMPARE(w->accessibleName(), QString(name));
+        const auto spoken = [](QWidget* w, QAccessible::Text t) {
+            return QAccessible::queryAccessibleInterface(w)->text(t);
+        };
+        const auto name = [&spoken](QWidget* w) { return spoken(w, QAccessible::Name); };
+        for (const auto& [w, expectedName] : expected)
+            QCOMPARE(name(w), QString(expectedName));
+
+        // Labels that show a value name it, and follow it when it changes.
+        form->StaticText8->setText("любое");
+        QCOMPARE(name(form->StaticText8), QString("Режим поиска: Город — любое"));
+        QVERIFY(spoken(form->StaticText8, QAccessible::Description).startsWith("для более"));
+        QCOMPARE(name(form->StatusBar1), QString("Количество данных в базе 3"));
+        form->LabeledEdit1->setText("петров");
+        form->BitBtn2->click();
+        QCOMPARE(spoken(form->LabeledEdit9, QAccessible::Value), QString("1"));
         // Object names for tools that look controls up by name.
         QCOMPARE(form->findChild<QLineEdit*>("LabeledEdit24"), form->LabeledEdit24);
         QCOMPARE(form->findChild<QTableView*>("StringGrid1"), form->StringGrid1);
+    }
+
+    void readyForTheOperator()
+    {
+        writeDatabase(enterFolder("ready"), rows());
+        auto form = startLoaded();
+        // Typing goes into the surname at once.
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QCOMPARE(QApplication::focusWidget(), form->LabeledEdit1);
+        // Both banner texts can be read whole at the banner's font.
+        for (const QString& text : {bannerText1(), bannerText2()})
+            QVERIFY2(form->Panel2->fontMetrics().horizontalAdvance(text)
+                         <= form->Panel2->contentsRect().width(),
+                     qPrintable(text));
     }
 
     void modeLabelsAndPickButtonsOpenTheirDialogs()
@@ -300,6 +349,49 @@ private slots:
                 });
         form->Button7->click();
         QCOMPARE(offered, 2);
+    }
+
+    // Last: the translator stays installed for the rest of the program.
+    void qtOwnTextsAreRussian()
+    {
+        if (!installQtTranslation())
+            QSKIP("Qt's Russian translation (package qt6-translations-l10n) is not installed");
+        const QRegularExpression english(
+            "\\b(Look in|File name|Files of type|Save|Cancel|Undo|Redo|Cut|Copy|Paste|Delete|"
+            "Select All|OK)\\b");
+        const auto checkRussian = [&](const QStringList& texts, const char* where) {
+            QVERIFY2(!texts.isEmpty(), where);
+            for (QString t : texts) {
+                t.remove('&');
+                QVERIFY2(!english.match(t).hasMatch(), qPrintable(QString(where) + ": " + t));
+            }
+        };
+
+        QLineEdit edit;
+        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        QStringList menuTexts;
+        for (const QAction* a : menu->actions())
+            if (!a->isSeparator())
+                menuTexts << a->text();
+        checkRussian(menuTexts, "context menu");
+        QVERIFY(menuTexts.join('|').remove('&').contains("Копировать"));
+
+        writeDatabase(enterFolder("russian"), rows());
+        auto form = startLoaded();
+        QStringList dialogTexts;
+        onModal([](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; },
+                [&dialogTexts](QWidget* w) {
+                    for (const QLabel* l : w->findChildren<QLabel*>())
+                        if (l->isVisible() && !l->text().isEmpty())
+                            dialogTexts << l->text();
+                    for (const QAbstractButton* b : w->findChildren<QAbstractButton*>())
+                        if (b->isVisible() && !b->text().isEmpty())
+                            dialogTexts << b->text();
+                    static_cast<QDialog*>(w)->reject();
+                });
+        exportGridWithDialog(form.get(), form->grid());
+        checkRussian(dialogTexts, "Save dialog");
+        QVERIFY(dialogTexts.join('|').remove('&').contains("Сохранить"));
     }
 };
 

@@ -3,6 +3,7 @@
 
 #include "search/VabFinde.h"
 
+#include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -77,6 +78,16 @@ private slots:
             QTest::keyClick(d->RadioButton2, Qt::Key_Escape);
         });
         QCOMPARE(surname->text(), QStringLiteral("с права"));
+        // Enter on a focused "Отмена" cancels; a screen reader hears the field's name.
+        QString groupName;
+        open(surname, [&groupName](TFormFinde* d) {
+            groupName = QAccessible::queryAccessibleInterface(d->GroupBox1)->text(QAccessible::Name);
+            d->RadioButton2->setChecked(true);
+            d->BitBtn2->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(d->BitBtn2, Qt::Key_Return);
+        });
+        QCOMPARE(surname->text(), QStringLiteral("с права"));
+        QCOMPARE(groupName, QStringLiteral("Где искать по полю Фамилия"));
     }
 
     void enterConfirmsAndOkWithoutChangeResetsToExact()

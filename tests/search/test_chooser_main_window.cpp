@@ -8,6 +8,7 @@
 #include "search/Street.h"
 #include "search/VabFinde.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -103,6 +104,11 @@ private slots:
         QFETCH(int, count);
         chooseMode(form->StaticText6, true, radio);
         QCOMPARE(form->StaticText6->text(), caption);
+        // A screen reader hears the new mode, and the label shows all of it.
+        QCOMPARE(QAccessible::queryAccessibleInterface(form->StaticText6)->text(QAccessible::Name),
+                 "Режим поиска: Фамилия — " + caption);
+        QVERIFY(form->StaticText6->fontMetrics().horizontalAdvance(caption)
+                <= form->StaticText6->contentsRect().width());
         form->LabeledEdit1->setText(typed);
         form->BitBtn2->click();
         QCOMPARE(statement(), "SELECT * FROM FZ_T1 WHERE " + condition);

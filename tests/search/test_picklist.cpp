@@ -4,6 +4,7 @@
 #include "search/PickList.h"
 #include "search/Street.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -76,12 +77,13 @@ private slots:
     void dialogShowsSortedTrimmedListAndCount()
     {
         QStringList shown;
-        QString count, focus;
+        QString count, focus, countRead;
         QPoint centre;
         const QString result = pick(kStreets, [&](TFormStreet* d) {
             for (int i = 0; i < d->ListBox1->count(); ++i)
                 shown << d->ListBox1->item(i)->text();
             count = d->StaticText2->text();
+            countRead = QAccessible::queryAccessibleInterface(d->StaticText2)->text(QAccessible::Name);
             centre = d->frameGeometry().center();
             focus = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
             d->SpeedButton1Click();
@@ -89,6 +91,7 @@ private slots:
         QCOMPARE(shown, QStringList({"абрикосовая", "Ёлочная", "Есенина", "Заречная", "Ленина",
                                      "ленина", "Ленинградская", "Мира"}));
         QCOMPARE(count, QStringLiteral("8"));
+        QVERIFY2(countRead.contains(QStringLiteral("8")), qPrintable(countRead)); // a screen reader hears it
         QVERIFY((centre - mainWindow->frameGeometry().center()).manhattanLength() <= 4);
         QCOMPARE(focus, QStringLiteral("ListBox1"));
         QCOMPARE(result, QStringLiteral("было")); // "выход" leaves the field alone
