@@ -3,10 +3,14 @@
 // of the damaged-file tests. Each is a few pages, so that every page type is reachable by a
 // handful of mutations.
 
+#include "engine/MdbHeader.h"
 #include "tools/fzgen/Population.h"
+#include "tools/jet4/Jet3Writer.h"
 #include "tools/jet4/Jet4Writer.h"
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -61,6 +65,43 @@ inline std::vector<std::pair<std::string, std::function<void(const std::string&)
     out.emplace_back("no-fz-t1", [](const std::string& path) {
         jet4::writeTable(path, "PEOPLE", {{"ID", ColumnType::Long, 0}, {"FAM", ColumnType::Text, 20}},
                          {{"1", "Сидоров"}, {"2", std::nullopt}});
+    });
+    // What years of editing in Access leave: deleted and moved rows, a stale row count; and
+    // a Numeric column.
+    out.emplace_back("traces", [](const std::string& path) {
+        jet4::TableQuirks q;
+        q.deletedRows = {1};
+        q.movedRows = {0, 3};
+        q.storedRows = 9;
+        std::vector<jet4::Row> rows;
+        for (int i = 0; i < 6; ++i)
+            rows.push_back({std::to_string(i), "Кузнецова", std::to_string(i * 37 - 50) + ".25"});
+        jet4::writeTable(path, "FZ_T1",
+                         {{"ID", ColumnType::Long, 0}, {"FAM", ColumnType::Text, 30},
+                          {"SUM", ColumnType::Numeric, 255, 10, 2}},
+                         rows, q);
+    });
+    out.emplace_back("jet3-1252", [](const std::string& path) {
+        jet4::writeJet3Table(path, "Umsätze", {{"ID", ColumnType::Long, 0}, {"Ort", ColumnType::Text, 30}},
+                             {{"1", "Montréal"}, {"2", std::nullopt}, {"3", "£ 5"}}, 1252);
+    });
+    // Pages after the first masked under a key, as Access's "encode database" leaves them.
+    out.emplace_back("encoded", [persons](const std::string& path) {
+        persons(3, false, 5)(path);
+        std::string b;
+        {
+            std::ifstream in(path, std::ios::binary);
+            b.assign(std::istreambuf_iterator<char>(in), {});
+        }
+        const std::uint32_t key = 0x2B7E1516;
+        std::uint8_t h[engine::kMdbHeaderBytes];
+        std::copy(b.begin(), b.begin() + sizeof h, h);
+        const std::uint32_t old = engine::readMdbHeader(h, sizeof h).pageKey;
+        for (int i = 0; i < 4; ++i)
+            b[0x3E + static_cast<std::size_t>(i)] ^= static_cast<char>(((key ^ old) >> (8 * i)) & 0xFF);
+        for (std::size_t pg = 1; pg < b.size() / 4096; ++pg)
+            engine::decodePage(key, static_cast<std::uint32_t>(pg), reinterpret_cast<unsigned char*>(&b[pg * 4096]), 4096);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << b;
     });
     return out;
 }

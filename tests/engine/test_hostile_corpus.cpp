@@ -20,7 +20,8 @@ std::int64_t seedRows(const std::string& name)
 {
     static const std::map<std::string, std::int64_t> rows = {
         {"persons-0", 0}, {"persons-3", 3}, {"persons-40-messy", 40}, {"persons-300", 300},
-        {"five-columns", 12}, {"two-tables", 8}, {"no-fz-t1", -1}};
+        {"five-columns", 12}, {"two-tables", 8}, {"no-fz-t1", -1}, {"traces", 5}, {"jet3-1252", -1},
+        {"encoded", 3}};
     auto it = rows.find(name);
     return it == rows.end() ? -2 : it->second;
 }
