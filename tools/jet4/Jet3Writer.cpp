@@ -1,6 +1,7 @@
 #include "tools/jet4/Jet3Writer.h"
 
 #include "tools/jet4/JetBytes.h"
+#include "tools/jet4/JetShape.h"
 
 #include <cerrno>
 #include <charconv>
@@ -43,15 +44,7 @@ constexpr std::uint32_t kUserData = 6;
 // A fixed creation date (1998-01-01, days since 1899-12-30): the same input gives the same file.
 constexpr double kCreationDate = 35796.0;
 
-enum : u8 {
-    kTypeInteger = 3,
-    kTypeLong = 4,
-    kTypeDateTime = 8,
-    kTypeBinary = 9,
-    kTypeText = 10,
-    kTypeOle = 11,
-    kTypeMemo = 12,
-};
+using namespace types;
 
 // UTF-8 to the file's code page; refuses what the code page cannot hold.
 class CodePageText {
@@ -215,31 +208,7 @@ Bytes encodeRow(const TableDef& t, const Row& cells, std::size_t rowNo, const Co
             continue;
         }
         u8* dst = row.data() + 1 + c.fixedOffset;
-        if (c.type == kTypeDateTime) {
-            double d = 0;
-            const auto r = std::from_chars(v.data(), v.data() + v.size(), d);
-            if (r.ec != std::errc() || r.ptr != v.data() + v.size())
-                throw WriteError(where + ": \"" + v + "\" is not a date number");
-            putDouble(dst, d);
-            continue;
-        }
-        long long n = 0;
-        const char* b = v.data();
-        const char* e = v.data() + v.size();
-        if (b != e && *b == '+')
-            ++b;
-        const auto r = std::from_chars(b, e, n);
-        if (b == e || r.ec != std::errc() || r.ptr != e)
-            throw WriteError(where + ": \"" + v + "\" is not a whole number");
-        const bool isInt16 = c.type == kTypeInteger;
-        if (n < (isInt16 ? -32768 : -2147483648LL) || n > (isInt16 ? 32767 : 2147483647LL))
-            throw WriteError(where + ": " + v + " is out of range for a " +
-                             (isInt16 ? "Integer" : "Long Integer"));
-        const auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(n));
-        if (isInt16)
-            put16(dst, u & 0xFFFF);
-        else
-            put32(dst, u);
+        putFixedValue(dst, c.type, v, where);
     }
     const std::size_t total =
         row.size() + (t.varCount > 0 ? 2 + t.varCount : 0) + mask.size();
@@ -291,40 +260,14 @@ TableDef catalogTable() {
     TableDef t;
     t.name = "MSysObjects";
     t.tableType = 0x53;
-    t.cols = {
-        column("Id", kTypeLong, 4, true),
-        column("ParentId", kTypeLong, 4, true),
-        column("Name", kTypeText, 255, false),
-        column("Type", kTypeInteger, 2, true),
-        column("DateCreate", kTypeDateTime, 8, true),
-        column("DateUpdate", kTypeDateTime, 8, true),
-        column("Owner", kTypeBinary, 255, false),
-        column("Flags", kTypeLong, 4, true),
-        column("Database", kTypeMemo, 0, false),
-        column("Connect", kTypeMemo, 0, false),
-        column("ForeignName", kTypeText, 255, false),
-        column("RmtInfoShort", kTypeBinary, 255, false),
-        column("RmtInfoLong", kTypeOle, 0, false),
-        column("Lv", kTypeOle, 0, false),
-        column("LvProp", kTypeOle, 0, false),
-        column("LvModule", kTypeOle, 0, false),
-        column("LvExtra", kTypeOle, 0, false),
-    };
+    for (const CatalogColumn& c : catalogColumns())
+        t.cols.push_back(column(c.name, c.type, c.size, c.fixed));
     return t;
 }
 
 Row catalogRow(std::uint32_t id, std::uint32_t parent, const std::string& name, int type,
                std::uint32_t flags) {
-    Row r(17);
-    const std::string date = std::to_string(static_cast<int>(kCreationDate));
-    r[0] = std::to_string(static_cast<std::int32_t>(id));
-    r[1] = std::to_string(static_cast<std::int32_t>(parent));
-    r[2] = name;
-    r[3] = std::to_string(type);
-    r[4] = date;
-    r[5] = date;
-    r[7] = std::to_string(static_cast<std::int32_t>(flags));
-    return r;
+    return jet4::catalogRow(id, parent, name, type, flags, kCreationDate);
 }
 
 void header(u8* h, unsigned codePage) {
@@ -377,29 +320,14 @@ void writeJet3Table(const std::string& path, const std::string& table,
     if (path.empty())
         throw WriteError("no file name given for the database");
     const CodePageText cp(codePage);
-    const std::string storedName = cp(table);
-    if (storedName.empty() || storedName.size() > 64)
-        throw WriteError("a table name must have 1 to 64 characters: \"" + table + "\"");
-    if (lowerAscii(table) == "msysobjects")
-        throw WriteError("table name " + table + " is reserved");
-    if (columns.empty() || columns.size() > 255)
-        throw WriteError("table " + table + " must have 1 to 255 columns");
+    checkTableShape(table, columns, [&](const std::string& n) { return cp(n).size(); });
 
     TableDef user;
     user.name = table;
     for (const Column& c : columns) {
-        const std::string stored = cp(c.name);
-        if (stored.empty() || stored.size() > 64)
-            throw WriteError("a column name must have 1 to 64 characters: \"" + c.name + "\"");
-        for (const ColumnDef& prev : user.cols)
-            if (lowerAscii(prev.name) == lowerAscii(c.name))
-                throw WriteError("column " + c.name + " appears twice in table " + table);
         if (c.type == ColumnType::Long) {
             user.cols.push_back(column(c.name, kTypeLong, 4, true));
         } else {
-            if (c.maxChars < 1 || c.maxChars > 255)
-                throw WriteError("text column " + c.name + " must hold 1 to 255 characters, not " +
-                                 std::to_string(c.maxChars));
             user.cols.push_back(
                 column(c.name, kTypeText, static_cast<std::uint16_t>(c.maxChars), false));
         }

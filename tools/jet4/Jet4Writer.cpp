@@ -1,6 +1,7 @@
 #include "tools/jet4/Jet4Writer.h"
 
 #include "tools/jet4/JetBytes.h"
+#include "tools/jet4/JetShape.h"
 
 #include "tools/jet4/Jet4Text.h"
 
@@ -49,16 +50,7 @@ constexpr std::uint16_t kCodePage = 1251;
 // always gives the same file.
 constexpr double kCreationDate = 39123.0; // 2007-02-10, days since 1899-12-30
 
-enum : std::uint8_t {
-    kTypeInteger = 3,
-    kTypeLong = 4,
-    kTypeDateTime = 8,
-    kTypeBinary = 9,
-    kTypeText = 10,
-    kTypeOle = 11,
-    kTypeMemo = 12,
-    kTypeNumeric = 16,
-};
+using namespace types;
 
 // Flags in a data page's row offsets.
 constexpr std::uint16_t kRowMoved = 0x4000;    // the row holds a pointer to where it moved
@@ -381,33 +373,7 @@ struct Writer::Impl {
                 encodeNumeric(dst, c, v, where(c));
                 continue;
             }
-            if (c.type == kTypeDateTime) {
-                double d = 0;
-                const auto r = std::from_chars(v.data(), v.data() + v.size(), d);
-                if (r.ec != std::errc() || r.ptr != v.data() + v.size())
-                    throw WriteError(where(c) + ": \"" + v + "\" is not a date number");
-                putDouble(dst, d);
-                continue;
-            }
-            long long n = 0;
-            const char* b = v.data();
-            const char* e = v.data() + v.size();
-            if (b != e && *b == '+')
-                ++b;
-            const auto r = std::from_chars(b, e, n);
-            if (b == e || r.ec != std::errc() || r.ptr != e)
-                throw WriteError(where(c) + ": \"" + v + "\" is not a whole number");
-            const bool isInt16 = c.type == kTypeInteger;
-            const long long lo = isInt16 ? -32768 : -2147483648LL;
-            const long long hi = isInt16 ? 32767 : 2147483647LL;
-            if (n < lo || n > hi)
-                throw WriteError(where(c) + ": " + v + " is out of range for a " +
-                                 (isInt16 ? "Integer" : "Long Integer"));
-            const auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(n));
-            if (isInt16)
-                put16(dst, u & 0xFFFF);
-            else
-                put32(dst, u);
+            putFixedValue(dst, c.type, v, where(c));
         }
         if (!t.varOrder.empty() || t.quirks.droppedTextColumn) {
             varStarts.clear();
@@ -586,40 +552,15 @@ struct Writer::Impl {
         TableDef t;
         t.name = "MSysObjects";
         t.tableType = 0x53;
-        t.cols = {
-            fixedColumn("Id", kTypeLong, 4),
-            fixedColumn("ParentId", kTypeLong, 4),
-            varColumn("Name", kTypeText, 510),
-            fixedColumn("Type", kTypeInteger, 2),
-            fixedColumn("DateCreate", kTypeDateTime, 8),
-            fixedColumn("DateUpdate", kTypeDateTime, 8),
-            varColumn("Owner", kTypeBinary, 255),
-            fixedColumn("Flags", kTypeLong, 4),
-            varColumn("Database", kTypeMemo, 0),
-            varColumn("Connect", kTypeMemo, 0),
-            varColumn("ForeignName", kTypeText, 510),
-            varColumn("RmtInfoShort", kTypeBinary, 255),
-            varColumn("RmtInfoLong", kTypeOle, 0),
-            varColumn("Lv", kTypeOle, 0),
-            varColumn("LvProp", kTypeOle, 0),
-            varColumn("LvModule", kTypeOle, 0),
-            varColumn("LvExtra", kTypeOle, 0),
-        };
+        for (const CatalogColumn& c : catalogColumns())
+            t.cols.push_back(c.fixed ? fixedColumn(c.name, c.type, c.size)
+                                     : varColumn(c.name, c.type, c.type == kTypeText ? c.size * 2 : c.size));
         return t;
     }
 
     static Row catalogRow(std::uint32_t id, std::uint32_t parent, const std::string& name, int type,
                           std::uint32_t flags) {
-        Row r(17);
-        const std::string date = std::to_string(static_cast<int>(kCreationDate));
-        r[0] = std::to_string(static_cast<std::int32_t>(id));
-        r[1] = std::to_string(static_cast<std::int32_t>(parent));
-        r[2] = name;
-        r[3] = std::to_string(type);
-        r[4] = date;
-        r[5] = date;
-        r[7] = std::to_string(static_cast<std::int32_t>(flags));
-        return r;
+        return jet4::catalogRow(id, parent, name, type, flags, kCreationDate);
     }
 
     void writeCatalog() {
@@ -701,25 +642,13 @@ void Writer::beginTable(const std::string& name, const std::vector<Column>& colu
     if (d->current)
         throw WriteError("table " + d->current->name + " is still open; end it before beginning " +
                          name);
-    const std::u16string name16 = toUcs2(name);
-    if (name16.empty() || name16.size() > 64)
-        throw WriteError("a table name must have 1 to 64 characters: \"" + name + "\"");
-    if (lowerAscii(name) == "msysobjects")
-        throw WriteError("table name " + name + " is reserved");
+    checkTableShape(name, columns, [](const std::string& n) { return toUcs2(n).size(); });
     for (const TableDef& t : d->done)
         if (lowerAscii(t.name) == lowerAscii(name))
             throw WriteError("table " + name + " is already in the database");
-    if (columns.empty() || columns.size() > 255)
-        throw WriteError("table " + name + " must have 1 to 255 columns");
     TableDef t;
     t.name = name;
     for (const Column& c : columns) {
-        const std::u16string n16 = toUcs2(c.name);
-        if (n16.empty() || n16.size() > 64)
-            throw WriteError("a column name must have 1 to 64 characters: \"" + c.name + "\"");
-        for (const ColumnDef& prev : t.cols)
-            if (lowerAscii(prev.name) == lowerAscii(c.name))
-                throw WriteError("column " + c.name + " appears twice in table " + name);
         if (c.type == ColumnType::Long) {
             t.cols.push_back(fixedColumn(c.name, kTypeLong, 4));
         } else if (c.type == ColumnType::Numeric) {
@@ -731,9 +660,6 @@ void Writer::beginTable(const std::string& name, const std::vector<Column>& colu
             def.scale = static_cast<std::uint8_t>(c.scale);
             t.cols.push_back(def);
         } else {
-            if (c.maxChars < 1 || c.maxChars > 255)
-                throw WriteError("text column " + c.name + " must hold 1 to 255 characters, not " +
-                                 std::to_string(c.maxChars));
             ColumnDef def =
                 varColumn(c.name, kTypeText, static_cast<std::uint16_t>(c.maxChars * 2));
             def.compress = true;
