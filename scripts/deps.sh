@@ -11,6 +11,7 @@ PACKAGES=(
   libsqlite3-dev sqlite3
   clang libclang-rt-dev
   xvfb xauth fonts-dejavu-core
+  dpkg-dev lintian desktop-file-utils appstream librsvg2-bin
 )
 
 missing=()
