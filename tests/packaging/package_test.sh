@@ -19,7 +19,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
   || fail "Maintainer, Section or Description missing"
 depends=$(field Depends)
 for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libsqlite3-0 libmdb3 qt6-qpa-plugins; do
-  grep -qE "(^|, )$lib( |,|$)" <<<"$depends" || fail "Depends lacks $lib: $depends"
+  [[ ", $depends," == *", $lib "* || ", $depends," == *", $lib,"* ]] || fail "Depends lacks $lib: $depends"
 done
 
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
@@ -43,7 +43,7 @@ desktop-file-validate "$work/unpacked/usr/share/applications/ru.vedrogorsk.sprav
 appstreamcli validate --no-net "$work/unpacked/usr/share/metainfo/ru.vedrogorsk.spravochnik.metainfo.xml" \
   || fail "appstreamcli validate"
 
-lintian --fail-on error --no-tag-display-limit "$deb" >"$work/lintian.txt" 2>&1 \
+lintian --fail-on error --tag-display-limit 0 "$deb" >"$work/lintian.txt" 2>&1 \
   || { cat "$work/lintian.txt" >&2; fail "lintian reports errors"; }
 cat "$work/lintian.txt"
 echo "lintian: $(grep -c '^E:' "$work/lintian.txt") errors, $(grep -c '^W:' "$work/lintian.txt") warnings"
