@@ -1,13 +1,12 @@
 #include "app/LoadData.h"
 
 #include "app/Controls.h"
+#include "app/StartDatabase.h"
 #include "app/Unit1.h"
-#include "engine/ConnectionString.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -56,10 +55,10 @@ QStringList DatabaseLoad::distinctValues(const QString& column)
     return values;
 }
 
-void DatabaseLoad::run(const std::string& directory, const ValueLists& lists)
+void DatabaseLoad::run(const std::string& connectionString, const ValueLists& lists)
 {
     progress(0);
-    q_.setConnectionString(engine::buildConnectionString(directory));
+    q_.setConnectionString(connectionString);
 
     runStatement(QStringLiteral("SELECT Count(*) FROM FZ_T1"));
     const QString count = QString::fromStdString(q_.fieldAsString(0));
@@ -217,7 +216,7 @@ void TFormLoadData::SpeedButton1Click()
 
     QString failure;
     try {
-        DatabaseLoad(form_.ADOQuery1, hooks).run(QDir::currentPath().toStdString(), ValueLists{});
+        DatabaseLoad(form_.ADOQuery1, hooks).run(databaseConnectionString(), ValueLists{});
     } catch (const std::exception& e) {
         failure = QString::fromUtf8(e.what());
     }

@@ -39,9 +39,9 @@ public:
 
     DatabaseLoad(engine::AdoQuery& query, Hooks hooks);
 
-    // Opens tabl1.mdb in directory and runs every step; throws engine::EngineError. Leaves
-    // the query object closed and without a connection when done.
-    void run(const std::string& directory, const ValueLists& lists);
+    // Opens the database the connection string names and runs every step; throws
+    // engine::EngineError. Leaves the query object closed and without a connection when done.
+    void run(const std::string& connectionString, const ValueLists& lists);
 
     // The values of "SELECT Distinct(column) FROM FZ_T1", in the engine's order; null as "".
     QStringList distinctValues(const QString& column);

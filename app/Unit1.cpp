@@ -3,7 +3,7 @@
 #include "app/Controls.h"
 #include "app/LoadData.h"
 #include "app/ModeCaption.h"
-#include "engine/ConnectionString.h"
+#include "app/StartDatabase.h"
 #include "output/CsvExport.h"
 #include "output/Help.h"
 #include "search/ResultGrid.h"
@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -596,8 +595,8 @@ QString TForm1::Pole(const QString& column, const QString& mode) const
 
 void TForm1::BitBtn2Click()
 {
-    // The database is looked for in the current directory at every search.
-    ADOQuery1.setConnectionString(engine::buildConnectionString(QDir::currentPath().toStdString()));
+    // The database is looked for afresh at every search (by default in the current directory).
+    ADOQuery1.setConnectionString(databaseConnectionString());
 
     const QString statement = search::searchStatement(searchForm());
     if (statement.isEmpty()) {

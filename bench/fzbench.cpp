@@ -610,7 +610,7 @@ int main(int argc, char** argv)
             open.count = text.section(QLatin1Char(' '), -1).toLongLong();
         };
         DatabaseLoad l(query, hooks);
-        l.run(dbDir.string(), lists);
+        l.run(engine::buildConnectionString(dbDir.string()), lists);
         *loadMs = msSince(t0);
     };
     try {

@@ -111,6 +111,12 @@ void preflight(const std::string& abs)
         throw EngineError(msg::passwordProtected(abs));
 }
 
+#ifndef FZ_IMPORTER_FROM_BIN
+#define FZ_IMPORTER_FROM_BIN "../libexec/spravochnik"
+#endif
+
+// Beside the running program (the build tree), else where an installed tree keeps it
+// relative to its bin folder, so that the tree may be moved as a whole.
 std::string importerPath()
 {
     if (const char* e = std::getenv("FZ_IMPORTER"); e && *e)
@@ -120,7 +126,11 @@ std::string importerPath()
     if (n <= 0)
         return "fzimport";
     buf[n] = '\0';
-    return (fs::path(buf).parent_path() / "fzimport").string();
+    const fs::path dir = fs::path(buf).parent_path();
+    const fs::path beside = dir / "fzimport";
+    if (::access(beside.c_str(), X_OK) == 0)
+        return beside.string();
+    return (dir / FZ_IMPORTER_FROM_BIN / "fzimport").lexically_normal().string();
 }
 
 } // namespace

@@ -6,8 +6,9 @@
 //
 // The .mdb itself is read only by the importer program (fzimport), in its own process:
 // a damaged file can make the reading library crash or spin, and that must not take the
-// caller with it. The importer is found beside the running program (or through the
-// environment variable FZ_IMPORTER).
+// caller with it. The importer is found beside the running program, else in
+// ../libexec/spravochnik from the program's folder (an installed tree), or through the
+// environment variable FZ_IMPORTER.
 
 #include "engine/AdoQuery.h"
 #include "engine/Store.h"

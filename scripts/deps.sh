@@ -12,6 +12,7 @@ PACKAGES=(
   clang libclang-rt-dev
   xvfb xauth fonts-dejavu-core
   qt6-translations-l10n
+  dpkg-dev lintian desktop-file-utils appstream librsvg2-bin
 )
 
 missing=()

@@ -17,7 +17,7 @@ private:
             for (int i = 0; i < perRole; ++i) {
                 const std::uint32_t page = pages[rng() % pages.size()];
                 QVERIFY(loadDamaged(name + "-" + roleName(role) + "-" + std::to_string(i),
-                                    flipInPage(b, page, role, rng), rows, t));
+                                    flipInPage(b, page, role, rng), rowsAfterFlip(role, rows), t));
             }
         }
         t.print(("byte flips in " + name).c_str());

@@ -126,6 +126,15 @@ inline Outcome loadCount(const std::string& dir)
 // Page roles in a file from the writer, found from page types and owners.
 enum class Role { Header, GlobalMap, CatalogDef, TableDef, MapRows, RefMap, TableData, CatalogData };
 
+// The row count a load after a flip in a page of this role must give, or -1 when any count
+// is sound: a flip in a data page or a usage map leaves rows that read as deleted or pages
+// that are no longer the table's, which is how Access itself reads such a file; only safety
+// is asked of those.
+inline std::int64_t rowsAfterFlip(Role r, std::int64_t rows)
+{
+    return r == Role::TableData || r == Role::MapRows || r == Role::RefMap ? -1 : rows;
+}
+
 inline const char* roleName(Role r)
 {
     static const char* names[] = {"header", "global map", "catalog definition", "table definition",

@@ -1,0 +1,85 @@
+// The database a start argument names: a folder means its tabl1.mdb, anything else the file
+// itself; relative paths from the current directory; a Data Source that a ";" or a trailing
+// blank would cut is quoted, so that such a file still opens.
+
+#include "engine/AdoQuery.h"
+#include "engine/ConnectionString.h"
+#include "engine/StartArgument.h"
+#include "tools/fzgen/Population.h"
+
+#include <QtTest>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace fs = std::filesystem;
+
+class StartArgument : public QObject {
+    Q_OBJECT
+
+    std::string base_;
+
+    std::string source(const std::string& argument) const
+    {
+        return engine::dataSource(engine::startConnectionString(argument, base_));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const char* w = std::getenv("FZ_TEST_WORK");
+        base_ = (w && *w ? std::string(w) : fs::current_path().string()) + "/start";
+        fs::remove_all(base_);
+        fs::create_directories(base_ + "/folder");
+        fs::create_directories(base_ + "/a;b");
+    }
+
+    void noArgumentIsTheCurrentDirectory()
+    {
+        QCOMPARE(engine::startConnectionString("", base_), engine::buildConnectionString(base_));
+    }
+
+    void namedPaths_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("expected"); // relative to base_
+        QTest::newRow("folder") << "folder" << "folder/tabl1.mdb";
+        QTest::newRow("folder, trailing slashes") << "folder//" << "folder/tabl1.mdb";
+        QTest::newRow("file of another name") << "folder/x.mdb" << "folder/x.mdb";
+        QTest::newRow("missing file") << "nothing/here.mdb" << "nothing/here.mdb";
+        QTest::newRow("semicolon in folder") << "a;b" << "a;b/tabl1.mdb";
+        QTest::newRow("semicolon in file") << "a;b/c;d.mdb" << "a;b/c;d.mdb";
+        QTest::newRow("trailing blank") << "folder/x.mdb " << "folder/x.mdb ";
+    }
+
+    void namedPaths()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, expected);
+        const std::string want = base_ + "/" + expected.toStdString();
+        QCOMPARE(source(argument.toStdString()), want);   // relative
+        QCOMPARE(source(base_ + "/" + argument.toStdString()), want); // absolute
+    }
+
+    void rootFolder()
+    {
+        QCOMPARE(engine::dataSource(engine::startConnectionString("/", base_)), std::string("/tabl1.mdb"));
+    }
+
+    void fileWithSemicolonOpens()
+    {
+        const std::string file = base_ + "/a;b/справка;2007.mdb";
+        fzgen::Options o;
+        o.rows = 4;
+        fzgen::writePersons(file, o);
+        engine::AdoQuery q;
+        q.setConnectionString(engine::startConnectionString("a;b/справка;2007.mdb", base_));
+        q.addSql("SELECT Count(*) FROM FZ_T1");
+        q.open();
+        QCOMPARE(q.fieldAsString(0), std::string("4"));
+    }
+};
+
+QTEST_GUILESS_MAIN(StartArgument)
+#include "test_start_argument.moc"
