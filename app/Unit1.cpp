@@ -103,10 +103,19 @@ QLineEdit* labeledEdit(QWidget* parent, const QString& name, const QString& capt
     e->setGeometry(rect);
     QLabel* l = caption(parent, name + QStringLiteral("Label"), captionText, captionFont, captionColor);
     l->setBuddy(e);
-    if (at == CaptionAt::Above)
+    if (at == CaptionAt::Above) {
         l->move(rect.left(), rect.top() - l->height() - 1);
-    else
+    } else {
+        // Beside the field, right-aligned to it; where this system's font is wider than the
+        // room left of the field, a smaller size keeps the whole caption inside its box.
+        const int room = rect.left() - 3 - 2;
+        for (QFont f = l->font(); l->width() > room && f.pixelSize() > 8;) {
+            f.setPixelSize(f.pixelSize() - 1);
+            l->setFont(f);
+            l->adjustSize();
+        }
         l->move(rect.left() - l->width() - 3, rect.top() + (rect.height() - l->height()) / 2);
+    }
     if (captionOut)
         *captionOut = l;
     return e;

@@ -237,6 +237,11 @@ private slots:
             l->setText("точное");
         }
 
+        // Every field's caption lies whole inside its box.
+        for (const QLabel* l : form->findChildren<QLabel*>())
+            if (l->objectName().endsWith("Label") && l->isVisibleTo(form.get()))
+                QVERIFY2(l->parentWidget()->rect().contains(l->geometry()), qPrintable(l->objectName()));
+
         // The date field reads with spaces for unfilled positions.
         QCOMPARE(form->MaskEdit1->maskedText(), QString("  .  .    "));
         QCOMPARE(form->MaskEdit1->text(), QString(".."));
