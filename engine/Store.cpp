@@ -4,6 +4,7 @@
 #include "engine/Messages.h"
 #include "engine/Result.h"
 #include "engine/StoreFormat.h"
+#include "util/Utf8.h"
 
 #include <cctype>
 #include <cstdio>
@@ -454,7 +455,7 @@ public:
                 ++i;
             } else {
                 size_t start = i;
-                decodeUtf8(p, i);
+                fz::utf8::decode(p, i);
                 if (pieces.empty() || pieces.back().kind != Piece::Lit)
                     pieces.push_back({Piece::Lit, {}});
                 pieces.back().text.append(p, start, i - start);
@@ -479,7 +480,7 @@ public:
             return range("r", reverseChars(pieces[1].text), binds);
         if (pieces.size() == 3 && isAny(0) && isLit(1) && isAny(2)) {
             const std::string& lit = pieces[1].text;
-            if (col.substr && charCount(lit) >= 3) {
+            if (col.substr && fz::utf8::charCount(lit) >= 3) {
                 std::string q = "\"";
                 for (char ch : lit)
                     q += (ch == '"') ? std::string("\"\"") : std::string(1, ch);
@@ -733,10 +734,7 @@ public:
         // Some text holds 255 characters or more: count those exactly.
         for (std::int64_t i = 0; i < n; ++i)
             if (length(rowid(i)) == 255) {
-                int chars = 0;
-                for (const char ch : value(i, col))
-                    chars += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
-                longest = std::max(longest, chars);
+                longest = std::max(longest, static_cast<int>(fz::utf8::charCount(value(i, col))));
             }
         return longest;
     }

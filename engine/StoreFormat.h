@@ -2,6 +2,8 @@
 // A row of the store is one record: for each column in order, a varint that is 0 for a
 // null and length + 1 otherwise, followed by the value's UTF-8 bytes.
 
+#include "util/Utf8.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,9 +20,7 @@ constexpr std::uint32_t kLengthPartRows = 65536;
 // Characters in a UTF-8 text, counted up to 255.
 inline std::uint8_t charLength(std::string_view text)
 {
-    size_t n = 0;
-    for (const char ch : text)
-        n += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+    const size_t n = fz::utf8::charCount(text);
     return static_cast<std::uint8_t>(n < 255 ? n : 255);
 }
 

@@ -26,9 +26,6 @@ std::array<int, kGridColumns> gridStartWidths();
 // the starting widths of columns 1 to 16 (column 0 keeps the layout's width).
 void layoutGridHeader(StringGrid& grid);
 
-// Characters in a UTF-8 text.
-int utf8Length(std::string_view text);
-
 // Fills rows 1.. from a search result: one row per record, the three name columns with a
 // capital first letter, nulls as empty cells; N records leave N + 1 rows, an empty result
 // the header and one empty row. A column narrower than 8 pixels per character of any of

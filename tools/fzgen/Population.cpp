@@ -1,6 +1,7 @@
 #include "tools/fzgen/Population.h"
 
 #include "tools/fzgen/PersonData.h"
+#include "util/Utf8.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -147,18 +148,10 @@ std::string mixCase(const std::string& s) {
     return out;
 }
 
-std::size_t utf8Length(const std::string& s) {
-    std::size_t n = 0;
-    for (unsigned char c : s)
-        if ((c & 0xC0) != 0x80)
-            ++n;
-    return n;
-}
-
 // Byte position of the character nearest the middle of a UTF-8 string.
 std::size_t middle(const std::string& s) {
     std::size_t pos = s.size() / 2;
-    while (pos > 0 && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80)
+    while (pos > 0 && fz::utf8::continues(static_cast<unsigned char>(s[pos])))
         --pos;
     return pos;
 }
@@ -363,7 +356,7 @@ struct PersonGenerator::Impl {
                 break;
             }
             if (!result ||
-                utf8Length(*result) <=
+                fz::utf8::charCount(*result) <=
                     static_cast<std::size_t>(columns[static_cast<std::size_t>(col)].maxChars))
                 cell = result;
         }
