@@ -2,13 +2,16 @@
 
 #include "util/Utf8.h"
 
-#include <cctype>
-
 namespace engine {
 
 namespace utf8 = fz::utf8;
 
-namespace {} // namespace
+namespace {
+char asciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+} // namespace
 
 char32_t foldCodePoint(char32_t c)
 {
@@ -109,8 +112,7 @@ bool equalsAsciiNoCase(std::string_view a, std::string_view b)
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
+        if (asciiLower(a[i]) != asciiLower(b[i]))
             return false;
     return true;
 }

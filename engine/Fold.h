@@ -21,7 +21,8 @@ void foldInto(std::string_view utf8, std::string& out); // appends
 // characters. Used for suffix look-ups.
 std::string reverseChars(std::string_view utf8);
 
-// Equal up to ASCII letter case: table, column and connection-string key names.
+// Equal up to ASCII letter case (other bytes compare as they are): table, column and
+// connection-string key names, statement keywords.
 bool equalsAsciiNoCase(std::string_view a, std::string_view b);
 
 } // namespace engine
