@@ -153,14 +153,11 @@ std::unique_ptr<Store> Store::open(const std::string& path, const SourceKey* exp
                 names.insert(st.text(0));
         }
         for (const auto& t : s->tables_) {
-            for (const char* prefix : {"t", "n"}) {
-                std::string tn = prefix;
-                tn += std::to_string(t.id);
+            for (const std::string& tn : {storeTable::rows(t.id), storeTable::lengths(t.id)})
                 if (!names.count(tn))
                     return no("missing table " + tn);
-            }
             for (size_t j = 0; j < t.columns.size(); ++j) {
-                std::string dn = "d" + std::to_string(t.id) + "_" + std::to_string(j);
+                std::string dn = storeTable::dictionary(t.id, j);
                 std::vector<std::string> need;
                 if (t.columns[j].distinct >= 0)
                     need.push_back(dn);
@@ -169,7 +166,7 @@ std::unique_ptr<Store> Store::open(const std::string& path, const SourceKey* exp
                 if (t.columns[j].substr) {
                     need.push_back(dn + "_f");
                     need.push_back(dn + "_r");
-                    need.push_back("x" + std::to_string(t.id) + "_" + std::to_string(j));
+                    need.push_back(storeTable::trigrams(t.id, j));
                 }
                 for (const auto& n : need)
                     if (!names.count(n))
@@ -200,7 +197,7 @@ std::shared_ptr<const std::vector<std::uint8_t>> Store::lengths(const Table& t) 
         auto all = std::make_shared<std::vector<std::uint8_t>>();
         const size_t want = static_cast<size_t>(t.rows) * t.columns.size();
         all->reserve(want);
-        sql::Stmt st(db_, "SELECT part, lens FROM n" + std::to_string(t.id) + " ORDER BY part");
+        sql::Stmt st(db_, "SELECT part, lens FROM " + storeTable::lengths(t.id) + " ORDER BY part");
         std::int64_t part = 0;
         while (st.step()) {
             const auto* b = static_cast<const std::uint8_t*>(sqlite3_column_blob(st.get(), 1));
@@ -270,9 +267,9 @@ public:
         return -1;
     }
 
-    std::string tn() const { return "t" + std::to_string(t_.id); }
-    std::string dn(int j) const { return "d" + std::to_string(t_.id) + "_" + std::to_string(j); }
-    std::string xn(int j) const { return "x" + std::to_string(t_.id) + "_" + std::to_string(j); }
+    std::string tn() const { return storeTable::rows(t_.id); }
+    std::string dn(int j) const { return storeTable::dictionary(t_.id, static_cast<size_t>(j)); }
+    std::string xn(int j) const { return storeTable::trigrams(t_.id, static_cast<size_t>(j)); }
     std::uint32_t rowCount() const { return static_cast<std::uint32_t>(t_.rows); }
     const Rows& nulls(int j) const { return t_.columns[static_cast<size_t>(j)].nulls; }
 
@@ -780,7 +777,7 @@ private:
         try {
             if (!stmt_)
                 stmt_ = std::make_unique<sql::Stmt>(
-                    store_->db_, "SELECT chunk, recs FROM t" + std::to_string(t_.id) +
+                    store_->db_, "SELECT chunk, recs FROM " + storeTable::rows(t_.id) +
                                      " WHERE chunk >= ? ORDER BY chunk");
             // Chunks a little ahead of the last one read come from stepping on (row order).
             if (cursor_ >= 0 && chunk > cursor_ && chunk - cursor_ <= 4) {

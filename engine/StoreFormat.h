@@ -1,4 +1,6 @@
 #pragma once
+// The store's tables of one source table (number t) and its column j; Store.h lists what
+// each holds.
 // A row of the store is one record: for each column in order, a varint that is 0 for a
 // null and length + 1 otherwise, followed by the value's UTF-8 bytes.
 
@@ -74,3 +76,12 @@ inline bool getField(const unsigned char*& p, const unsigned char* end, std::str
 }
 
 } // namespace engine::record
+
+namespace engine::storeTable {
+
+inline std::string rows(int t) { return "t" + std::to_string(t); }
+inline std::string lengths(int t) { return "n" + std::to_string(t); }
+inline std::string dictionary(int t, size_t j) { return "d" + std::to_string(t) + "_" + std::to_string(j); }
+inline std::string trigrams(int t, size_t j) { return "x" + std::to_string(t) + "_" + std::to_string(j); }
+
+} // namespace engine::storeTable

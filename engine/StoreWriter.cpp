@@ -165,10 +165,10 @@ struct StoreWriter::Impl {
     // Per row and column: the value's length in characters (255 for 255 or more, 0 for null).
     std::vector<std::uint8_t> lengths;
 
-    std::string t() const { return "t" + std::to_string(tableId); }
-    std::string ln() const { return "n" + std::to_string(tableId); }
-    std::string dn(size_t j) const { return "d" + std::to_string(tableId) + "_" + std::to_string(j); }
-    std::string xn(size_t j) const { return "x" + std::to_string(tableId) + "_" + std::to_string(j); }
+    std::string t() const { return storeTable::rows(tableId); }
+    std::string ln() const { return storeTable::lengths(tableId); }
+    std::string dn(size_t j) const { return storeTable::dictionary(tableId, j); }
+    std::string xn(size_t j) const { return storeTable::trigrams(tableId, j); }
 };
 
 StoreWriter::StoreWriter(const std::string& path) : d(std::make_unique<Impl>())
