@@ -35,6 +35,8 @@
 
 namespace engine {
 
+class StoreQuery;
+
 constexpr int kStoreFormat = 11;
 
 // Identifies the source file a store was made from.
@@ -102,6 +104,10 @@ public:
 
 private:
     Store() = default;
+    // Parts of open(): each returns why the store cannot be used, or nothing.
+    std::string readKey(const SourceKey* expect);
+    std::string readTables();
+    std::string checkSchema() const;
     struct Column {
         std::string name;
         std::int64_t distinct = 0; // -1: a plain column, without a dictionary
@@ -116,6 +122,13 @@ private:
         std::vector<Column> columns;
     };
     const Table& table(const std::string& name) const;
+    // Parts of run(): the statement's column positions (throws when one is unknown), and
+    // the answers of DISTINCT and of a row projection.
+    std::vector<int> resolveColumns(const jet::Statement& st, const StoreQuery& q) const;
+    std::shared_ptr<ResultSet> distinct(StoreQuery& q, const Table& t, int j,
+                                        const std::vector<std::uint32_t>* rows) const;
+    std::shared_ptr<ResultSet> project(StoreQuery& q, const Table& t, std::vector<int> pick,
+                                       std::vector<std::uint32_t> selected, bool filtered) const;
     // Every cell's length in characters of table t (rows * columns bytes), read once.
     std::shared_ptr<const std::vector<std::uint8_t>> lengths(const Table& t) const;
     std::string path_;
