@@ -29,7 +29,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -85,7 +84,8 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-// A finished store opened for reading.
+// A finished store opened for reading. A store, and every result it gives, is used from one
+// thread: its connection is opened without SQLite's own locking, and nothing here locks.
 class Store : public std::enable_shared_from_this<Store> {
 public:
     // Opens and checks the store at `path`. Returns null (and why in *whyNot) when the file
@@ -135,7 +135,6 @@ private:
     SourceKey key_;
     sql::Db db_;
     std::vector<Table> tables_;
-    mutable std::mutex lengthsMutex_;
     mutable std::vector<std::shared_ptr<const std::vector<std::uint8_t>>> lengths_;
     friend class StoreQuery;
     friend class StoreRows;

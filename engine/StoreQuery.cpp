@@ -4,6 +4,7 @@
 #include "util/Utf8.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <iterator>
 #include <map>
@@ -14,6 +15,7 @@ namespace {
 
 Rows intersect(const Rows& a, const Rows& b)
 {
+    assert(isRowList(a) && isRowList(b));
     Rows out;
     out.reserve(std::min(a.size(), b.size()));
     std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
@@ -22,6 +24,7 @@ Rows intersect(const Rows& a, const Rows& b)
 
 Rows unite(const Rows& a, const Rows& b)
 {
+    assert(isRowList(a) && isRowList(b));
     Rows out;
     out.reserve(a.size() + b.size());
     std::set_union(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
@@ -31,6 +34,7 @@ Rows unite(const Rows& a, const Rows& b)
 // Rows 1..n that are not in a.
 Rows complement(const Rows& a, std::uint32_t n)
 {
+    assert(isRowList(a));
     Rows out;
     out.reserve(n - std::min<size_t>(a.size(), n));
     size_t i = 0;

@@ -4,6 +4,7 @@
 #include "engine/StoreFormat.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cctype>
 #include <chrono>
 #include <ctime>
@@ -260,6 +261,8 @@ void StoreWriter::assignIds(size_t count, const std::string_view* values, const 
     // Column by column: all hashes first (their slots fetched ahead), then the look-ups, so
     // that the cache misses of a big dictionary overlap.
     const size_t n = d->columns.size();
+    // Two threads may call this at once, each with its own columns of the same batches.
+    assert(colBegin <= colEnd && colEnd <= n);
     std::string folded;
     std::vector<std::uint32_t> ends(count);
     std::vector<std::uint64_t> hashes(count);
