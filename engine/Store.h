@@ -49,10 +49,10 @@ struct SourceKey {
 struct ColumnDef {
     std::string name;
     std::string type = "Text"; // as the source names it; informational
+    // Searched with the four match modes (from the start, from the end, anywhere): the
+    // column gets reversed text and a substring index besides its dictionary.
+    bool matchModes = false;
 };
-
-// Columns that take the four match modes get reversed text and a substring index.
-bool isSearchColumn(const std::string& name);
 
 // Writes a new store. Rows go in table by table; finish() makes the file complete.
 class StoreWriter {

@@ -15,22 +15,6 @@
 
 namespace engine {
 
-bool isSearchColumn(const std::string& name)
-{
-    static const char* const names[] = {"FAM", "NAME", "OTCHEST", "RAION", "CITI", "DEREV", "STRIT"};
-    for (const char* n : names) {
-        std::string_view s(n);
-        if (s.size() != name.size())
-            continue;
-        bool same = true;
-        for (size_t i = 0; i < s.size() && same; ++i)
-            same = std::toupper(static_cast<unsigned char>(name[i])) == s[i];
-        if (same)
-            return true;
-    }
-    return false;
-}
-
 namespace {
 
 // A column is judged plain (see StoreWriter::Impl::Col) on its first rows, or as a whole
@@ -143,7 +127,7 @@ struct StoreWriter::Impl {
         bool plain = false;
         bool probed = false;
     };
-    // Makes column j plain when it is not a search column and at most one value in ten
+    // Makes column j plain when it takes no match modes and at most one value in ten
     // repeats; the first `rows` rows decide.
     void maybePlain(Col& col)
     {
@@ -223,7 +207,7 @@ void StoreWriter::beginTable(const std::string& name, const std::vector<ColumnDe
     d->db.exec("CREATE TABLE " + d->t() + "(chunk INTEGER PRIMARY KEY, recs BLOB NOT NULL)");
     d->insertRow = std::make_unique<sql::Stmt>(d->db, "INSERT INTO " + d->t() + " VALUES(?,?)");
     for (size_t j = 0; j < columns.size(); ++j)
-        d->cols[j].substr = isSearchColumn(columns[j].name);
+        d->cols[j].substr = columns[j].matchModes;
 }
 
 // Writes the records gathered so far as the chunk that holds `lastRow`.

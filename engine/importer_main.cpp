@@ -7,10 +7,12 @@
 //   OK                 the store is in place
 // Runs in its own process so that a damaged file cannot take the caller down.
 
+#include "engine/Fold.h"
 #include "engine/JetValue.h"
 #include "engine/MdbCheck.h"
 #include "engine/MdbRead.h"
 #include "engine/Store.h"
+#include "util/PersonTable.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -165,6 +167,19 @@ void readTable(engine::MdbFile& file, size_t index, Queue& q, std::int64_t& done
     }
 }
 
+// The person table's match-mode columns get what those searches need; every other column
+// of every table is stored the same way.
+bool takesMatchModes(const std::string& table, const std::string& column)
+{
+    namespace person = fz::person;
+    if (!engine::equalsAsciiNoCase(table, person::kTableName))
+        return false;
+    for (const person::ColumnInfo& c : person::kColumns)
+        if (c.matchModes && engine::equalsAsciiNoCase(c.name, column))
+            return true;
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -200,7 +215,7 @@ int main(int argc, char** argv)
     for (const auto& t : file->tables()) {
         std::vector<engine::ColumnDef> defs;
         for (const auto& c : t.columns)
-            defs.push_back({c.name, engine::jet::typeName(c.type)});
+            defs.push_back({c.name, engine::jet::typeName(c.type), takesMatchModes(t.name, c.name)});
         columns.push_back(std::move(defs));
         totalRows += t.storedRows; // a hint for the progress bar only
     }
