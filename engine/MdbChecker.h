@@ -92,4 +92,24 @@ private:
     std::u16string foldedName(const u8* v, u32 len) const;
 };
 
+// Every text value is checked: defined here so that both its callers can inline it.
+inline void Checker::checkText(const u8* s, u32 len, const RowFault& bad)
+{
+    if (len < 2 || s[0] != 0xFF || s[1] != 0xFE)
+        return;
+    bool compressed = true;
+    for (u32 i = 2; i < len;) {
+        if (s[i] == 0) {
+            compressed = !compressed;
+            ++i;
+        } else if (compressed) {
+            ++i;
+        } else {
+            if (i + 1 >= len)
+                bad("compressed text ends inside a character");
+            i += 2;
+        }
+    }
+}
+
 } // namespace engine::mdbcheck
