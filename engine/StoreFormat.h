@@ -1,6 +1,4 @@
 #pragma once
-// The store's tables of one source table (number t) and its column j; Store.h lists what
-// each holds.
 // A row of the store is one record: for each column in order, a varint that is 0 for a
 // null and length + 1 otherwise, followed by the value's UTF-8 bytes.
 
@@ -77,6 +75,8 @@ inline bool getField(const unsigned char*& p, const unsigned char* end, std::str
 
 } // namespace engine::record
 
+// The names of the store's tables for source table number t and its column j (Store.h
+// says what each holds).
 namespace engine::storeTable {
 
 inline std::string rows(int t) { return "t" + std::to_string(t); }
