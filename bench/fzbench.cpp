@@ -17,6 +17,7 @@
 #include "search/ResultGrid.h"
 #include "tools/fzgen/Population.h"
 #include "util/StringGrid.h"
+#include "util/Utf8.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -80,17 +81,9 @@ struct Shape {
     std::int64_t sqlRows = -1;
 };
 
-int utf8Chars(const std::string& s)
-{
-    int n = 0;
-    for (unsigned char c : s)
-        n += (c & 0xC0) != 0x80;
-    return n;
-}
-
 std::string pad(const std::string& s, int width, bool right = false)
 {
-    const int n = utf8Chars(s);
+    const int n = static_cast<int>(fz::utf8::charCount(s));
     if (n >= width)
         return s;
     const std::string fill(std::size_t(width - n), ' ');

@@ -4,6 +4,7 @@
 #include "engine/JetSql.h"
 #include "engine/Messages.h"
 #include "engine/StoreCache.h"
+#include "util/Utf8.h"
 
 #include <algorithm>
 
@@ -18,10 +19,7 @@ int ResultSet::maxCharLength(int col, std::int64_t rows) const
         // A text cannot hold more characters than bytes: skip counting when it cannot win.
         if (static_cast<std::int64_t>(v.size()) <= longest)
             continue;
-        int chars = 0;
-        for (const char ch : v)
-            chars += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
-        longest = std::max(longest, chars);
+        longest = std::max(longest, static_cast<int>(fz::utf8::charCount(v)));
     }
     return longest;
 }

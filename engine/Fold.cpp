@@ -1,12 +1,17 @@
 #include "engine/Fold.h"
 
-#include <cctype>
+#include "util/Utf8.h"
 
 namespace engine {
 
+namespace utf8 = fz::utf8;
+
 namespace {
-constexpr char32_t kInvalid = 0xFFFFFFFFu;
+char asciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
 }
+} // namespace
 
 char32_t foldCodePoint(char32_t c)
 {
@@ -54,69 +59,6 @@ char32_t foldCodePoint(char32_t c)
     return c;
 }
 
-char32_t decodeUtf8(std::string_view s, size_t& i)
-{
-    unsigned char b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) {
-        ++i;
-        return b;
-    }
-    int len;
-    char32_t c;
-    if (b >= 0xC2 && b <= 0xDF) {
-        len = 2;
-        c = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        len = 3;
-        c = b & 0x0F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        len = 4;
-        c = b & 0x07;
-    } else {
-        ++i;
-        return kInvalid;
-    }
-    if (i + len > s.size()) {
-        ++i;
-        return kInvalid;
-    }
-    for (int k = 1; k < len; ++k) {
-        unsigned char cb = static_cast<unsigned char>(s[i + k]);
-        if ((cb & 0xC0) != 0x80) {
-            ++i;
-            return kInvalid;
-        }
-        c = (c << 6) | (cb & 0x3F);
-    }
-    // reject overlong forms, surrogates and values past U+10FFFF
-    if ((len == 3 && c < 0x800) || (len == 4 && (c < 0x10000 || c > 0x10FFFF)) ||
-        (c >= 0xD800 && c <= 0xDFFF)) {
-        ++i;
-        return kInvalid;
-    }
-    i += len;
-    return c;
-}
-
-void appendUtf8(char32_t c, std::string& out)
-{
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
 void foldInto(std::string_view s, std::string& out)
 {
     size_t i = 0;
@@ -128,8 +70,8 @@ void foldInto(std::string_view s, std::string& out)
             continue;
         }
         size_t start = i;
-        char32_t c = decodeUtf8(s, i);
-        if (c == kInvalid) {
+        char32_t c = utf8::decode(s, i);
+        if (c == utf8::kInvalid) {
             out.push_back(static_cast<char>(b));
             continue;
         }
@@ -137,7 +79,7 @@ void foldInto(std::string_view s, std::string& out)
         if (f == c)
             out.append(s.data() + start, i - start);
         else
-            appendUtf8(f, out);
+            utf8::append(f, out);
     }
 }
 
@@ -156,7 +98,7 @@ std::string reverseChars(std::string_view s)
     size_t w = s.size();
     while (i < s.size()) {
         size_t start = i;
-        decodeUtf8(s, i);
+        utf8::decode(s, i);
         size_t n = i - start;
         w -= n;
         for (size_t k = 0; k < n; ++k)
@@ -165,24 +107,12 @@ std::string reverseChars(std::string_view s)
     return out;
 }
 
-size_t charCount(std::string_view s)
-{
-    size_t n = 0;
-    size_t i = 0;
-    while (i < s.size()) {
-        decodeUtf8(s, i);
-        ++n;
-    }
-    return n;
-}
-
 bool equalsAsciiNoCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
+        if (asciiLower(a[i]) != asciiLower(b[i]))
             return false;
     return true;
 }

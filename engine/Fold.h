@@ -2,7 +2,8 @@
 // Case folding for comparisons: text is folded once when a database is imported and every
 // literal of a statement is folded the same way before it is compared. The table covers
 // Latin, Latin-1, Latin Extended-A, Greek and Cyrillic ("Ё" folds to "ё", which stays apart from
-// "е"). No locale, no Qt: the result depends on nothing but the input bytes.
+// "е"). No locale, no Qt: the result depends on nothing but the input bytes. UTF-8 itself
+// (decoding, counting) is util/Utf8.h.
 
 #include <string>
 #include <string_view>
@@ -20,15 +21,8 @@ void foldInto(std::string_view utf8, std::string& out); // appends
 // characters. Used for suffix look-ups.
 std::string reverseChars(std::string_view utf8);
 
-// Equal up to ASCII letter case: table, column and connection-string key names.
+// Equal up to ASCII letter case (other bytes compare as they are): table, column and
+// connection-string key names, statement keywords.
 bool equalsAsciiNoCase(std::string_view a, std::string_view b);
-
-// Number of characters (code points; an invalid byte counts as one).
-size_t charCount(std::string_view utf8);
-
-// Decodes the character at s[i]; advances i. Invalid bytes come back as 0xFFFFFFFF with
-// i advanced by one.
-char32_t decodeUtf8(std::string_view s, size_t& i);
-void appendUtf8(char32_t c, std::string& out);
 
 } // namespace engine

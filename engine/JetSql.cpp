@@ -1,6 +1,7 @@
 #include "engine/JetSql.h"
 
 #include "engine/AdoQuery.h"
+#include "engine/Fold.h"
 #include "engine/Messages.h"
 
 #include <cctype>
@@ -30,12 +31,7 @@ bool isIdentChar(unsigned char c)
 
 bool keywordIs(const Token& t, std::string_view kw)
 {
-    if (t.type != Tok::Ident || t.bracketed || t.text.size() != kw.size())
-        return false;
-    for (size_t i = 0; i < kw.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(t.text[i])) != kw[i])
-            return false;
-    return true;
+    return t.type == Tok::Ident && !t.bracketed && equalsAsciiNoCase(t.text, kw);
 }
 
 struct UnterminatedString {

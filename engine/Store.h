@@ -29,11 +29,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 namespace engine {
+
+class StoreQuery;
 
 constexpr int kStoreFormat = 11;
 
@@ -48,10 +49,10 @@ struct SourceKey {
 struct ColumnDef {
     std::string name;
     std::string type = "Text"; // as the source names it; informational
+    // Searched with the four match modes (from the start, from the end, anywhere): the
+    // column gets reversed text and a substring index besides its dictionary.
+    bool matchModes = false;
 };
-
-// Columns that take the four match modes get reversed text and a substring index.
-bool isSearchColumn(const std::string& name);
 
 // Writes a new store. Rows go in table by table; finish() makes the file complete.
 class StoreWriter {
@@ -83,7 +84,8 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-// A finished store opened for reading.
+// A finished store opened for reading. A store, and every result it gives, is used from one
+// thread: its connection is opened without SQLite's own locking, and nothing here locks.
 class Store : public std::enable_shared_from_this<Store> {
 public:
     // Opens and checks the store at `path`. Returns null (and why in *whyNot) when the file
@@ -102,6 +104,10 @@ public:
 
 private:
     Store() = default;
+    // Parts of open(): each returns why the store cannot be used, or nothing.
+    std::string readKey(const SourceKey* expect);
+    std::string readTables();
+    std::string checkSchema() const;
     struct Column {
         std::string name;
         std::int64_t distinct = 0; // -1: a plain column, without a dictionary
@@ -116,13 +122,19 @@ private:
         std::vector<Column> columns;
     };
     const Table& table(const std::string& name) const;
+    // Parts of run(): the statement's column positions (throws when one is unknown), and
+    // the answers of DISTINCT and of a row projection.
+    std::vector<int> resolveColumns(const jet::Statement& st, const StoreQuery& q) const;
+    std::shared_ptr<ResultSet> distinct(StoreQuery& q, const Table& t, int j,
+                                        const std::vector<std::uint32_t>* rows) const;
+    std::shared_ptr<ResultSet> project(StoreQuery& q, const Table& t, std::vector<int> pick,
+                                       std::vector<std::uint32_t> selected, bool filtered) const;
     // Every cell's length in characters of table t (rows * columns bytes), read once.
     std::shared_ptr<const std::vector<std::uint8_t>> lengths(const Table& t) const;
     std::string path_;
     SourceKey key_;
     sql::Db db_;
     std::vector<Table> tables_;
-    mutable std::mutex lengthsMutex_;
     mutable std::vector<std::shared_ptr<const std::vector<std::uint8_t>>> lengths_;
     friend class StoreQuery;
     friend class StoreRows;

@@ -2,6 +2,8 @@
 // A row of the store is one record: for each column in order, a varint that is 0 for a
 // null and length + 1 otherwise, followed by the value's UTF-8 bytes.
 
+#include "util/Utf8.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,9 +20,7 @@ constexpr std::uint32_t kLengthPartRows = 65536;
 // Characters in a UTF-8 text, counted up to 255.
 inline std::uint8_t charLength(std::string_view text)
 {
-    size_t n = 0;
-    for (const char ch : text)
-        n += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+    const size_t n = fz::utf8::charCount(text);
     return static_cast<std::uint8_t>(n < 255 ? n : 255);
 }
 
@@ -74,3 +74,14 @@ inline bool getField(const unsigned char*& p, const unsigned char* end, std::str
 }
 
 } // namespace engine::record
+
+// The names of the store's tables for source table number t and its column j (Store.h
+// says what each holds).
+namespace engine::storeTable {
+
+inline std::string rows(int t) { return "t" + std::to_string(t); }
+inline std::string lengths(int t) { return "n" + std::to_string(t); }
+inline std::string dictionary(int t, size_t j) { return "d" + std::to_string(t) + "_" + std::to_string(j); }
+inline std::string trigrams(int t, size_t j) { return "x" + std::to_string(t) + "_" + std::to_string(j); }
+
+} // namespace engine::storeTable

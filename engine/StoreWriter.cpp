@@ -4,6 +4,7 @@
 #include "engine/StoreFormat.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cctype>
 #include <chrono>
 #include <ctime>
@@ -13,22 +14,6 @@
 #include <future>
 
 namespace engine {
-
-bool isSearchColumn(const std::string& name)
-{
-    static const char* const names[] = {"FAM", "NAME", "OTCHEST", "RAION", "CITI", "DEREV", "STRIT"};
-    for (const char* n : names) {
-        std::string_view s(n);
-        if (s.size() != name.size())
-            continue;
-        bool same = true;
-        for (size_t i = 0; i < s.size() && same; ++i)
-            same = std::toupper(static_cast<unsigned char>(name[i])) == s[i];
-        if (same)
-            return true;
-    }
-    return false;
-}
 
 namespace {
 
@@ -142,7 +127,7 @@ struct StoreWriter::Impl {
         bool plain = false;
         bool probed = false;
     };
-    // Makes column j plain when it is not a search column and at most one value in ten
+    // Makes column j plain when it takes no match modes and at most one value in ten
     // repeats; the first `rows` rows decide.
     void maybePlain(Col& col)
     {
@@ -165,10 +150,30 @@ struct StoreWriter::Impl {
     // Per row and column: the value's length in characters (255 for 255 or more, 0 for null).
     std::vector<std::uint8_t> lengths;
 
-    std::string t() const { return "t" + std::to_string(tableId); }
-    std::string ln() const { return "n" + std::to_string(tableId); }
-    std::string dn(size_t j) const { return "d" + std::to_string(tableId) + "_" + std::to_string(j); }
-    std::string xn(size_t j) const { return "x" + std::to_string(tableId) + "_" + std::to_string(j); }
+    // A column's rows grouped by dictionary id, and the order its entries are written in.
+    struct Prepared {
+        std::vector<std::uint32_t> start;  // rows of id k: rowids[start[k] .. start[k + 1])
+        std::vector<std::uint32_t> rowids; // id 0: the nulls
+        std::vector<std::uint32_t> order;  // ids in the order they are written
+        // The rows of id k as 32-bit little-endian integers.
+        std::string_view slice(std::uint32_t id) const
+        {
+            return std::string_view(reinterpret_cast<const char*>(rowids.data() + start[id]),
+                                    (start[id + 1] - start[id]) * sizeof(std::uint32_t));
+        }
+    };
+    // Parts of endTable: each column's rows sorted by value (on a helper thread), its
+    // dictionary, the indexes of a search column, its fz_columns row; the lengths table.
+    Prepared prepare(size_t j);
+    void writeDictionary(size_t j, const Prepared& prep);
+    void writeSearchIndexes(size_t j);
+    void writeColumnRow(sql::Stmt& colIns, size_t j, const Prepared& prep);
+    void writeLengths();
+
+    std::string t() const { return storeTable::rows(tableId); }
+    std::string ln() const { return storeTable::lengths(tableId); }
+    std::string dn(size_t j) const { return storeTable::dictionary(tableId, j); }
+    std::string xn(size_t j) const { return storeTable::trigrams(tableId, j); }
 };
 
 StoreWriter::StoreWriter(const std::string& path) : d(std::make_unique<Impl>())
@@ -202,7 +207,7 @@ void StoreWriter::beginTable(const std::string& name, const std::vector<ColumnDe
     d->db.exec("CREATE TABLE " + d->t() + "(chunk INTEGER PRIMARY KEY, recs BLOB NOT NULL)");
     d->insertRow = std::make_unique<sql::Stmt>(d->db, "INSERT INTO " + d->t() + " VALUES(?,?)");
     for (size_t j = 0; j < columns.size(); ++j)
-        d->cols[j].substr = isSearchColumn(columns[j].name);
+        d->cols[j].substr = columns[j].matchModes;
 }
 
 // Writes the records gathered so far as the chunk that holds `lastRow`.
@@ -260,6 +265,8 @@ void StoreWriter::assignIds(size_t count, const std::string_view* values, const 
     // Column by column: all hashes first (their slots fetched ahead), then the look-ups, so
     // that the cache misses of a big dictionary overlap.
     const size_t n = d->columns.size();
+    // Two threads may call this at once, each with its own columns of the same batches.
+    assert(colBegin <= colEnd && colEnd <= n);
     std::string folded;
     std::vector<std::uint32_t> ends(count);
     std::vector<std::uint64_t> hashes(count);
@@ -301,175 +308,202 @@ void StoreWriter::assignIds(size_t count, const std::string_view* values, const 
     }
 }
 
+namespace {
+
+// With FZ_IMPORT_TRACE set, lap() writes the processor time since the last lap to standard
+// error.
+class CpuLaps {
+public:
+    CpuLaps() : trace_(std::getenv("FZ_IMPORT_TRACE") != nullptr), t0_(cpu()) {}
+    void lap(const std::string& what)
+    {
+        if (!trace_)
+            return;
+        double now = cpu();
+        std::fprintf(stderr, "%s: %.3f s cpu\n", what.c_str(), now - t0_);
+        t0_ = now;
+    }
+
+private:
+    static double cpu()
+    {
+        timespec ts{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+    }
+    bool trace_;  // FZ_IMPORT_TRACE is set
+    double t0_;   // processor time at the last lap
+};
+
+} // namespace
+
+StoreWriter::Impl::Prepared StoreWriter::Impl::prepare(size_t j)
+{
+    auto& col = cols[j];
+    Prepared p;
+    const std::uint32_t nd = col.plain ? 1 : static_cast<std::uint32_t>(col.dict.size());
+    // Rows of each value, in row order: a counting sort on the dictionary ids.
+    p.start.assign(nd + 2, 0);
+    for (std::uint32_t id : col.ids)
+        ++p.start[id + 1];
+    for (size_t k = 1; k < p.start.size(); ++k)
+        p.start[k] += p.start[k - 1];
+    p.rowids.resize(rows);
+    {
+        std::vector<std::uint32_t> pos(p.start.begin(), p.start.end() - 1);
+        for (std::uint32_t r = 0; r < rows; ++r)
+            p.rowids[pos[col.ids[r]]++] = r + 1;
+    }
+    std::vector<std::uint32_t>().swap(col.ids);
+    // Sorted by f: first on the leading 8 bytes held beside the id (few cache misses),
+    // then on the whole text where those agree.
+    if (col.plain)
+        return p;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(nd);
+    for (std::uint32_t id = 1; id <= nd; ++id) {
+        std::string_view f = col.dict.folded(id);
+        std::uint64_t k = 0;
+        for (size_t b = 0; b < 8; ++b)
+            k = (k << 8) | (b < f.size() ? static_cast<unsigned char>(f[b]) : 0u);
+        keyed[id - 1] = {k, id};
+    }
+    if (!col.substr)
+        std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+            if (a.first != b.first)
+                return a.first < b.first;
+            return col.dict.folded(a.second) < col.dict.folded(b.second);
+        });
+    p.order.resize(nd);
+    for (std::uint32_t i = 0; i < nd; ++i)
+        p.order[i] = keyed[i].second;
+    return p;
+}
+
+void StoreWriter::Impl::writeDictionary(size_t j, const Prepared& prep)
+{
+    auto& col = cols[j];
+    const std::vector<std::uint32_t>& start = prep.start;
+    const std::vector<std::uint32_t>& rowids = prep.rowids;
+    const std::vector<std::uint32_t>& order = prep.order;
+    // Search columns keep ids as rowids (the trigram index names entries by id); the
+    // others are keyed by f alone, written in f order so that no index has to be sorted.
+    if (col.substr)
+        db.exec("CREATE TABLE " + dn(j) +
+                "(id INTEGER PRIMARY KEY, f TEXT NOT NULL, v TEXT, first INTEGER NOT NULL,"
+                " rows BLOB, r TEXT NOT NULL)");
+    else
+        db.exec("CREATE TABLE " + dn(j) + "(f TEXT PRIMARY KEY, v TEXT, first INTEGER NOT NULL, rows BLOB) WITHOUT ROWID");
+    sql::Stmt ins(db, col.substr ? "INSERT INTO " + dn(j) + " VALUES(?,?,?,?,?,?)"
+                                 : "INSERT INTO " + dn(j) + " VALUES(?,?,?,?)");
+    const int o = col.substr ? 1 : 0;
+    std::string rev;
+    for (size_t i = 0; i < order.size(); ++i) {
+        // entries are visited in f order, not in the order they were made: fetch ahead
+        if (i + 16 < order.size())
+            col.dict.prefetchEntry(order[i + 16]);
+        if (i + 8 < order.size()) {
+            col.dict.prefetchText(order[i + 8]);
+            __builtin_prefetch(&start[order[i + 8]]);
+        }
+        if (i + 4 < order.size())
+            __builtin_prefetch(&rowids[start[order[i + 4]]]);
+        const std::uint32_t id = order[i];
+        std::string_view f = col.dict.folded(id);
+        if (col.substr)
+            ins.bindInt(1, id);
+        ins.bindStatic(o + 1, f);
+        if (col.dict.entry(id).vlen)
+            ins.bindStatic(o + 2, col.dict.spelling(id));
+        else
+            ins.bindNull(o + 2);
+        ins.bindInt(o + 3, rowids[start[id]]);
+        if (start[id + 1] - start[id] > 1) {
+            std::string_view sl = prep.slice(id);
+            sqlite3_bind_blob(ins.get(), o + 4, sl.data(), static_cast<int>(sl.size()), SQLITE_STATIC);
+        } else {
+            ins.bindNull(o + 4);
+        }
+        if (col.substr) {
+            rev = reverseChars(f);
+            ins.bindStatic(6, rev);
+        }
+        ins.step();
+        ins.reset();
+    }
+}
+
+void StoreWriter::Impl::writeSearchIndexes(size_t j)
+{
+    db.exec("CREATE UNIQUE INDEX " + dn(j) + "_f ON " + dn(j) + "(f)");
+    db.exec("CREATE INDEX " + dn(j) + "_r ON " + dn(j) + "(r)");
+    db.exec("CREATE VIRTUAL TABLE " + xn(j) + " USING fts5(f, tokenize='trigram case_sensitive 1', content='')");
+    db.exec("INSERT INTO " + xn(j) + "(rowid, f) SELECT id, f FROM " + dn(j));
+}
+
+void StoreWriter::Impl::writeColumnRow(sql::Stmt& colIns, size_t j, const Prepared& prep)
+{
+    const auto& col = cols[j];
+    colIns.bindInt(1, tableId);
+    colIns.bindInt(2, static_cast<std::int64_t>(j));
+    colIns.bindText(3, columns[j].name);
+    colIns.bindText(4, columns[j].type);
+    colIns.bindInt(5, col.plain ? -1 : static_cast<std::int64_t>(col.dict.size()));
+    colIns.bindInt(6, col.substr ? 1 : 0);
+    std::string_view nulls = prep.slice(0);
+    sqlite3_bind_blob(colIns.get(), 7, nulls.data(), static_cast<int>(nulls.size()), SQLITE_TRANSIENT);
+    colIns.step();
+    colIns.reset();
+}
+
+void StoreWriter::Impl::writeLengths()
+{
+    const size_t n = columns.size();
+    db.exec("CREATE TABLE " + ln() + "(part INTEGER PRIMARY KEY, lens BLOB NOT NULL)");
+    sql::Stmt ins(db, "INSERT INTO " + ln() + " VALUES(?,?)");
+    const size_t partBytes = size_t{record::kLengthPartRows} * n;
+    for (size_t at = 0, part = 0; at < lengths.size(); at += partBytes, ++part) {
+        const size_t len = std::min(partBytes, lengths.size() - at);
+        ins.bindInt(1, static_cast<std::int64_t>(part));
+        sqlite3_bind_blob(ins.get(), 2, lengths.data() + at, static_cast<int>(len), SQLITE_STATIC);
+        ins.step();
+        ins.reset();
+    }
+    std::vector<std::uint8_t>().swap(lengths);
+}
+
 void StoreWriter::endTable(const std::function<void(double)>& tick)
 {
     const size_t n = d->columns.size();
     if (d->rows % record::kChunkRows != 0)
         flushChunk(d->rows);
     d->insertRow.reset();
-    const bool trace = std::getenv("FZ_IMPORT_TRACE") != nullptr;
-    auto cpu = [] {
-        timespec ts{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-        return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-    };
-    double t0 = cpu();
-    auto lap = [&](const std::string& what) {
-        if (!trace)
-            return;
-        double now = cpu();
-        std::fprintf(stderr, "%s: %.3f s cpu\n", what.c_str(), now - t0);
-        t0 = now;
-    };
+    CpuLaps laps;
     sql::Stmt colIns(d->db, "INSERT INTO fz_columns VALUES(?,?,?,?,?,?,?)");
     const std::uint32_t rows = d->rows;
-    // The sorting of column j + 1 runs on a helper thread while column j is written.
-    struct Prepared {
-        std::vector<std::uint32_t> start;  // rows of id k: rowids[start[k] .. start[k + 1])
-        std::vector<std::uint32_t> rowids; // id 0: the nulls
-        std::vector<std::uint32_t> order;  // ids in the order they are written
-    };
     // A table too small for the probe while rows came in is judged as a whole.
     for (auto& col : d->cols)
         if (!col.probed && rows >= kPlainMinRows)
             d->maybePlain(col);
-    auto prepare = [this, rows](size_t j) {
-        auto& col = d->cols[j];
-        Prepared p;
-        const std::uint32_t nd = col.plain ? 1 : static_cast<std::uint32_t>(col.dict.size());
-        // Rows of each value, in row order: a counting sort on the dictionary ids.
-        p.start.assign(nd + 2, 0);
-        for (std::uint32_t id : col.ids)
-            ++p.start[id + 1];
-        for (size_t k = 1; k < p.start.size(); ++k)
-            p.start[k] += p.start[k - 1];
-        p.rowids.resize(rows);
-        {
-            std::vector<std::uint32_t> pos(p.start.begin(), p.start.end() - 1);
-            for (std::uint32_t r = 0; r < rows; ++r)
-                p.rowids[pos[col.ids[r]]++] = r + 1;
-        }
-        std::vector<std::uint32_t>().swap(col.ids);
-        // Sorted by f: first on the leading 8 bytes held beside the id (few cache misses),
-        // then on the whole text where those agree.
-        if (col.plain)
-            return p;
-        std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(nd);
-        for (std::uint32_t id = 1; id <= nd; ++id) {
-            std::string_view f = col.dict.folded(id);
-            std::uint64_t k = 0;
-            for (size_t b = 0; b < 8; ++b)
-                k = (k << 8) | (b < f.size() ? static_cast<unsigned char>(f[b]) : 0u);
-            keyed[id - 1] = {k, id};
-        }
-        if (!col.substr)
-            std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
-                if (a.first != b.first)
-                    return a.first < b.first;
-                return col.dict.folded(a.second) < col.dict.folded(b.second);
-            });
-        p.order.resize(nd);
-        for (std::uint32_t i = 0; i < nd; ++i)
-            p.order[i] = keyed[i].second;
-        return p;
-    };
-    std::future<Prepared> ahead = std::async(std::launch::async, prepare, size_t{0});
+    // The sorting of column j + 1 runs on a helper thread while column j is written.
+    Impl* impl = d.get();
+    std::future<Impl::Prepared> ahead = std::async(std::launch::async, [impl] { return impl->prepare(0); });
     for (size_t j = 0; j < n; ++j) {
         auto& col = d->cols[j];
         const std::uint32_t nd = static_cast<std::uint32_t>(col.dict.size());
-        Prepared prep = ahead.get();
+        Impl::Prepared prep = ahead.get();
         if (j + 1 < n)
-            ahead = std::async(std::launch::async, prepare, j + 1);
-        const std::vector<std::uint32_t>& start = prep.start;
-        const std::vector<std::uint32_t>& rowids = prep.rowids;
-        const std::vector<std::uint32_t>& order = prep.order;
-        auto slice = [&](std::uint32_t id) {
-            return std::string_view(reinterpret_cast<const char*>(rowids.data() + start[id]),
-                                    (start[id + 1] - start[id]) * sizeof(std::uint32_t));
-        };
-        // Search columns keep ids as rowids (the trigram index names entries by id); the
-        // others are keyed by f alone, written in f order so that no index has to be sorted.
+            ahead = std::async(std::launch::async, [impl, j] { return impl->prepare(j + 1); });
+        if (!col.plain) // a plain column has no dictionary
+            d->writeDictionary(j, prep);
         if (col.substr)
-            d->db.exec("CREATE TABLE " + d->dn(j) +
-                       "(id INTEGER PRIMARY KEY, f TEXT NOT NULL, v TEXT, first INTEGER NOT NULL,"
-                       " rows BLOB, r TEXT NOT NULL)");
-        else if (!col.plain) // a plain column has no dictionary
-            d->db.exec("CREATE TABLE " + d->dn(j) +
-                       "(f TEXT PRIMARY KEY, v TEXT, first INTEGER NOT NULL, rows BLOB) WITHOUT ROWID");
-        if (!col.plain) {
-            sql::Stmt ins(d->db, col.substr ? "INSERT INTO " + d->dn(j) + " VALUES(?,?,?,?,?,?)"
-                                            : "INSERT INTO " + d->dn(j) + " VALUES(?,?,?,?)");
-            const int o = col.substr ? 1 : 0;
-            std::string rev;
-            for (size_t i = 0; i < order.size(); ++i) {
-                // entries are visited in f order, not in the order they were made: fetch ahead
-                if (i + 16 < order.size())
-                    col.dict.prefetchEntry(order[i + 16]);
-                if (i + 8 < order.size()) {
-                    col.dict.prefetchText(order[i + 8]);
-                    __builtin_prefetch(&start[order[i + 8]]);
-                }
-                if (i + 4 < order.size())
-                    __builtin_prefetch(&rowids[start[order[i + 4]]]);
-                const std::uint32_t id = order[i];
-                std::string_view f = col.dict.folded(id);
-                if (col.substr)
-                    ins.bindInt(1, id);
-                ins.bindStatic(o + 1, f);
-                if (col.dict.entry(id).vlen)
-                    ins.bindStatic(o + 2, col.dict.spelling(id));
-                else
-                    ins.bindNull(o + 2);
-                ins.bindInt(o + 3, rowids[start[id]]);
-                if (start[id + 1] - start[id] > 1) {
-                    std::string_view sl = slice(id);
-                    sqlite3_bind_blob(ins.get(), o + 4, sl.data(), static_cast<int>(sl.size()), SQLITE_STATIC);
-                } else {
-                    ins.bindNull(o + 4);
-                }
-                if (col.substr) {
-                    rev = reverseChars(f);
-                    ins.bindStatic(6, rev);
-                }
-                ins.step();
-                ins.reset();
-            }
-        }
-        if (col.substr) {
-            d->db.exec("CREATE UNIQUE INDEX " + d->dn(j) + "_f ON " + d->dn(j) + "(f)");
-            d->db.exec("CREATE INDEX " + d->dn(j) + "_r ON " + d->dn(j) + "(r)");
-            d->db.exec("CREATE VIRTUAL TABLE " + d->xn(j) +
-                       " USING fts5(f, tokenize='trigram case_sensitive 1', content='')");
-            d->db.exec("INSERT INTO " + d->xn(j) + "(rowid, f) SELECT id, f FROM " + d->dn(j));
-        }
-        colIns.bindInt(1, d->tableId);
-        colIns.bindInt(2, static_cast<std::int64_t>(j));
-        colIns.bindText(3, d->columns[j].name);
-        colIns.bindText(4, d->columns[j].type);
-        colIns.bindInt(5, col.plain ? -1 : static_cast<std::int64_t>(nd));
-        colIns.bindInt(6, col.substr ? 1 : 0);
-        std::string_view nulls = slice(0);
-        sqlite3_bind_blob(colIns.get(), 7, nulls.data(), static_cast<int>(nulls.size()), SQLITE_TRANSIENT);
-        colIns.step();
-        colIns.reset();
+            d->writeSearchIndexes(j);
+        d->writeColumnRow(colIns, j, prep);
         col.dict.clear();
-        lap("column " + d->columns[j].name + " (" + std::to_string(nd) + " values)");
+        laps.lap("column " + d->columns[j].name + " (" + std::to_string(nd) + " values)");
         if (tick)
             tick(static_cast<double>(j + 1) / static_cast<double>(n + 1));
     }
-    {
-        d->db.exec("CREATE TABLE " + d->ln() + "(part INTEGER PRIMARY KEY, lens BLOB NOT NULL)");
-        sql::Stmt ins(d->db, "INSERT INTO " + d->ln() + " VALUES(?,?)");
-        const size_t partBytes = size_t{record::kLengthPartRows} * n;
-        for (size_t at = 0, part = 0; at < d->lengths.size(); at += partBytes, ++part) {
-            const size_t len = std::min(partBytes, d->lengths.size() - at);
-            ins.bindInt(1, static_cast<std::int64_t>(part));
-            sqlite3_bind_blob(ins.get(), 2, d->lengths.data() + at, static_cast<int>(len), SQLITE_STATIC);
-            ins.step();
-            ins.reset();
-        }
-        std::vector<std::uint8_t>().swap(d->lengths);
-    }
+    d->writeLengths();
     sql::Stmt st(d->db, "INSERT INTO fz_tables VALUES(?,?,?,?,?)");
     st.bindInt(1, d->tableId);
     st.bindText(2, d->tableName);

@@ -1,16 +1,16 @@
 // fzimport IN.mdb OUT.store
 // Reads every user table of an Access file (read-only, through libmdb) and writes the
-// engine's store. The store is written to OUT.store.tmp.<pid> and renamed to OUT.store
-// only when complete. Reports on standard output, one line each:
-//   P <done> <total>   progress in work units (rows read, then index work)
-//   E <code> <text>    failure (3: not a database, 4: damaged, 5: cannot write the store)
-//   OK                 the store is in place
+// engine's store. The store is written under a temporary name and renamed to OUT.store only
+// when complete. Reports progress and failure on standard output (ImportProtocol.h).
 // Runs in its own process so that a damaged file cannot take the caller down.
 
+#include "engine/Fold.h"
+#include "engine/ImportProtocol.h"
 #include "engine/JetValue.h"
 #include "engine/MdbCheck.h"
 #include "engine/MdbRead.h"
 #include "engine/Store.h"
+#include "util/PersonTable.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -33,9 +33,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+void say(const std::string& line)
+{
+    std::fputs(line.c_str(), stdout);
+}
+
 [[noreturn]] void fail(int code, const std::string& text)
 {
-    std::printf("E %d %s\n", code, text.c_str());
+    say(engine::import::errorLine(code, text));
     std::fflush(stdout);
     std::_Exit(code);
 }
@@ -56,12 +61,12 @@ public:
         if (done < shown_)
             done = shown_;
         shown_ = done;
-        std::printf("P %lld %lld\n", static_cast<long long>(done), static_cast<long long>(total));
+        say(engine::import::progressLine(done, total));
         if (std::fflush(stdout) != 0) {
             // Nobody reads the reports any more: the caller has gone. Stop and clean up.
             if (!g_tmpPath.empty())
                 ::unlink(g_tmpPath.c_str());
-            std::_Exit(6);
+            std::_Exit(engine::import::kCallerGone);
         }
     }
 
@@ -126,6 +131,16 @@ private:
     bool closed_ = false;
 };
 
+// With FZ_IMPORT_TRACE set: the calling thread's processor time so far, on standard error.
+void traceCpu(const char* what)
+{
+    if (!std::getenv("FZ_IMPORT_TRACE"))
+        return;
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    std::fprintf(stderr, "%s: %.3f s cpu\n", what, static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9);
+}
+
 // Reads one table's rows into batches.
 // The reading thread also does the dictionary work of the first `split` columns (the
 // writing thread has the rows to store besides its own columns).
@@ -154,24 +169,131 @@ void readTable(engine::MdbFile& file, size_t index, Queue& q, std::int64_t& done
         }
     }, &why);
     if (!ok)
-        fail(4, why);
+        fail(engine::import::kDamaged, why);
     if (b.rows)
         ship();
     q.close();
-    if (std::getenv("FZ_IMPORT_TRACE")) {
-        timespec ts{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-        std::fprintf(stderr, "reading thread: %.3f s cpu\n", static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9);
+    traceCpu("reading thread");
+}
+
+// Removes the unfinished store and reports a failure to write it.
+[[noreturn]] void failStore(const std::string& tmp, const std::string& why)
+{
+    ::unlink(tmp.c_str());
+    fail(engine::import::kStoreFailed, why);
+}
+
+// The tables' column definitions and the work units of the whole import.
+struct Plan {
+    std::vector<std::vector<engine::ColumnDef>> columns;
+    std::int64_t total = 0;
+};
+
+// The person table's match-mode columns get what those searches need; every other column
+// of every table is stored the same way.
+bool takesMatchModes(const std::string& table, const std::string& column)
+{
+    namespace person = fz::person;
+    if (!engine::equalsAsciiNoCase(table, person::kTableName))
+        return false;
+    for (const person::ColumnInfo& c : person::kColumns)
+        if (c.matchModes && engine::equalsAsciiNoCase(c.name, column))
+            return true;
+    return false;
+}
+
+Plan planImport(const engine::MdbFile& file)
+{
+    Plan plan;
+    std::int64_t totalRows = 0;
+    for (const auto& t : file.tables()) {
+        std::vector<engine::ColumnDef> defs;
+        for (const auto& c : t.columns)
+            defs.push_back({c.name, engine::jet::typeName(c.type), takesMatchModes(t.name, c.name)});
+        plan.columns.push_back(std::move(defs));
+        totalRows += t.storedRows; // a hint for the progress bar only
     }
+    // Work units: one per row read, plus index building weighed as half of the reading.
+    const std::int64_t indexUnits = totalRows / 2 + static_cast<std::int64_t>(file.tables().size());
+    plan.total = totalRows + indexUnits;
+    return plan;
+}
+
+// Progress of the import: rows read so far, and index work units of the finished tables.
+struct Progress {
+    Reporter rep;
+    std::int64_t total = 0;
+    std::int64_t done = 0;
+    std::int64_t indexDone = 0;
+};
+
+// Reads table `ti` on a second thread while this one stores its rows, then builds its
+// indexes.
+void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::ColumnDef>& columns,
+                 engine::StoreWriter& w, Progress& pr, const std::string& tmp)
+{
+    const auto& table = file.tables()[ti];
+    w.beginTable(table.name, columns);
+    Queue q;
+    std::int64_t readDone = pr.done;
+    const size_t n = columns.size();
+    const size_t split = std::min<size_t>(2, n);
+    std::thread reader([&] {
+        try {
+            readTable(file, ti, q, readDone, pr.total, pr.rep, w, split);
+        } catch (const std::exception& e) {
+            failStore(tmp, e.what());
+        }
+    });
+    Batch b;
+    try {
+        while (q.pop(b)) {
+            w.addRecords(b.rows, b.views.data(), b.isNull.get());
+            w.assignIds(b.rows, b.views.data(), b.isNull.get(), split, n);
+        }
+    } catch (const std::exception& e) {
+        failStore(tmp, e.what());
+    }
+    reader.join();
+    traceCpu("writing thread, rows");
+    pr.done = readDone;
+    const std::int64_t share = table.storedRows / 2 + 1;
+    const std::int64_t base = pr.indexDone;
+    w.endTable([&](double f) {
+        pr.rep.report(pr.done + base + static_cast<std::int64_t>(f * static_cast<double>(share)), pr.total);
+    });
+    pr.indexDone += share;
+}
+
+// Writes the store of every table to `tmp` and renames it to `out`.
+void writeStore(engine::MdbFile& file, const engine::SourceKey& key, const std::string& tmp,
+                const std::string& out)
+{
+    const Plan plan = planImport(file);
+    Progress pr;
+    pr.total = plan.total;
+    pr.rep.report(0, pr.total, true);
+    try {
+        engine::StoreWriter w(tmp);
+        for (size_t ti = 0; ti < file.tables().size(); ++ti)
+            importTable(file, ti, plan.columns[ti], w, pr, tmp);
+        w.finish(key);
+    } catch (const std::exception& e) {
+        failStore(tmp, e.what());
+    }
+    if (::rename(tmp.c_str(), out.c_str()) != 0)
+        failStore(tmp, std::string("cannot rename the store: ") + std::strerror(errno));
+    pr.rep.report(pr.total, pr.total, true);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    namespace import = engine::import;
     if (argc != 3) {
         std::fprintf(stderr, "usage: fzimport IN.mdb OUT.store\n");
-        return 2;
+        return import::kUsage;
     }
     const std::string in = argv[1];
     const std::string out = argv[2];
@@ -179,95 +301,24 @@ int main(int argc, char** argv)
 
     struct stat sb {};
     if (::stat(in.c_str(), &sb) != 0)
-        fail(3, "cannot stat the file");
-    engine::SourceKey key;
-    key.path = in; // the caller passes the absolute, lexically normal path it keys stores by
-    key.size = static_cast<std::int64_t>(sb.st_size);
-    key.mtimeNs = static_cast<std::int64_t>(sb.st_mtim.tv_sec) * 1000000000LL + sb.st_mtim.tv_nsec;
+        fail(import::kNotDatabase, "cannot stat the file");
+    // the caller passes the absolute, lexically normal path it keys stores by
+    const engine::SourceKey key = import::sourceKeyOf(in, sb);
 
     // The reading library trusts every offset in the file: a file that fails the structural
     // check never reaches it.
     if (const std::string why = engine::checkMdbFile(in); !why.empty())
-        fail(4, why);
+        fail(import::kDamaged, why);
 
     std::string why;
     std::unique_ptr<engine::MdbFile> file = engine::MdbFile::open(in, &why);
     if (!file)
-        fail(3, why);
+        fail(import::kNotDatabase, why);
 
-    std::vector<std::vector<engine::ColumnDef>> columns;
-    std::int64_t totalRows = 0;
-    for (const auto& t : file->tables()) {
-        std::vector<engine::ColumnDef> defs;
-        for (const auto& c : t.columns)
-            defs.push_back({c.name, engine::jet::typeName(c.type)});
-        columns.push_back(std::move(defs));
-        totalRows += t.storedRows; // a hint for the progress bar only
-    }
-    const auto& tables = file->tables();
-    // Work units: one per row read, plus index building weighed as half of the reading.
-    const std::int64_t indexUnits = totalRows / 2 + static_cast<std::int64_t>(tables.size());
-    const std::int64_t total = totalRows + indexUnits;
-
-    const std::string tmp = out + ".tmp." + std::to_string(::getpid());
-    g_tmpPath = tmp;
-    Reporter rep;
-    rep.report(0, total, true);
-    std::int64_t done = 0;
-    std::int64_t indexDone = 0;
-    try {
-        engine::StoreWriter w(tmp);
-        for (size_t ti = 0; ti < tables.size(); ++ti) {
-            w.beginTable(tables[ti].name, columns[ti]);
-            Queue q;
-            std::int64_t readDone = done;
-            const size_t n = columns[ti].size();
-            const size_t split = std::min<size_t>(2, n);
-            std::thread reader([&] {
-                try {
-                    readTable(*file, ti, q, readDone, total, rep, w, split);
-                } catch (const std::exception& e) {
-                    ::unlink(tmp.c_str());
-                    fail(5, e.what());
-                }
-            });
-            Batch b;
-            try {
-                while (q.pop(b)) {
-                    w.addRecords(b.rows, b.views.data(), b.isNull.get());
-                    w.assignIds(b.rows, b.views.data(), b.isNull.get(), split, n);
-                }
-            } catch (const std::exception& e) {
-                ::unlink(tmp.c_str());
-                fail(5, e.what());
-            }
-            reader.join();
-            if (std::getenv("FZ_IMPORT_TRACE")) {
-                timespec ts{};
-                clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-                std::fprintf(stderr, "writing thread, rows: %.3f s cpu\n",
-                             static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9);
-            }
-            done = readDone;
-            const std::int64_t share = tables[ti].storedRows / 2 + 1;
-            const std::int64_t base = indexDone;
-            w.endTable([&](double f) {
-                rep.report(done + base + static_cast<std::int64_t>(f * static_cast<double>(share)), total);
-            });
-            indexDone += share;
-        }
-        w.finish(key);
-    } catch (const std::exception& e) {
-        ::unlink(tmp.c_str());
-        fail(5, e.what());
-    }
-    if (::rename(tmp.c_str(), out.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        fail(5, std::string("cannot rename the store: ") + std::strerror(errno));
-    }
-    rep.report(total, total, true);
-    std::printf("OK\n");
+    g_tmpPath = import::temporaryStorePath(out, ::getpid());
+    writeStore(*file, key, g_tmpPath, out);
+    say(import::doneLine());
     std::fflush(stdout);
     // The reader's handles are left to the process's end.
-    std::_Exit(0);
+    std::_Exit(import::kSuccess);
 }

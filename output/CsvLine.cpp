@@ -1,6 +1,7 @@
 #include "output/CsvLine.h"
 
 #include "util/Cp1251.h"
+#include "util/Utf8.h"
 
 #include <cstdint>
 
@@ -33,50 +34,10 @@ void appendCsvField(QByteArray& out, QStringView cell)
     out.append('"');
 }
 
-namespace {
-
-// The next code point of well-formed UTF-8 at p (advanced past it), or -1 (p unchanged).
-inline std::int32_t nextCodePoint(const unsigned char*& p, const unsigned char* end)
-{
-    const unsigned char b = *p;
-    if (b < 0x80) {
-        ++p;
-        return b;
-    }
-    int len = 0;
-    std::int32_t cp = 0;
-    if (b >= 0xC2 && b <= 0xDF) {
-        len = 2;
-        cp = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        len = 3;
-        cp = b & 0x0F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        len = 4;
-        cp = b & 0x07;
-    } else {
-        return -1;
-    }
-    if (end - p < len)
-        return -1;
-    for (int i = 1; i < len; ++i) {
-        if ((p[i] & 0xC0) != 0x80)
-            return -1;
-        cp = (cp << 6) | (p[i] & 0x3F);
-    }
-    // overlong forms, surrogates and code points past U+10FFFF are not well-formed
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-        return -1;
-    p += len;
-    return cp;
-}
-
-} // namespace
-
 bool appendCsvFieldUtf8(QByteArray& out, std::string_view utf8, bool capitalizeFirst)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* begin = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* p = begin;
     const auto* end = p + utf8.size();
     bool quote = false;
     for (const unsigned char* q = p; q < end; ++q)
@@ -93,7 +54,7 @@ bool appendCsvFieldUtf8(QByteArray& out, std::string_view utf8, bool capitalizeF
         std::int32_t cp;
         if (*p < 0x80 && !first) {
             cp = *p++;
-        } else if ((p[0] == 0xD0 || p[0] == 0xD1) && end - p >= 2 && (p[1] & 0xC0) == 0x80 && !first) {
+        } else if ((p[0] == 0xD0 || p[0] == 0xD1) && end - p >= 2 && fz::utf8::continues(p[1]) && !first) {
             cp = ((p[0] & 0x1F) << 6) | (p[1] & 0x3F);
             p += 2;
             if (cp >= 0x410 && cp <= 0x44F) { // the Russian alphabet: one run of the code page
@@ -101,11 +62,14 @@ bool appendCsvFieldUtf8(QByteArray& out, std::string_view utf8, bool capitalizeF
                 continue;
             }
         } else {
-            cp = nextCodePoint(p, end);
-            if (cp < 0) {
+            std::size_t at = std::size_t(p - begin);
+            const char32_t c = fz::utf8::decode(utf8, at);
+            if (c == fz::utf8::kInvalid) {
                 out.resize(start);
                 return false;
             }
+            p = begin + at;
+            cp = std::int32_t(c);
             if (first && cp < 0x10000)
                 cp = std::int32_t(QChar::toUpper(char32_t(cp)));
             first = false;

@@ -1,5 +1,6 @@
 #include "search/QueryBuilder.h"
 
+#include "util/PersonTable.h"
 #include "util/Strings.h"
 
 namespace search {
@@ -19,6 +20,14 @@ QString jetLiteral(const QString& value)
 }
 
 namespace {
+
+namespace person = fz::person;
+
+QString columnText(person::Column c)
+{
+    const std::string_view name = person::columnName(c);
+    return QString::fromLatin1(name.data(), qsizetype(name.size()));
+}
 
 QString equality(const QString& column, const QString& value)
 {
@@ -46,31 +55,31 @@ QString Pole(const SearchForm& f, const QString& column, const QString& mode)
 {
     using fz::LowerCase;
     using fz::Trim;
-    if (column == QLatin1String("FAM"))
+    if (column == columnText(person::FAM))
         return matched(column, LowerCase(Trim(f.fam)), mode);
-    if (column == QLatin1String("NAME"))
+    if (column == columnText(person::NAME))
         return matched(column, LowerCase(Trim(f.name)), mode);
-    if (column == QLatin1String("OTCHEST"))
+    if (column == columnText(person::OTCHEST))
         return matched(column, LowerCase(Trim(f.otchest)), mode);
-    if (column == QLatin1String("IndexFZ"))
+    if (column == columnText(person::IndexFZ))
         return f.index != kIndexPlaceholder ? equality(column, Trim(f.index)) : QString();
-    if (column == QLatin1String("STRANA"))
+    if (column == columnText(person::STRANA))
         return f.strana != kCountryPlaceholder ? equality(column, Trim(f.strana)) : QString();
-    if (column == QLatin1String("OBL"))
+    if (column == columnText(person::OBL))
         return f.obl != kRegionPlaceholder ? equality(column, Trim(f.obl)) : QString();
-    if (column == QLatin1String("RAION"))
+    if (column == columnText(person::RAION))
         return matched(column, Trim(f.raion), mode);
-    if (column == QLatin1String("CITI"))
+    if (column == columnText(person::CITI))
         return matched(column, Trim(f.citi), mode);
-    if (column == QLatin1String("DEREV"))
+    if (column == columnText(person::DEREV))
         return matched(column, Trim(f.derev), mode);
-    if (column == QLatin1String("STRIT"))
+    if (column == columnText(person::STRIT))
         return matched(column, Trim(f.strit), mode);
-    if (column == QLatin1String("DATA_r"))
+    if (column == columnText(person::DATA_r))
         return !f.date.isEmpty() ? equality(column, Trim(f.date)) : QString();
-    if (column == QLatin1String("TEL_h"))
+    if (column == columnText(person::TEL_h))
         return equality(column, Trim(f.telH));
-    if (column == QLatin1String("TEL_r"))
+    if (column == columnText(person::TEL_r))
         return equality(column, Trim(f.telR));
     return {};
 }
@@ -84,51 +93,51 @@ QString whereText(const SearchForm& f)
     };
 
     if (!Trim(f.fam).isEmpty())
-        add(Pole(f, QStringLiteral("FAM"), f.famMode));
+        add(Pole(f, columnText(person::FAM), f.famMode));
     if (!Trim(f.name).isEmpty())
-        add(Pole(f, QStringLiteral("NAME"), f.nameMode));
+        add(Pole(f, columnText(person::NAME), f.nameMode));
     if (!Trim(f.otchest).isEmpty())
-        add(Pole(f, QStringLiteral("OTCHEST"), f.otchestMode));
+        add(Pole(f, columnText(person::OTCHEST), f.otchestMode));
     if (const QString t = Trim(f.index); !t.isEmpty() && t != kIndexPlaceholder)
-        add(Pole(f, QStringLiteral("IndexFZ"), kNoMode));
+        add(Pole(f, columnText(person::IndexFZ), kNoMode));
     if (!Trim(f.strana).isEmpty()) {
-        if (const QString c = Pole(f, QStringLiteral("STRANA"), kNoMode); !c.isEmpty())
+        if (const QString c = Pole(f, columnText(person::STRANA), kNoMode); !c.isEmpty())
             add(c);
     }
     if (!Trim(f.obl).isEmpty()) {
-        if (const QString c = Pole(f, QStringLiteral("OBL"), kNoMode); !c.isEmpty())
+        if (const QString c = Pole(f, columnText(person::OBL), kNoMode); !c.isEmpty())
             add(c);
     }
     if (!Trim(f.raion).isEmpty())
-        add(Pole(f, QStringLiteral("RAION"), f.raionMode));
+        add(Pole(f, columnText(person::RAION), f.raionMode));
     if (!Trim(f.citi).isEmpty())
-        add(Pole(f, QStringLiteral("CITI"), f.citiMode));
+        add(Pole(f, columnText(person::CITI), f.citiMode));
     if (!Trim(f.derev).isEmpty())
-        add(Pole(f, QStringLiteral("DEREV"), f.derevMode));
+        add(Pole(f, columnText(person::DEREV), f.derevMode));
     if (!Trim(f.strit).isEmpty())
-        add(Pole(f, QStringLiteral("STRIT"), f.stritMode));
+        add(Pole(f, columnText(person::STRIT), f.stritMode));
     // House numbers go out as typed, surrounding spaces included.
     if (!Trim(f.house1).isEmpty() && f.house1 != kHouse1Placeholder)
-        add(equality(QStringLiteral("N_HOUSE1"), f.house1));
+        add(equality(columnText(person::N_HOUSE1), f.house1));
     if (!Trim(f.house2).isEmpty() && f.house2 != kHouse2Placeholder)
-        add(equality(QStringLiteral("N_HOUSE2"), f.house2));
+        add(equality(columnText(person::N_HOUSE2), f.house2));
     if (const QString t = Trim(f.kv); !t.isEmpty() && t != kFlatPlaceholder)
-        add(equality(QStringLiteral("N_kv"), f.kv));
+        add(equality(columnText(person::N_kv), f.kv));
     if (const QString t = Trim(f.date); t != QLatin1String(".  .") && !t.isEmpty()) {
-        if (const QString c = Pole(f, QStringLiteral("DATA_r"), kNoMode); !c.isEmpty())
+        if (const QString c = Pole(f, columnText(person::DATA_r), kNoMode); !c.isEmpty())
             add(c);
     }
     if (const QString t = Trim(f.telH); !t.isEmpty() && t != kPhonePlaceholder)
-        add(Pole(f, QStringLiteral("TEL_h"), kNoMode));
+        add(Pole(f, columnText(person::TEL_h), kNoMode));
     if (const QString t = Trim(f.telR); !t.isEmpty() && t != kPhonePlaceholder)
-        add(Pole(f, QStringLiteral("TEL_r"), kNoMode));
+        add(Pole(f, columnText(person::TEL_r), kNoMode));
     if (!(f.female && f.male)) {
         if (f.female)
-            add(equality(QStringLiteral("POL"), QStringLiteral("жен")));
+            add(equality(columnText(person::POL), QStringLiteral("жен")));
     }
     if (!(f.female && f.male)) {
         if (f.male)
-            add(equality(QStringLiteral("POL"), QStringLiteral("муж")));
+            add(equality(columnText(person::POL), QStringLiteral("муж")));
     }
 
     if (!where.isEmpty())

@@ -35,14 +35,6 @@ void layoutGridHeader(StringGrid& grid)
     }
 }
 
-int utf8Length(std::string_view text)
-{
-    int n = 0;
-    for (const char ch : text)
-        n += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
-    return n;
-}
-
 namespace {
 
 class ResultRows final : public GridRowSource {

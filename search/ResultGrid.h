@@ -1,6 +1,7 @@
 #pragma once
 // The result grid's columns and how a search result fills them.
 #include "engine/AdoQuery.h"
+#include "util/PersonTable.h"
 #include "util/StringGrid.h"
 
 #include <QStringList>
@@ -12,12 +13,16 @@ namespace search {
 constexpr int kGridLayoutColumns = 18; // the grid as laid out; one is dropped when shown
 constexpr int kGridColumns = 17;
 constexpr int kGridFirstColumnWidth = 56;
-// Person-table positions read by the table columns; the grid needs this many table columns.
-constexpr int kTableColumnsNeeded = 19;
+// The grid reads the person table's columns up to the last one.
+constexpr int kTableColumnsNeeded = fz::person::kColumnCount;
 
 // Grid column -> position of the person-table column that fills it.
-constexpr std::array<int, kGridColumns> kGridColumnPositions = {
-    2, 3, 4, 9, 8, 10, 11, 12, 13, 14, 5, 7, 6, 15, 16, 17, 18};
+constexpr std::array<int, kGridColumns> kGridColumnPositions = [] {
+    using namespace fz::person;
+    return std::array<int, kGridColumns>{FAM,   NAME,     OTCHEST,  CITI, RAION,   DEREV,
+                                         STRIT, N_HOUSE1, N_HOUSE2, N_kv, IndexFZ, OBL,
+                                         STRANA, DATA_r,  POL,      TEL_h, TEL_r};
+}();
 
 QStringList gridTitles();
 std::array<int, kGridColumns> gridStartWidths();
@@ -25,9 +30,6 @@ std::array<int, kGridColumns> gridStartWidths();
 // The header as the main window sets it when shown: 17 columns, their titles in row 0 and
 // the starting widths of columns 1 to 16 (column 0 keeps the layout's width).
 void layoutGridHeader(StringGrid& grid);
-
-// Characters in a UTF-8 text.
-int utf8Length(std::string_view text);
 
 // Fills rows 1.. from a search result: one row per record, the three name columns with a
 // capital first letter, nulls as empty cells; N records leave N + 1 rows, an empty result

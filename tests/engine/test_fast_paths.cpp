@@ -7,6 +7,7 @@
 #include "engine/ConnectionString.h"
 #include "engine/Fold.h"
 #include "engine/StoreCache.h"
+#include "util/Utf8.h"
 
 #include <sqlite3.h>
 
@@ -25,7 +26,7 @@ std::vector<char32_t> chars(const std::string& s)
 {
     std::vector<char32_t> out;
     for (size_t i = 0; i < s.size();)
-        out.push_back(engine::decodeUtf8(s, i));
+        out.push_back(fz::utf8::decode(s, i));
     return out;
 }
 
@@ -200,7 +201,7 @@ private slots:
             size_t pos = 0, k = 0;
             for (size_t b = 0; b < v->size() && k < from + len; ++k) {
                 size_t start = b;
-                engine::decodeUtf8(*v, b);
+                fz::utf8::decode(*v, b);
                 if (k >= from)
                     piece += v->substr(start, b - start);
                 pos = b;

@@ -4,6 +4,7 @@
 #include "EngineTestSupport.h"
 
 #include "engine/Fold.h"
+#include "util/Utf8.h"
 #include "tools/fzgen/Population.h"
 
 #include <fstream>
@@ -126,18 +127,18 @@ private slots:
                 const std::string name = fzgen::personColumns()[size_t(col)].name;
                 const std::string f = engine::fold(*v);
                 QCOMPARE(count(q_, name + "=\"" + *v + "\""), scan(col, f, '='));
-                const auto cs = engine::charCount(*v);
+                const auto cs = fz::utf8::charCount(*v);
                 if (cs < 3)
                     continue;
                 // the first three and the last three characters, and the middle three
                 size_t i = 0;
                 for (int k = 0; k < 3; ++k)
-                    engine::decodeUtf8(f, i);
+                    fz::utf8::decode(f, i);
                 const std::string head = f.substr(0, i);
                 const std::string rev = engine::reverseChars(f);
                 size_t j = 0;
                 for (int k = 0; k < 3; ++k)
-                    engine::decodeUtf8(rev, j);
+                    fz::utf8::decode(rev, j);
                 const std::string tail = engine::reverseChars(rev.substr(0, j));
                 QCOMPARE(count(q_, name + " LIKE \"" + head + "%\""), scan(col, head, '<'));
                 QCOMPARE(count(q_, name + " LIKE \"%" + tail + "\""), scan(col, tail, '>'));

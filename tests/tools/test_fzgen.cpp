@@ -2,6 +2,7 @@
 
 #include "tests/tools/MdbRead.h"
 #include "tools/fzgen/Population.h"
+#include "util/PersonTable.h"
 
 #include <QFile>
 #include <QtTest>
@@ -48,27 +49,7 @@ bool isDate(const std::string& s) {
     return day >= 1 && day <= 31 && month >= 1 && month <= 12 && year >= 1900 && year <= 2007;
 }
 
-enum {
-    ID,
-    KOD,
-    FAM,
-    NAME,
-    OTCHEST,
-    IndexFZ,
-    STRANA,
-    OBL,
-    RAION,
-    CITI,
-    DEREV,
-    STRIT,
-    N_HOUSE1,
-    N_HOUSE2,
-    N_kv,
-    DATA_r,
-    POL,
-    TEL_h,
-    TEL_r
-};
+using namespace fz::person;
 
 } // namespace
 

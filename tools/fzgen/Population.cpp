@@ -1,11 +1,15 @@
 #include "tools/fzgen/Population.h"
 
 #include "tools/fzgen/PersonData.h"
+#include "util/PersonTable.h"
+#include "util/Utf8.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <utility>
 
 namespace fzgen {
 
@@ -147,61 +151,33 @@ std::string mixCase(const std::string& s) {
     return out;
 }
 
-std::size_t utf8Length(const std::string& s) {
-    std::size_t n = 0;
-    for (unsigned char c : s)
-        if ((c & 0xC0) != 0x80)
-            ++n;
-    return n;
-}
-
 // Byte position of the character nearest the middle of a UTF-8 string.
 std::size_t middle(const std::string& s) {
     std::size_t pos = s.size() / 2;
-    while (pos > 0 && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80)
+    while (pos > 0 && fz::utf8::continues(static_cast<unsigned char>(s[pos])))
         --pos;
     return pos;
 }
 
-enum Col {
-    ID,
-    KOD,
-    FAM,
-    NAME,
-    OTCHEST,
-    IndexFZ,
-    STRANA,
-    OBL,
-    RAION,
-    CITI,
-    DEREV,
-    STRIT,
-    N_HOUSE1,
-    N_HOUSE2,
-    N_kv,
-    DATA_r,
-    POL,
-    TEL_h,
-    TEL_r,
-    ColumnCount
-};
+using namespace fz::person;
 
 } // namespace
 
 std::vector<jet4::Column> personColumns() {
     using jet4::ColumnType;
-    return {
-        {"ID", ColumnType::Long, 0},        {"KOD", ColumnType::Text, 20},
-        {"FAM", ColumnType::Text, 50},      {"NAME", ColumnType::Text, 50},
-        {"OTCHEST", ColumnType::Text, 50},  {"IndexFZ", ColumnType::Text, 10},
-        {"STRANA", ColumnType::Text, 50},   {"OBL", ColumnType::Text, 100},
-        {"RAION", ColumnType::Text, 100},   {"CITI", ColumnType::Text, 100},
-        {"DEREV", ColumnType::Text, 100},   {"STRIT", ColumnType::Text, 100},
-        {"N_HOUSE1", ColumnType::Text, 10}, {"N_HOUSE2", ColumnType::Text, 10},
-        {"N_kv", ColumnType::Text, 10},     {"DATA_r", ColumnType::Text, 10},
-        {"POL", ColumnType::Text, 10},      {"TEL_h", ColumnType::Text, 20},
-        {"TEL_r", ColumnType::Text, 20},
+    // Types and widths as the directory's files declare them, column by column.
+    static constexpr std::pair<ColumnType, int> kShapes[] = {
+        {ColumnType::Long, 0},  {ColumnType::Text, 20},  {ColumnType::Text, 50},  {ColumnType::Text, 50},
+        {ColumnType::Text, 50}, {ColumnType::Text, 10},  {ColumnType::Text, 50},  {ColumnType::Text, 100},
+        {ColumnType::Text, 100}, {ColumnType::Text, 100}, {ColumnType::Text, 100}, {ColumnType::Text, 100},
+        {ColumnType::Text, 10}, {ColumnType::Text, 10},  {ColumnType::Text, 10},  {ColumnType::Text, 10},
+        {ColumnType::Text, 10}, {ColumnType::Text, 20},  {ColumnType::Text, 20},
     };
+    static_assert(std::size(kShapes) == kColumnCount);
+    std::vector<jet4::Column> out;
+    for (std::size_t c = 0; c < kColumnCount; ++c)
+        out.push_back({std::string(kColumns[c].name), kShapes[c].first, kShapes[c].second});
+    return out;
 }
 
 struct PersonGenerator::Impl {
@@ -235,7 +211,7 @@ struct PersonGenerator::Impl {
 
     jet4::Row person() {
         Random& r = random;
-        jet4::Row row(ColumnCount);
+        jet4::Row row(kColumnCount);
         row[ID] = std::to_string(produced + 1);
         row[KOD] = std::to_string(r.between(1, 9)) + digits(r, 8);
 
@@ -332,7 +308,7 @@ struct PersonGenerator::Impl {
         Random& r = messyRandom;
         const int changes = 1 + static_cast<int>(r.below(3));
         for (int i = 0; i < changes; ++i) {
-            const int col = static_cast<int>(KOD + r.below(ColumnCount - KOD));
+            const int col = static_cast<int>(KOD + r.below(kColumnCount - KOD));
             jet4::Cell& cell = row[static_cast<std::size_t>(col)];
             std::string v = cell ? *cell : std::string();
             jet4::Cell result;
@@ -363,7 +339,7 @@ struct PersonGenerator::Impl {
                 break;
             }
             if (!result ||
-                utf8Length(*result) <=
+                fz::utf8::charCount(*result) <=
                     static_cast<std::size_t>(columns[static_cast<std::size_t>(col)].maxChars))
                 cell = result;
         }

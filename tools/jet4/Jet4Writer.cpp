@@ -148,40 +148,76 @@ void layoutColumns(TableDef& t, bool userTable) {
     t.fixedSize = fixedOffset;
 }
 
+// A table definition page: type and flag bytes, free bytes, the next page of the definition
+// (0: none); the stream then goes on at byte 8 of the first page.
+namespace tdef {
+constexpr std::uint8_t kPageType = 0x02;
+constexpr std::size_t kFreeBytes = 2;
+constexpr std::size_t kNextPage = 4;
+constexpr std::size_t kPageHeader = 8; // continuation pages carry the stream from here
+// Offsets in the definition stream.
+constexpr std::size_t kStreamLength = 8;
+constexpr std::size_t kUnknown1625 = 12; // a constant 1625 (also in each column record)
+constexpr std::size_t kRowCount = 16;
+constexpr std::size_t kAutoNumberIncrement = 24;
+constexpr std::size_t kTableType = 40;
+constexpr std::size_t kMaxColumns = 41;
+constexpr std::size_t kVarColumns = 43;
+constexpr std::size_t kColumns = 45;
+constexpr std::size_t kOwnedMap = 55;
+constexpr std::size_t kFreeMap = 59;
+constexpr std::size_t kColumnRecords = 63; // where the column records begin
+// Offsets in one column record of kColumnRecordBytes.
+constexpr std::size_t kColumnRecordBytes = 25;
+constexpr std::size_t kColType = 0;
+constexpr std::size_t kColUnknown1625 = 1;
+constexpr std::size_t kColNumber = 5;
+constexpr std::size_t kColVarIndex = 7;
+constexpr std::size_t kColField = 9;
+constexpr std::size_t kColPrecision = 11; // Numeric; other types: the sort order (2 bytes)
+constexpr std::size_t kColScale = 12;
+constexpr std::size_t kColSortOrder = 11;
+constexpr std::size_t kColFlags = 15;
+constexpr std::size_t kColExtFlags = 16;
+constexpr std::size_t kColFixedOffset = 21;
+constexpr std::size_t kColLength = 23;
+} // namespace tdef
+
 // The definition as one byte stream (first page header included), before it is cut into pages.
 std::vector<std::uint8_t> definitionStream(const TableDef& t, std::uint32_t ownedMap,
                                            std::uint32_t freeMap) {
-    std::vector<std::uint8_t> s(63, 0);
-    s[0] = 0x02;
+    using namespace tdef;
+    std::vector<std::uint8_t> s(kColumnRecords, 0);
+    s[0] = kPageType;
     s[1] = 0x01;
-    put32(&s[12], 1625);
-    put32(&s[16], t.quirks.storedRows.value_or(static_cast<std::uint32_t>(t.rows)));
-    s[24] = 1;
-    s[40] = t.tableType;
+    put32(&s[kUnknown1625], 1625);
+    put32(&s[kRowCount], t.quirks.storedRows.value_or(static_cast<std::uint32_t>(t.rows)));
+    s[kAutoNumberIncrement] = 1;
+    s[kTableType] = t.tableType;
     const auto ncols = static_cast<std::uint32_t>(t.cols.size());
-    put16(&s[41], ncols);
-    put16(&s[43], static_cast<std::uint32_t>(t.varOrder.size() + (t.quirks.droppedTextColumn ? 1 : 0)));
-    put16(&s[45], ncols);
-    put32(&s[55], ownedMap);
-    put32(&s[59], freeMap);
+    put16(&s[kMaxColumns], ncols);
+    put16(&s[kVarColumns], static_cast<std::uint32_t>(t.varOrder.size() + (t.quirks.droppedTextColumn ? 1 : 0)));
+    put16(&s[kColumns], ncols);
+    put32(&s[kOwnedMap], ownedMap);
+    put32(&s[kFreeMap], freeMap);
     for (const ColumnDef& c : t.cols) {
-        std::uint8_t r[25] = {};
-        r[0] = c.type;
-        put32(r + 1, 1625);
-        put16(r + 5, c.number);
-        put16(r + 7, c.varIndex);
-        put16(r + 9, c.columnField);
+        std::uint8_t r[kColumnRecordBytes] = {};
+        r[kColType] = c.type;
+        put32(r + kColUnknown1625, 1625);
+        put16(r + kColNumber, c.number);
+        put16(r + kColVarIndex, c.varIndex);
+        put16(r + kColField, c.columnField);
         if (c.type == kTypeNumeric) {
-            r[11] = c.precision;
-            r[12] = c.scale;
+            r[kColPrecision] = c.precision;
+            r[kColScale] = c.scale;
         } else {
-            put16(r + 11, c.sortVersionLcid);
+            put16(r + kColSortOrder, c.sortVersionLcid);
         }
-        r[15] = c.flags;
-        r[16] = c.extFlags;
-        put16(r + 21, c.fixedOffset);
-        put16(r + 23, c.length);
-        s.insert(s.end(), r, r + 25);
+        r[kColFlags] = c.flags;
+        r[kColExtFlags] = c.extFlags;
+        put16(r + kColFixedOffset, c.fixedOffset);
+        put16(r + kColLength, c.length);
+        s.insert(s.end(), r, r + kColumnRecordBytes);
     }
     for (const ColumnDef& c : t.cols) {
         push16(s, static_cast<std::uint32_t>(c.name16.size() * 2));
@@ -190,7 +226,7 @@ std::vector<std::uint8_t> definitionStream(const TableDef& t, std::uint32_t owne
     // End of the (empty) list of column usage maps. It also keeps the stream going past a name
     // that ends exactly at a page end, where a reader already steps to the next page.
     push16(s, 0xFFFF);
-    put32(&s[8], static_cast<std::uint32_t>(s.size() - 8));
+    put32(&s[kStreamLength], static_cast<std::uint32_t>(s.size() - kPageHeader));
     return s;
 }
 
@@ -504,19 +540,20 @@ struct Writer::Impl {
     }
 
     void writeDefinition(const TableDef& t, const std::vector<std::uint8_t>& stream) {
-        const std::size_t perPage = kPageSize - 8;
+        using namespace tdef;
+        const std::size_t perPage = kPageSize - kPageHeader;
         std::uint8_t buf[kPageSize];
-        std::size_t pos = 8;
+        std::size_t pos = kPageHeader;
         for (std::uint32_t i = 0; i < t.tdefPages; ++i) {
             std::memset(buf, 0, sizeof buf);
             const std::size_t n = std::min(perPage, stream.size() - pos);
-            std::memcpy(buf + 8, stream.data() + pos, n);
+            std::memcpy(buf + kPageHeader, stream.data() + pos, n);
             if (i == 0)
-                std::memcpy(buf, stream.data(), 8);
-            buf[0] = 0x02;
+                std::memcpy(buf, stream.data(), kPageHeader);
+            buf[0] = kPageType;
             buf[1] = 0x01;
-            put16(buf + 2, static_cast<std::uint32_t>(kPageSize - 8 - n));
-            put32(buf + 4, i + 1 < t.tdefPages ? t.tdefPage + i + 1 : 0);
+            put16(buf + kFreeBytes, static_cast<std::uint32_t>(kPageSize - kPageHeader - n));
+            put32(buf + kNextPage, i + 1 < t.tdefPages ? t.tdefPage + i + 1 : 0);
             writeAt(t.tdefPage + i, buf, kPageSize);
             pos += n;
         }

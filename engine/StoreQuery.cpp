@@ -1,0 +1,296 @@
+#include "engine/StoreQuery.h"
+
+#include "engine/Fold.h"
+#include "util/Utf8.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+#include <iterator>
+#include <map>
+
+namespace engine {
+
+namespace {
+
+Rows intersect(const Rows& a, const Rows& b)
+{
+    assert(isRowList(a) && isRowList(b));
+    Rows out;
+    out.reserve(std::min(a.size(), b.size()));
+    std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+    return out;
+}
+
+Rows unite(const Rows& a, const Rows& b)
+{
+    assert(isRowList(a) && isRowList(b));
+    Rows out;
+    out.reserve(a.size() + b.size());
+    std::set_union(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+    return out;
+}
+
+// Rows 1..n that are not in a.
+Rows complement(const Rows& a, std::uint32_t n)
+{
+    assert(isRowList(a));
+    Rows out;
+    out.reserve(n - std::min<size_t>(a.size(), n));
+    size_t i = 0;
+    for (std::uint32_t r = 1; r <= n; ++r) {
+        if (i < a.size() && a[i] == r) {
+            ++i;
+            continue;
+        }
+        out.push_back(r);
+    }
+    return out;
+}
+
+} // namespace
+
+int StoreQuery::column(const std::string& name) const
+{
+    for (size_t j = 0; j < t_.columns.size(); ++j)
+        if (equalsAsciiNoCase(t_.columns[j].name, name))
+            return static_cast<int>(j);
+    return -1;
+}
+
+Rows StoreQuery::eval(const jet::Cond& c, bool neg, const Rows* within)
+{
+    using K = jet::Cond::Kind;
+    switch (c.kind) {
+    case K::And:
+    case K::Or: {
+        bool isAnd = (c.kind == K::And) != neg;
+        Rows a = eval(*c.left, neg, within);
+        if (isAnd && a.empty())
+            return a;
+        // The second half of an AND matters only on the rows the first one left.
+        Rows b = eval(*c.right, neg, isAnd && (!within || a.size() < within->size()) ? &a : within);
+        return isAnd ? intersect(a, b) : unite(a, b);
+    }
+    case K::Not:
+        return eval(*c.left, !neg, within);
+    case K::IsNull: {
+        int j = column(c.column);
+        bool wantNull = (c.negated == neg);
+        return wantNull ? nulls(j) : complement(nulls(j), rowCount());
+    }
+    case K::Compare: {
+        int j = column(c.column);
+        std::string op = c.op;
+        if (neg) {
+            static const std::map<std::string, std::string> flip = {
+                {"=", "<>"}, {"<>", "="}, {"<", ">="}, {">=", "<"}, {">", "<="}, {"<=", ">"}};
+            op = flip.at(op);
+        }
+        std::vector<std::string> binds{fold(c.literal)};
+        if (op == "<>")
+            return nonNullExcept(j, match(j, "f = ?", binds, within));
+        return match(j, "f " + op + " ?", binds, within);
+    }
+    case K::Like: {
+        int j = column(c.column);
+        bool positive = (c.negated == neg);
+        std::vector<std::string> binds;
+        std::string p = pattern(j, c.literal, binds);
+        if (p.empty()) // matches every value
+            return positive ? complement(nulls(j), rowCount()) : Rows{};
+        Rows m = match(j, p, binds, within);
+        return positive ? m : nonNullExcept(j, m);
+    }
+    }
+    return {};
+}
+
+Rows StoreQuery::nonNullExcept(int j, const Rows& m) const
+{
+    return complement(unite(nulls(j), m), rowCount());
+}
+
+Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::string>& binds,
+           const Rows* within)
+{
+    if (t_.columns[static_cast<size_t>(j)].distinct < 0)
+        return scanMatch(j, where, binds, within);
+    sql::Stmt st(s_.db_, "SELECT first, rows FROM " + dn(j) + " WHERE " + where);
+    for (size_t i = 0; i < binds.size(); ++i)
+        st.bindText(static_cast<int>(i + 1), binds[i]);
+    Rows out;
+    size_t entries = 0;
+    std::vector<size_t> starts; // where each entry's rows begin in out
+    while (st.step()) {
+        ++entries;
+        starts.push_back(out.size());
+        const void* b = sqlite3_column_blob(st.get(), 1);
+        size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 1));
+        if (!b) {
+            out.push_back(static_cast<std::uint32_t>(st.integer(0)));
+        } else {
+            if (nb % 4)
+                throw sql::Error(SQLITE_CORRUPT, "row list damaged");
+            if (within && within->size() * 32 < nb / 4) {
+                // A long list and few rows that count: look those up in it.
+                const auto* list = static_cast<const unsigned char*>(b);
+                auto at = [&](size_t i) {
+                    std::uint32_t v;
+                    std::memcpy(&v, list + i * 4, 4);
+                    return v;
+                };
+                for (std::uint32_t r : *within) {
+                    size_t lo = 0, hi = nb / 4;
+                    while (lo < hi) {
+                        const size_t mid = lo + (hi - lo) / 2;
+                        if (at(mid) < r)
+                            lo = mid + 1;
+                        else
+                            hi = mid;
+                    }
+                    if (lo < nb / 4 && at(lo) == r)
+                        out.push_back(r);
+                }
+                continue;
+            }
+            size_t at = out.size();
+            out.resize(at + nb / 4);
+            std::memcpy(out.data() + at, b, nb);
+        }
+    }
+    // Each entry's rows are in order: a few lists are merged, many sorted.
+    if (entries > 1 && entries <= 8) {
+        for (size_t e = 1; e < entries; ++e)
+            std::inplace_merge(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(starts[e]),
+                               e + 1 < entries ? out.begin() + static_cast<std::ptrdiff_t>(starts[e + 1]) : out.end());
+    } else if (entries > 1 && out.size() > rowCount() / 64) {
+        // many rows: marked in a bitmap of the table's rows and read back in order
+        std::vector<std::uint64_t> bits((static_cast<size_t>(rowCount()) >> 6) + 1, 0);
+        for (std::uint32_t r : out) {
+            if (r < 1 || r > rowCount())
+                throw sql::Error(SQLITE_CORRUPT, "row list damaged");
+            bits[r >> 6] |= std::uint64_t{1} << (r & 63);
+        }
+        out.clear();
+        for (size_t w = 0; w < bits.size(); ++w)
+            for (std::uint64_t b = bits[w]; b; b &= b - 1)
+                out.push_back(static_cast<std::uint32_t>((w << 6) | static_cast<size_t>(__builtin_ctzll(b))));
+    } else if (entries > 1) {
+        std::sort(out.begin(), out.end());
+    }
+    for (size_t i = 1; i < out.size(); ++i)
+        if (out[i] <= out[i - 1])
+            throw sql::Error(SQLITE_CORRUPT, "row list damaged");
+    if (!out.empty() && (out.front() < 1 || out.back() > rowCount()))
+        throw sql::Error(SQLITE_CORRUPT, "row list damaged");
+    return out;
+}
+
+Rows StoreQuery::scanMatch(int j, const std::string& where, const std::vector<std::string>& binds,
+               const Rows* within)
+{
+    sql::Stmt st(s_.db_, "WITH d(f) AS (SELECT ?) SELECT 1 FROM d WHERE " + where);
+    Rows out;
+    std::string f;
+    forRows(within, [&](std::uint32_t r, const std::vector<std::string_view>& v, const std::vector<char>& nul) {
+        if (nul[static_cast<size_t>(j)])
+            return;
+        f = fold(v[static_cast<size_t>(j)]);
+        st.reset(); // (clears the bindings too)
+        st.bindStatic(1, f);
+        for (size_t i = 0; i < binds.size(); ++i)
+            st.bindStatic(static_cast<int>(i + 2), binds[i]);
+        if (st.step())
+            out.push_back(r);
+    });
+    return out;
+}
+
+std::string StoreQuery::pattern(int j, const std::string& raw, std::vector<std::string>& binds)
+{
+    std::string p = fold(raw);
+    struct Piece {
+        enum { Lit, Any, One } kind;
+        std::string text;
+    };
+    std::vector<Piece> pieces;
+    for (size_t i = 0; i < p.size();) {
+        char ch = p[i];
+        if (ch == '%') {
+            if (pieces.empty() || pieces.back().kind != Piece::Any)
+                pieces.push_back({Piece::Any, {}});
+            ++i;
+        } else if (ch == '_') {
+            pieces.push_back({Piece::One, {}});
+            ++i;
+        } else {
+            size_t start = i;
+            fz::utf8::decode(p, i);
+            if (pieces.empty() || pieces.back().kind != Piece::Lit)
+                pieces.push_back({Piece::Lit, {}});
+            pieces.back().text.append(p, start, i - start);
+        }
+    }
+    const auto& col = t_.columns[static_cast<size_t>(j)];
+    auto isLit = [&](size_t i) { return pieces[i].kind == Piece::Lit; };
+    auto isAny = [&](size_t i) { return pieces[i].kind == Piece::Any; };
+    if (pieces.empty()) { // LIKE "": only the empty value
+        binds.push_back("");
+        return "f = ?";
+    }
+    if (pieces.size() == 1 && isAny(0))
+        return "";
+    if (pieces.size() == 1 && isLit(0)) {
+        binds.push_back(pieces[0].text);
+        return "f = ?";
+    }
+    if (pieces.size() == 2 && isLit(0) && isAny(1))
+        return range("f", pieces[0].text, binds);
+    if (pieces.size() == 2 && isAny(0) && isLit(1) && col.substr)
+        return range("r", reverseChars(pieces[1].text), binds);
+    if (pieces.size() == 3 && isAny(0) && isLit(1) && isAny(2)) {
+        const std::string& lit = pieces[1].text;
+        if (col.substr && fz::utf8::charCount(lit) >= 3) {
+            std::string q = "\"";
+            for (char ch : lit)
+                q += (ch == '"') ? std::string("\"\"") : std::string(1, ch);
+            q += "\"";
+            binds.push_back(q);
+            binds.push_back(lit);
+            return "id IN (SELECT rowid FROM " + xn(j) + " WHERE " + xn(j) +
+                   " MATCH ?) AND instr(f, ?) > 0";
+        }
+        binds.push_back(lit);
+        return "instr(f, ?) > 0";
+    }
+    std::string glob;
+    for (const auto& pc : pieces) {
+        if (pc.kind == Piece::Any) {
+            glob += '*';
+        } else if (pc.kind == Piece::One) {
+            glob += '?';
+        } else {
+            for (char ch : pc.text) {
+                if (ch == '*' || ch == '?' || ch == '[') {
+                    glob += '[';
+                    glob += ch;
+                    glob += ']';
+                } else {
+                    glob += ch;
+                }
+            }
+        }
+    }
+    binds.push_back(glob);
+    return "f GLOB ?";
+}
+
+std::string StoreQuery::range(const char* col, const std::string& prefix, std::vector<std::string>& binds)
+{
+    binds.push_back(prefix);
+    binds.push_back(prefix + "\xFF");
+    return std::string(col) + " >= ? AND " + col + " < ?";
+}
+
+} // namespace engine

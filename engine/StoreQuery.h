@@ -1,0 +1,169 @@
+#pragma once
+// The rows a statement's condition selects in a store's table (from the columns'
+// dictionaries, or from the records of a plain column), and the reading of records in row
+// order.
+
+#include "engine/JetSql.h"
+#include "engine/Store.h"
+#include "engine/StoreFormat.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace engine {
+
+using Rows = std::vector<std::uint32_t>; // row numbers (rowids), ascending, no repeats
+
+// Whether `rows` is a row list as above: the merging of row lists relies on it.
+inline bool isRowList(const Rows& rows)
+{
+    return std::adjacent_find(rows.begin(), rows.end(), [](std::uint32_t a, std::uint32_t b) { return a >= b; }) ==
+           rows.end();
+}
+
+// Answers one statement on the store. Every value reaches SQLite as a bound parameter.
+class StoreQuery {
+public:
+    StoreQuery(const Store& s, const Store::Table& t) : s_(s), t_(t) {}
+
+    int column(const std::string& name) const;
+
+    std::string tn() const { return storeTable::rows(t_.id); }
+    std::string dn(int j) const { return storeTable::dictionary(t_.id, static_cast<size_t>(j)); }
+    std::string xn(int j) const { return storeTable::trigrams(t_.id, static_cast<size_t>(j)); }
+    std::uint32_t rowCount() const { return static_cast<std::uint32_t>(t_.rows); }
+    const Rows& nulls(int j) const { return t_.columns[static_cast<size_t>(j)].nulls; }
+
+    // The rows where a condition holds. `neg` asks for the rows where its negation holds:
+    // NOT is pushed down to the comparisons, which then leave out nulls, so a null never
+    // matches, whatever the NOTs around it. When `within` is given only those rows count:
+    // the answer may then hold other rows too, but agrees with the exact one on `within`.
+    Rows eval(const jet::Cond& c, bool neg, const Rows* within = nullptr);
+
+    Rows nonNullExcept(int j, const Rows& m) const;
+
+    // The rows of every dictionary entry of column j that satisfies `where` (on f, r, id).
+    Rows match(int j, const std::string& where, const std::vector<std::string>& binds,
+               const Rows* within = nullptr);
+
+    // match() for a plain column: every record's folded value (of the rows `within`, when
+    // given) is put to the same condition (never one on r or id: a plain column takes no
+    // match modes).
+    Rows scanMatch(int j, const std::string& where, const std::vector<std::string>& binds,
+                   const Rows* within);
+
+    // A condition on the dictionary's folded text f for one LIKE pattern; "" when the
+    // pattern matches any value. % is any run of characters, _ exactly one; every other
+    // character (including * ? [ ]) stands for itself.
+    std::string pattern(int j, const std::string& raw, std::vector<std::string>& binds);
+
+    // Values that begin with `prefix`: a range on an index. No UTF-8 text holds the byte
+    // 0xFF, so prefix + 0xFF is above every text that begins with prefix.
+    static std::string range(const char* col, const std::string& prefix, std::vector<std::string>& binds);
+
+    // Calls fn(rowid, fields) for the given rows (all rows when `rows` is null), in order.
+    template <class Fn>
+    void forRows(const Rows* rows, Fn fn);
+
+private:
+    const Store& s_;         // the store asked
+    const Store::Table& t_;  // the statement's table in it
+};
+
+template <class Fn>
+void StoreQuery::forRows(const Rows* rows, Fn fn)
+{
+    const size_t ncols = t_.columns.size();
+    std::vector<std::string_view> vals(ncols);
+    std::vector<char> nul(ncols);
+    auto decodeAt = [&](const unsigned char*& p, const unsigned char* end) {
+        for (size_t c = 0; c < ncols; ++c) {
+            bool isNull = true;
+            if (!p || !record::getField(p, end, vals[c], isNull))
+                throw sql::Error(SQLITE_CORRUPT, "row record damaged");
+            nul[c] = isNull;
+        }
+    };
+    const std::uint32_t per = record::kChunkRows;
+    // Reading every chunk in order costs about 0.6 of looking the same number up one by one
+    // (measured on a million rows): scan when most chunks are needed anyway.
+    bool scan = !rows;
+    if (rows) {
+        size_t touched = 0;
+        std::int64_t last = -1;
+        for (std::uint32_t r : *rows) {
+            const std::int64_t c = (r - 1) / per;
+            touched += c != last;
+            last = c;
+        }
+        scan = touched * 5 > (rowCount() + per - 1) / per * 3;
+    }
+    if (scan) {
+        sql::Stmt st(s_.db_, "SELECT chunk, recs FROM " + tn() + " ORDER BY chunk");
+        size_t i = 0;
+        std::uint32_t seen = 0;
+        std::int64_t expectChunk = 0;
+        while (st.step()) {
+            if (st.integer(0) != expectChunk++)
+                throw sql::Error(SQLITE_CORRUPT, "chunk missing");
+            const std::uint32_t first = static_cast<std::uint32_t>(st.integer(0)) * per + 1;
+            if (rows) {
+                while (i < rows->size() && (*rows)[i] < first)
+                    throw sql::Error(SQLITE_CORRUPT, "row missing");
+                if (i >= rows->size())
+                    break;
+                if ((*rows)[i] >= first + per) {
+                    seen += per;
+                    continue;
+                }
+            }
+            const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(st.get(), 1));
+            const auto* end = p + sqlite3_column_bytes(st.get(), 1);
+            for (std::uint32_t r = first; p < end; ++r) {
+                decodeAt(p, end);
+                ++seen;
+                if (rows) {
+                    if (i < rows->size() && (*rows)[i] == r) {
+                        ++i;
+                        fn(r, vals, nul);
+                    }
+                } else {
+                    fn(r, vals, nul);
+                }
+            }
+        }
+        if ((!rows && seen != rowCount()) || (rows && i != rows->size()))
+            throw sql::Error(SQLITE_CORRUPT, "row count differs");
+    } else {
+        sql::Stmt st(s_.db_, "SELECT recs FROM " + tn() + " WHERE chunk = ?");
+        std::int64_t chunk = -1;
+        const unsigned char* p = nullptr;
+        const unsigned char* end = nullptr;
+        std::uint32_t next = 0; // the row p stands on
+        for (std::uint32_t r : *rows) {
+            const std::int64_t c = (r - 1) / per;
+            if (c != chunk) {
+                st.reset();
+                st.bindInt(1, c);
+                if (!st.step())
+                    throw sql::Error(SQLITE_CORRUPT, "row missing");
+                chunk = c;
+                p = static_cast<const unsigned char*>(sqlite3_column_blob(st.get(), 0));
+                end = p + sqlite3_column_bytes(st.get(), 0);
+                next = static_cast<std::uint32_t>(c) * per + 1;
+            }
+            while (next < r) {
+                decodeAt(p, end);
+                ++next;
+            }
+            decodeAt(p, end);
+            ++next;
+            fn(r, vals, nul);
+        }
+    }
+}
+
+} // namespace engine
