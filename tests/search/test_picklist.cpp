@@ -86,7 +86,7 @@ private slots:
             countRead = QAccessible::queryAccessibleInterface(d->StaticText2)->text(QAccessible::Name);
             centre = d->frameGeometry().center();
             // the dialog takes the focus once the window system has activated it
-            QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }, 3000);
+            (void)QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }, 3000);
             focus = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
             d->SpeedButton1Click();
         });
