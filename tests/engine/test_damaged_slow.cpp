@@ -58,7 +58,9 @@ private slots:
         qInfo("check of %lld bytes took %lld ms", static_cast<long long>(std::filesystem::file_size(path)),
               static_cast<long long>(ms));
         std::filesystem::remove(path);
-        QVERIFY(ms < 1000);
+        // Guards against work per row that is not a few steps (seconds on a million rows);
+        // the check's speed itself is the benchmark's. About 0.9 s on a busy machine.
+        QVERIFY(ms < 3000);
     }
 
     void truncatedEverywhere()

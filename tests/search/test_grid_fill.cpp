@@ -147,8 +147,10 @@ private slots:
         QCOMPARE(g.gridRowCount(), 500001);
         QCOMPARE(g.cell(0, 500000), QString("Значение999"));
         QCOMPARE(g.columnWidth(5), 8 * 11);
-        // Catches a fill that copies or re-lays out per row; the benchmark measures the speed.
-        QVERIFY2(ms < 5000, qPrintable(QString::number(ms)));
+        // Catches a fill that copies or re-lays out per row (minutes, not seconds); the
+        // benchmark measures the speed. The bound leaves room for a sanitizer build on a
+        // busy machine (3.5 s alone there).
+        QVERIFY2(ms < 30000, qPrintable(QString::number(ms)));
     }
 };
 
