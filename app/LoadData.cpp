@@ -3,6 +3,7 @@
 #include "app/Controls.h"
 #include "app/StartDatabase.h"
 #include "app/Unit1.h"
+#include "search/Widgets.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -120,23 +121,14 @@ TFormLoadData::TFormLoadData(TForm1& mainForm, QWidget* parent)
     pal.setColor(QPalette::Window, QColor(0x00, 0xFF, 0x00));
     setPalette(pal);
 
-    SpeedButton1 = new QPushButton(QStringLiteral("ОК"), this);
-    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-    SpeedButton1->setAccessibleName(QStringLiteral("ОК"));
-    SpeedButton1->setFlat(true);
-    SpeedButton1->setAutoDefault(false);
-    SpeedButton1->setFocusPolicy(Qt::NoFocus);
-    SpeedButton1->setGeometry(291, 8, 129, 45);
-    QFont f = SpeedButton1->font();
-    f.setPixelSize(33);
-    f.setBold(true);
-    SpeedButton1->setFont(f);
+    SpeedButton1 = widgets::flatButton(this, QStringLiteral("SpeedButton1"), QStringLiteral("ОК"),
+                                       QRect(291, 8, 129, 45));
+    SpeedButton1->setFont(widgets::pixelFont(SpeedButton1->font(), 33, true));
     SpeedButton1->setStyleSheet(QStringLiteral("QPushButton { color: #FF0000; }"));
     connect(SpeedButton1, &QPushButton::clicked, this, &TFormLoadData::SpeedButton1Click);
 
-    ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setAccessibleName(QStringLiteral("Ход загрузки"));
+    ProgressBar1 = widgets::named(new QProgressBar(this), QStringLiteral("ProgressBar1"),
+                                  QStringLiteral("Ход загрузки"));
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setGeometry(9, 74, 409, 33);

@@ -9,6 +9,7 @@
 #include "search/ResultGrid.h"
 #include "search/Street.h"
 #include "search/VabFinde.h"
+#include "search/Widgets.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -28,58 +29,16 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <type_traits>
 
 TForm1* Form1 = nullptr;
+
+using namespace widgets;
 
 namespace {
 
 const QString kTitle = QStringLiteral("Информационный справочник г.Ведрогорска v 2.0 (10.02.2007)");
 const QString kModeHint =
     QStringLiteral("для более обширного поиска кликни на надпись и выбери условие");
-
-const QColor kNavy(0x00, 0x00, 0x80);
-const QColor kMaroon(0x80, 0x00, 0x00);
-const QColor kGreen(0x00, 0x80, 0x00);
-const QColor kPurple(0x80, 0x00, 0x80);
-const QColor kRed(0xFF, 0x00, 0x00);
-const QColor kGrey(0x80, 0x80, 0x80);
-const QColor kSkyBlue(0xA6, 0xCA, 0xF0);
-
-QFont pixelFont(int px, bool bold = false, bool italic = false, bool underline = false)
-{
-    QFont f;
-    // The classic dialog face where it exists, else a metric-compatible sans serif.
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                   QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                   QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
-    f.setStyleHint(QFont::SansSerif);
-    f.setPixelSize(px);
-    f.setBold(bold);
-    f.setItalic(italic);
-    f.setUnderline(underline);
-    return f;
-}
-
-void setTextColor(QWidget* w, const QColor& c)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, c);
-    p.setColor(QPalette::Text, c);
-    p.setColor(QPalette::ButtonText, c);
-    w->setPalette(p);
-}
-
-template <class W>
-W* named(W* w, const QString& name, const QString& accessible = {})
-{
-    w->setObjectName(name);
-    if constexpr (std::is_base_of_v<QWidget, W>) {
-        if (!accessible.isEmpty())
-            w->setAccessibleName(accessible);
-    }
-    return w;
-}
 
 QLabel* caption(QWidget* parent, const QString& name, const QString& text, const QFont& font,
                 const QColor& color = Qt::black)

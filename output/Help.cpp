@@ -1,6 +1,7 @@
 #include "output/Help.h"
 
 #include "output/ServiceMode.h"
+#include "search/Widgets.h"
 #include "util/ExtractField.h"
 
 #include <QDesktopServices>
@@ -22,13 +23,9 @@ QString KeyTrail;
 int BannerPhase = 0;
 TFormHelp* FormHelp = nullptr;
 
-namespace {
+using namespace widgets;
 
-const QColor kAqua(0x00, 0xFF, 0xFF);
-const QColor kSkyBlue(0xA6, 0xCA, 0xF0);
-const QColor kGreen(0x00, 0x80, 0x00);
-const QColor kNavy(0x00, 0x00, 0x80);
-const QColor kRed(0xFF, 0x00, 0x00);
+namespace {
 
 const QString kTitle = QStringLiteral("ПК Информационный справочник г.Ведрогорска v 2.0");
 const QString kMakers = QStringLiteral("Группа разработки «Ведрогорск-Софт»");
@@ -62,31 +59,6 @@ UrlOpener& urlOpener()
     return opener;
 }
 
-QFont pixelFont(const QFont& base, int px, bool bold)
-{
-    QFont f = base;
-    f.setPixelSize(px);
-    f.setBold(bold);
-    return f;
-}
-
-void paintBackground(QWidget* w, const QColor& c)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, c);
-    p.setColor(QPalette::Base, c);
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
-}
-
-void setTextColor(QWidget* w, const QColor& c)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, c);
-    p.setColor(QPalette::Text, c);
-    w->setPalette(p);
-}
-
 QLabel* makeLabel(QWidget* parent, const QString& text, const QRect& geo)
 {
     auto* l = new QLabel(text, parent);
@@ -97,10 +69,8 @@ QLabel* makeLabel(QWidget* parent, const QString& text, const QRect& geo)
 QLineEdit* makeAddress(QWidget* parent, const char* name, const QString& text, const QRect& geo,
                        const QString& accessible)
 {
-    auto* e = new QLineEdit(text, parent);
-    e->setObjectName(QString::fromLatin1(name));
+    auto* e = named(new QLineEdit(text, parent), QString::fromLatin1(name), accessible);
     e->setReadOnly(true);
-    e->setAccessibleName(accessible);
     QPalette pal = e->palette();
     pal.setColor(QPalette::Base, Qt::white);
     pal.setColor(QPalette::Text, Qt::black);
@@ -112,11 +82,9 @@ QLineEdit* makeAddress(QWidget* parent, const char* name, const QString& text, c
 QPlainTextEdit* makeMemo(QWidget* parent, const char* name, const QStringList& lines,
                          const QString& accessible)
 {
-    auto* m = new QPlainTextEdit(parent);
-    m->setObjectName(QString::fromLatin1(name));
+    auto* m = named(new QPlainTextEdit(parent), QString::fromLatin1(name), accessible);
     m->setPlainText(lines.join(QLatin1Char('\n')));
     m->setReadOnly(true);
-    m->setAccessibleName(accessible);
     return m;
 }
 
@@ -143,7 +111,7 @@ QPixmap drawPicture()
     right.closeSubpath();
     p.drawPath(left);
     p.drawPath(right);
-    p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1));
+    p.setPen(QPen(kGrey, 1));
     for (int y = 40; y <= 84; y += 8) {
         p.drawLine(18, y, 56, y + 2);
         p.drawLine(72, y + 2, 110, y);

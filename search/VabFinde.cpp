@@ -1,5 +1,7 @@
 #include "search/VabFinde.h"
 
+#include "search/Widgets.h"
+
 #include <QGroupBox>
 #include <QShowEvent>
 #include <QStyle>
@@ -10,6 +12,8 @@
 
 QLabel* ModeLabel = nullptr;
 TFormFinde* FormFinde = nullptr;
+
+using namespace widgets;
 
 QString chooserGroupCaption(bool forSurname)
 {
@@ -37,18 +41,10 @@ QString modeCaptionFor(bool exact, bool left, bool anywhere, bool right)
 namespace {
 QRadioButton* makeRadio(QWidget* parent, const char* name, const QString& text, int x, int y)
 {
-    auto* r = new QRadioButton(text, parent);
-    r->setObjectName(QString::fromLatin1(name));
-    r->setAccessibleName(text);
+    auto* r = named(new QRadioButton(text, parent), QString::fromLatin1(name), text);
     // Plain text, not the group box's bold underlined maroon title style.
-    QFont f = r->font();
-    f.setBold(false);
-    f.setUnderline(false);
-    f.setPixelSize(11);
-    r->setFont(f);
-    QPalette pal = r->palette();
-    pal.setColor(QPalette::WindowText, Qt::black);
-    r->setPalette(pal);
+    r->setFont(pixelFont(r->font(), 11));
+    setTextColor(r, Qt::black);
     r->setGeometry(x, y, 145, 21);
     return r;
 }
@@ -63,18 +59,11 @@ TFormFinde::TFormFinde(QWidget* parent) : QDialog(parent)
     setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) &
                    ~Qt::WindowContextHelpButtonHint);
 
-    GroupBox1 = new QGroupBox(chooserGroupCaption(false), this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1 = named(new QGroupBox(chooserGroupCaption(false), this), QStringLiteral("GroupBox1"),
+                      QStringLiteral("Где искать по полю"));
     GroupBox1->setGeometry(8, 4, 322, 82);
-    GroupBox1->setAccessibleName(QStringLiteral("Где искать по полю"));
-    QFont titleFont = GroupBox1->font();
-    titleFont.setBold(true);
-    titleFont.setUnderline(true);
-    titleFont.setPixelSize(13);
-    GroupBox1->setFont(titleFont);
-    QPalette pal = GroupBox1->palette();
-    pal.setColor(QPalette::WindowText, QColor(0x80, 0, 0));
-    GroupBox1->setPalette(pal);
+    GroupBox1->setFont(pixelFont(GroupBox1->font(), 13, true, false, true));
+    setTextColor(GroupBox1, kMaroon);
 
     // Two columns: exact over prefix on the left, substring over suffix on the right.
     RadioButton4 = makeRadio(GroupBox1, "RadioButton4", QStringLiteral("Точное совпадение"), 12, 24);
@@ -83,17 +72,15 @@ TFormFinde::TFormFinde(QWidget* parent) : QDialog(parent)
     RadioButton3 = makeRadio(GroupBox1, "RadioButton3", QStringLiteral("Совпадение с права"), 166, 52);
     RadioButton4->setChecked(true);
 
-    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setAccessibleName(QStringLiteral("OK"));
-    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    BitBtn1 = named(new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
+                                    QStringLiteral("OK"), this),
+                    QStringLiteral("BitBtn1"), QStringLiteral("OK"));
     BitBtn1->setGeometry(82, 93, 82, 27);
     BitBtn1->setDefault(true);
 
-    BitBtn2 = new QPushButton(QStringLiteral("Отмена"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setAccessibleName(QStringLiteral("Отмена"));
-    BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    BitBtn2 = named(new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                                    QStringLiteral("Отмена"), this),
+                    QStringLiteral("BitBtn2"), QStringLiteral("Отмена"));
     BitBtn2->setGeometry(174, 93, 82, 27);
     // A focused "Отмена" takes Enter itself; with the focus elsewhere Enter means OK.
     BitBtn2->setAutoDefault(true);
