@@ -20,7 +20,6 @@ QStringList ListRaion;
 QStringList ListCiti;
 QStringList ListDerev;
 QStringList ListStrit;
-TFormLoadData* FormLoadData = nullptr;
 
 // ---- the load steps ----
 

@@ -75,5 +75,3 @@ private:
     TForm1& form_;
     bool loading_ = false;
 };
-
-extern TFormLoadData* FormLoadData;

@@ -30,8 +30,6 @@
 
 #include <algorithm>
 
-TForm1* Form1 = nullptr;
-
 using namespace widgets;
 
 namespace {
@@ -108,7 +106,6 @@ TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent)
     , grid_(std::make_unique<StringGrid>(search::kGridLayoutColumns))
 {
-    Form1 = this;
     buildWindow();
     FormCreate();
 }
@@ -116,10 +113,6 @@ TForm1::TForm1(QWidget* parent)
 TForm1::~TForm1()
 {
     registerMainWindowParts({});
-    if (FormLoadData == loadDialog_.get())
-        FormLoadData = nullptr;
-    if (Form1 == this)
-        Form1 = nullptr;
 }
 
 void TForm1::buildWindow()
@@ -506,7 +499,6 @@ void TForm1::FormCreate()
 {
     DataLoaded = false;
     loadDialog_ = std::make_unique<TFormLoadData>(*this);
-    FormLoadData = loadDialog_.get();
     loadDialog_->exec();
 }
 

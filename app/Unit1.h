@@ -127,5 +127,3 @@ private:
     QLabel* statusLabel_ = nullptr;
     bool applyingWidths_ = false;
 };
-
-extern TForm1* Form1;

@@ -21,7 +21,6 @@
 
 QString KeyTrail;
 int BannerPhase = 0;
-TFormHelp* FormHelp = nullptr;
 
 using namespace widgets;
 
@@ -441,11 +440,7 @@ void TFormHelp::keyPressEvent(QKeyEvent* e)
 
 void openHelp(QWidget* mainWindow)
 {
-    QPointer<TFormHelp> dlg = new TFormHelp(mainWindow);
+    auto* dlg = new TFormHelp(mainWindow);
     dlg->move(338, 226);
-    FormHelp = dlg;
-    dlg->exec();
-    if (FormHelp == dlg)
-        FormHelp = nullptr;
-    delete dlg.data();
+    execThenDelete(dlg);
 }

@@ -42,8 +42,6 @@ void openWebAddress(const QString& address);
 QStringList memo2Lines();
 QStringList memo6Lines();
 
-class TFormHelp;
-extern TFormHelp* FormHelp;
 // "Помощь!!!": a new help window, shown modally.
 void openHelp(QWidget* mainWindow);
 

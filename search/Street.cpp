@@ -9,12 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
 
 QLineEdit* TargetEdit = nullptr;
-TFormStreet* FormStreet = nullptr;
 
 using namespace widgets;
 
@@ -146,12 +144,8 @@ void TFormStreet::showEvent(QShowEvent* e)
 void openPickList(QLineEdit* target, const QStringList& values, QWidget* mainWindow)
 {
     TargetEdit = target;
-    QPointer<TFormStreet> dlg = new TFormStreet(mainWindow);
-    FormStreet = dlg;
+    auto* dlg = new TFormStreet(mainWindow);
     dlg->LoadListBox(values, int(values.size()) - 1);
     // A dialog with a parent window opens centred over it.
-    dlg->exec();
-    if (FormStreet == dlg)
-        FormStreet = nullptr;
-    delete dlg.data();
+    execThenDelete(dlg);
 }

@@ -40,8 +40,6 @@ private:
     void acceptSelection();
 };
 
-extern TFormStreet* FormStreet;
-
 // Sets TargetEdit, creates a new dialog centred over mainWindow, loads values and shows it
 // modally.
 void openPickList(QLineEdit* target, const QStringList& values, QWidget* mainWindow);

@@ -6,12 +6,10 @@
 #include <QShowEvent>
 #include <QStyle>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 
 QLabel* ModeLabel = nullptr;
-TFormFinde* FormFinde = nullptr;
 
 using namespace widgets;
 
@@ -116,12 +114,8 @@ void TFormFinde::BitBtn2Click()
 void openModeChooser(QLabel* label, QLabel* surnameLabel, QWidget* mainWindow)
 {
     ModeLabel = label;
-    QPointer<TFormFinde> dlg = new TFormFinde(mainWindow);
+    auto* dlg = new TFormFinde(mainWindow);
     dlg->surnameLabel = surnameLabel;
     dlg->move(671, 365);
-    FormFinde = dlg;
-    dlg->exec();
-    if (FormFinde == dlg)
-        FormFinde = nullptr;
-    delete dlg.data();
+    execThenDelete(dlg);
 }

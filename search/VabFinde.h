@@ -31,8 +31,6 @@ protected:
     void showEvent(QShowEvent* e) override; // FormShow
 };
 
-extern TFormFinde* FormFinde;
-
 // The group box caption: "Где искать по полю " with "Фамилия" appended for the surname.
 QString chooserGroupCaption(bool forSurname);
 // The label caption for the checked radio button, tested exact, prefix, substring, suffix.

@@ -45,9 +45,10 @@ private slots:
     {
         QCOMPARE(open(surname, [](TFormFinde* d) { d->BitBtn2Click(); }).first,
                  QStringLiteral("Где искать по полю Фамилия"));
-        QCOMPARE(open(city, [](TFormFinde* d) { d->BitBtn2Click(); }).first,
+        QPointer<TFormFinde> closed;
+        QCOMPARE(open(city, [&closed](TFormFinde* d) { closed = d; d->BitBtn2Click(); }).first,
                  QStringLiteral("Где искать по полю "));
-        QVERIFY(FormFinde == nullptr);
+        QVERIFY(closed.isNull()); // deleted once closed
     }
 
     void clickedRadioButtonBecomesTheCaption()
