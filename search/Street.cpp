@@ -12,8 +12,6 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-QLineEdit* TargetEdit = nullptr;
-
 using namespace widgets;
 
 namespace {
@@ -23,7 +21,9 @@ bool isEnter(const QKeyEvent* k)
 }
 } // namespace
 
-TFormStreet::TFormStreet(QWidget* parent) : QDialog(parent)
+TFormStreet::TFormStreet(QLineEdit* target, QWidget* parent)
+    : QDialog(parent)
+    , target_(target)
 {
     setObjectName(QStringLiteral("FormStreet"));
     setWindowTitle(QStringLiteral("Список"));
@@ -99,8 +99,8 @@ void TFormStreet::acceptSelection()
 {
     const QList<QListWidgetItem*> sel = ListBox1->selectedItems();
     const QString text = sel.isEmpty() ? QString() : sel.first()->text();
-    if (TargetEdit)
-        TargetEdit->setText(text);
+    if (target_)
+        target_->setText(text);
     accept();
 }
 
@@ -143,8 +143,7 @@ void TFormStreet::showEvent(QShowEvent* e)
 
 void openPickList(QLineEdit* target, const QStringList& values, QWidget* mainWindow)
 {
-    TargetEdit = target;
-    auto* dlg = new TFormStreet(mainWindow);
+    auto* dlg = new TFormStreet(target, mainWindow);
     dlg->LoadListBox(values, int(values.size()) - 1);
     // A dialog with a parent window opens centred over it.
     execThenDelete(dlg);

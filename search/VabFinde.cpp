@@ -9,8 +9,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-QLabel* ModeLabel = nullptr;
-
 using namespace widgets;
 
 QString chooserGroupCaption(bool forSurname)
@@ -48,7 +46,10 @@ QRadioButton* makeRadio(QWidget* parent, const char* name, const QString& text, 
 }
 } // namespace
 
-TFormFinde::TFormFinde(QWidget* parent) : QDialog(parent)
+TFormFinde::TFormFinde(QLabel* label, bool forSurname, QWidget* parent)
+    : QDialog(parent)
+    , label_(label)
+    , forSurname_(forSurname)
 {
     setObjectName(QStringLiteral("FormFinde"));
     setWindowTitle(QStringLiteral("Выбор поиска"));
@@ -92,7 +93,7 @@ void TFormFinde::showEvent(QShowEvent* e)
     QDialog::showEvent(e);
     if (e->spontaneous())
         return;
-    GroupBox1->setTitle(chooserGroupCaption(ModeLabel && ModeLabel == surnameLabel));
+    GroupBox1->setTitle(chooserGroupCaption(forSurname_));
     // Read aloud as shown, the field's name included.
     GroupBox1->setAccessibleName(GroupBox1->title().trimmed());
     RadioButton4->setChecked(true);
@@ -100,9 +101,9 @@ void TFormFinde::showEvent(QShowEvent* e)
 
 void TFormFinde::BitBtn1Click()
 {
-    if (ModeLabel)
-        ModeLabel->setText(modeCaptionFor(RadioButton4->isChecked(), RadioButton1->isChecked(),
-                                          RadioButton2->isChecked(), RadioButton3->isChecked()));
+    if (label_)
+        label_->setText(modeCaptionFor(RadioButton4->isChecked(), RadioButton1->isChecked(),
+                                       RadioButton2->isChecked(), RadioButton3->isChecked()));
     accept();
 }
 
@@ -113,9 +114,7 @@ void TFormFinde::BitBtn2Click()
 
 void openModeChooser(QLabel* label, QLabel* surnameLabel, QWidget* mainWindow)
 {
-    ModeLabel = label;
-    auto* dlg = new TFormFinde(mainWindow);
-    dlg->surnameLabel = surnameLabel;
+    auto* dlg = new TFormFinde(label, label && label == surnameLabel, mainWindow);
     dlg->move(671, 365);
     execThenDelete(dlg);
 }
