@@ -23,7 +23,7 @@ bool isEnter(const QKeyEvent* k)
 
 TFormStreet::TFormStreet(QLineEdit* target, QWidget* parent)
     : QDialog(parent)
-    , target_(target)
+    , TargetEdit(target)
 {
     setObjectName(QStringLiteral("FormStreet"));
     setWindowTitle(QStringLiteral("Список"));
@@ -99,8 +99,8 @@ void TFormStreet::acceptSelection()
 {
     const QList<QListWidgetItem*> sel = ListBox1->selectedItems();
     const QString text = sel.isEmpty() ? QString() : sel.first()->text();
-    if (target_)
-        target_->setText(text);
+    if (TargetEdit)
+        TargetEdit->setText(text);
     accept();
 }
 

@@ -38,7 +38,7 @@ private:
     // Writes the selected item (or the empty text when none) into the target and closes.
     void acceptSelection();
 
-    QPointer<QLineEdit> target_; ///< the field the chosen entry goes to
+    QPointer<QLineEdit> TargetEdit; ///< the field the chosen entry goes to
 };
 
 // A new list for target, centred over mainWindow, loaded with values and shown modally.

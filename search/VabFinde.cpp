@@ -48,7 +48,7 @@ QRadioButton* makeRadio(QWidget* parent, const char* name, const QString& text, 
 
 TFormFinde::TFormFinde(QLabel* label, bool forSurname, QWidget* parent)
     : QDialog(parent)
-    , label_(label)
+    , ModeLabel(label)
     , forSurname_(forSurname)
 {
     setObjectName(QStringLiteral("FormFinde"));
@@ -101,8 +101,8 @@ void TFormFinde::showEvent(QShowEvent* e)
 
 void TFormFinde::BitBtn1Click()
 {
-    if (label_)
-        label_->setText(modeCaptionFor(RadioButton4->isChecked(), RadioButton1->isChecked(),
+    if (ModeLabel)
+        ModeLabel->setText(modeCaptionFor(RadioButton4->isChecked(), RadioButton1->isChecked(),
                                        RadioButton2->isChecked(), RadioButton3->isChecked()));
     accept();
 }

@@ -29,7 +29,7 @@ protected:
     void showEvent(QShowEvent* e) override; // FormShow
 
 private:
-    QPointer<QLabel> label_; ///< the mode label the choice goes to
+    QPointer<QLabel> ModeLabel; ///< the mode label the choice goes to
     bool forSurname_;        ///< the group box names the surname field
 };
 
