@@ -15,12 +15,6 @@
 
 #include <algorithm>
 
-bool DataLoaded = false;
-QStringList ListRaion;
-QStringList ListCiti;
-QStringList ListDerev;
-QStringList ListStrit;
-
 // ---- the load steps ----
 
 DatabaseLoad::DatabaseLoad(engine::AdoQuery& query, Hooks hooks)
@@ -55,7 +49,7 @@ QStringList DatabaseLoad::distinctValues(const QString& column)
     return values;
 }
 
-void DatabaseLoad::run(const std::string& connectionString, const ValueLists& lists)
+void DatabaseLoad::run(const std::string& connectionString, ValueLists& lists)
 {
     progress(0);
     q_.setConnectionString(connectionString);
@@ -77,10 +71,10 @@ void DatabaseLoad::run(const std::string& connectionString, const ValueLists& li
         const char* column;
         QStringList* list;
         int progressAfter;
-    } steps[] = {{"Raion", lists.raion, 60},
-                 {"Citi", lists.citi, 75},
-                 {"Derev", lists.derev, 90},
-                 {"strit", lists.strit, 100}};
+    } steps[] = {{"Raion", &lists.districts, 60},
+                 {"Citi", &lists.cities, 75},
+                 {"Derev", &lists.villages, 90},
+                 {"strit", &lists.streets, 100}};
     for (const auto& step : steps) {
         step.list->clear();
         *step.list = distinctValues(QString::fromLatin1(step.column));
@@ -182,10 +176,7 @@ void TFormLoadData::SpeedButton1Click()
         box->clear();
         box->setEditText(text);
     }
-    ListRaion.clear();
-    ListCiti.clear();
-    ListDerev.clear();
-    ListStrit.clear();
+    form_.valueLists() = {};
 
     DatabaseLoad::Hooks hooks;
     hooks.statusText = [this](const QString& text) { form_.setStatusText(text); };
@@ -207,7 +198,7 @@ void TFormLoadData::SpeedButton1Click()
 
     QString failure;
     try {
-        DatabaseLoad(form_.ADOQuery1, hooks).run(databaseConnectionString(), ValueLists{});
+        DatabaseLoad(form_.ADOQuery1, hooks).run(databaseConnectionString(), form_.valueLists());
     } catch (const std::exception& e) {
         failure = QString::fromUtf8(e.what());
     }
@@ -219,5 +210,5 @@ void TFormLoadData::SpeedButton1Click()
         return;
     }
     accept();
-    DataLoaded = true;
+    loaded_ = true;
 }

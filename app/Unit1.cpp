@@ -335,10 +335,10 @@ void TForm1::buildSearchPanel()
         connect(l, &ClickLabel::doubleClicked, this, [chooser, l] { chooser(l); });
     connect(StaticText3, &ClickLabel::clicked, this, [chooser, this] { chooser(StaticText3); });
 
-    connect(Button2, &QPushButton::clicked, this, [this] { openPickList(LabeledEdit24, ListRaion, this); });
-    connect(Button8, &QPushButton::clicked, this, [this] { openPickList(LabeledEdit25, ListCiti, this); });
-    connect(Button9, &QPushButton::clicked, this, [this] { openPickList(LabeledEdit26, ListDerev, this); });
-    connect(Button7, &QPushButton::clicked, this, [this] { openPickList(LabeledEdit4, ListStrit, this); });
+    connect(Button2, &QPushButton::clicked, this, [this] { openPickList(LabeledEdit24, valueLists_.districts, this); });
+    connect(Button8, &QPushButton::clicked, this, [this] { openPickList(LabeledEdit25, valueLists_.cities, this); });
+    connect(Button9, &QPushButton::clicked, this, [this] { openPickList(LabeledEdit26, valueLists_.villages, this); });
+    connect(Button7, &QPushButton::clicked, this, [this] { openPickList(LabeledEdit4, valueLists_.streets, this); });
 
     setTabOrder(LabeledEdit1, LabeledEdit2);
     setTabOrder(LabeledEdit2, LabeledEdit3);
@@ -497,7 +497,6 @@ void TForm1::setStatusText(const QString& text)
 
 void TForm1::FormCreate()
 {
-    DataLoaded = false;
     loadDialog_ = std::make_unique<TFormLoadData>(*this);
     loadDialog_->exec();
 }

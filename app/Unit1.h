@@ -1,5 +1,6 @@
 #pragma once
 // The main window: search panel, results panel, result grid, status bar.
+#include "app/LoadData.h"
 #include "engine/AdoQuery.h"
 #include "search/QueryBuilder.h"
 #include "util/StringGrid.h"
@@ -30,7 +31,7 @@ public:
     static constexpr int kClientHeight = 614;
 
     // Builds the window and runs FormCreate, which shows the loading dialog modally.
-    // When it returns with DataLoaded clear, the caller discards the window unshown.
+    // When it returns without dataLoaded(), the caller discards the window unshown.
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -87,6 +88,11 @@ public:
     StringGrid& grid() { return *grid_; }
     const StringGrid& grid() const { return *grid_; }
     TFormLoadData* loadDialog() const { return loadDialog_.get(); }
+    // The loading dialog completed a load.
+    bool dataLoaded() const { return loadDialog_ && loadDialog_->loaded(); }
+    // The pick lists' values, as the load left them.
+    ValueLists& valueLists() { return valueLists_; }
+    const ValueLists& valueLists() const { return valueLists_; }
 
     QString statusText() const;
     void setStatusText(const QString& text);
@@ -124,6 +130,7 @@ private:
 
     std::unique_ptr<StringGrid> grid_;
     std::unique_ptr<TFormLoadData> loadDialog_;
+    ValueLists valueLists_;
     QLabel* statusLabel_ = nullptr;
     bool applyingWidths_ = false;
 };

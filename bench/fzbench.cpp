@@ -590,11 +590,6 @@ int main(int argc, char** argv)
     // First open: the store made again each time; then re-opens of the unchanged file.
     engine::AdoQuery q;
     ValueLists lists;
-    QStringList raion, citi, derev, strit;
-    lists.raion = &raion;
-    lists.citi = &citi;
-    lists.derev = &derev;
-    lists.strit = &strit;
     auto load = [&](engine::AdoQuery& query, double* countMs, double* loadMs) {
         auto t0 = Clock::now();
         DatabaseLoad::Hooks hooks;

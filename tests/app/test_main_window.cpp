@@ -45,7 +45,7 @@ private slots:
     {
         writeDatabase(enterFolder("with"), rows());
         auto form = startLoaded();
-        QVERIFY(DataLoaded);
+        QVERIFY(form->dataLoaded());
         QCOMPARE(form->statusText(), QString("Количество данных в базе 3"));
         QCOMPARE(form->loadDialog()->ProgressBar1->value(), 100);
         QVERIFY(!form->loadDialog()->isVisible());
@@ -54,11 +54,11 @@ private slots:
         QCOMPARE(form->ComboBox1->currentText(), QString("Страна"));
         QCOMPARE(form->ComboBox6->count(), 3); // "Ведрогорская", "" and null
         QCOMPARE(form->ComboBox6->currentText(), QString("Область"));
-        QCOMPARE(ListRaion.size(), 2);
-        QCOMPARE(ListCiti.size(), 2); // "Ведрогорск" and null
-        QVERIFY(ListCiti.contains(QString()));
-        QCOMPARE(ListDerev.size(), 2);
-        QCOMPARE(ListStrit.size(), 2);
+        QCOMPARE(form->valueLists().districts.size(), 2);
+        QCOMPARE(form->valueLists().cities.size(), 2); // "Ведрогорск" and null
+        QVERIFY(form->valueLists().cities.contains(QString()));
+        QCOMPARE(form->valueLists().villages.size(), 2);
+        QCOMPARE(form->valueLists().streets.size(), 2);
         QVERIFY(form->ADOQuery1.connectionString().empty());
         QVERIFY(!form->ADOQuery1.active());
 
@@ -82,18 +82,20 @@ private slots:
         form->loadDialog()->SpeedButton1Click();
         QVERIFY(reentered);
         QCOMPARE(form->ComboBox1->count(), 2);
-        QCOMPARE(ListRaion.size(), 2);
+        QCOMPARE(form->valueLists().districts.size(), 2);
     }
 
     void emptyTable()
     {
         writeDatabase(enterFolder("empty"), {});
         auto form = startLoaded();
-        QVERIFY(DataLoaded);
+        QVERIFY(form->dataLoaded());
         QCOMPARE(form->statusText(), QString("Количество данных в базе 0"));
         QCOMPARE(form->ComboBox1->count(), 0);
         QCOMPARE(form->ComboBox6->count(), 0);
-        QVERIFY(ListRaion.isEmpty() && ListCiti.isEmpty() && ListDerev.isEmpty() && ListStrit.isEmpty());
+        const ValueLists& lists = form->valueLists();
+        QVERIFY(lists.districts.isEmpty() && lists.cities.isEmpty() && lists.villages.isEmpty()
+                && lists.streets.isEmpty());
     }
 
     void abandonLoading()
@@ -106,7 +108,7 @@ private slots:
             w->close();
         });
         TForm1 form;
-        QVERIFY(!DataLoaded);
+        QVERIFY(!form.dataLoaded());
         QVERIFY(stillOpenAfterEscape);
         QVERIFY(!form.isVisible());
         QCOMPARE(form.statusText(),
@@ -128,7 +130,7 @@ private slots:
             w->close();
         });
         TForm1 form;
-        QVERIFY(!DataLoaded);
+        QVERIFY(!form.dataLoaded());
         QVERIFY(openAfterFailure);
         QVERIFY(!message.isEmpty());
         QVERIFY(progressAfterFailure < 15);
@@ -138,7 +140,7 @@ private slots:
     {
         writeDatabase(enterFolder("geometry"), rows());
         auto form = startLoaded();
-        QVERIFY(DataLoaded);
+        QVERIFY(form->dataLoaded());
         QCOMPARE(form->size(), QSize(825, 614));
         QCOMPARE(form->windowTitle(),
                  QString("Информационный справочник г.Ведрогорска v 2.0 (10.02.2007)"));

@@ -79,7 +79,7 @@ private slots:
         dir = enterFolder("e2e");
         writeDatabase(dir, people());
         form = startLoaded();
-        QVERIFY(DataLoaded);
+        QVERIFY(form->dataLoaded());
     }
     void cleanupTestCase() { form.reset(); }
 
