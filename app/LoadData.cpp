@@ -71,10 +71,10 @@ void DatabaseLoad::run(const std::string& connectionString, ValueLists& lists)
         const char* column;
         QStringList* list;
         int progressAfter;
-    } steps[] = {{"Raion", &lists.districts, 60},
-                 {"Citi", &lists.cities, 75},
-                 {"Derev", &lists.villages, 90},
-                 {"strit", &lists.streets, 100}};
+    } steps[] = {{"Raion", &lists.ListRaion, 60},
+                 {"Citi", &lists.ListCiti, 75},
+                 {"Derev", &lists.ListDerev, 90},
+                 {"strit", &lists.ListStrit, 100}};
     for (const auto& step : steps) {
         step.list->clear();
         *step.list = distinctValues(QString::fromLatin1(step.column));
@@ -210,5 +210,5 @@ void TFormLoadData::SpeedButton1Click()
         return;
     }
     accept();
-    loaded_ = true;
+    DataLoaded = true;
 }

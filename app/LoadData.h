@@ -14,10 +14,10 @@ class TForm1;
 
 // Distinct districts, cities, villages and streets of the table, for the pick lists.
 struct ValueLists {
-    QStringList districts; // Raion
-    QStringList cities;    // Citi
-    QStringList villages;  // Derev
-    QStringList streets;   // strit
+    QStringList ListRaion; ///< districts
+    QStringList ListCiti;  ///< towns
+    QStringList ListDerev; ///< villages
+    QStringList ListStrit; ///< streets
 };
 
 // The load, step by step, through the shared query object. Each step reports through the
@@ -59,7 +59,7 @@ public:
     void LoadComboBox(QComboBox* box, const QString& column);
     bool loading() const { return loading_; }
     // A load has completed (a later failed one does not undo it).
-    bool loaded() const { return loaded_; }
+    bool loaded() const { return DataLoaded; }
 
 protected:
     void showEvent(QShowEvent* e) override;   // FormShow
@@ -69,5 +69,5 @@ protected:
 private:
     TForm1& form_;          ///< the window the load fills in
     bool loading_ = false;  ///< a load is running
-    bool loaded_ = false;   ///< a load has completed
+    bool DataLoaded = false;   ///< a load has completed
 };

@@ -335,10 +335,10 @@ void TForm1::buildSearchPanel()
         connect(l, &ClickLabel::doubleClicked, this, [chooser, l] { chooser(l); });
     connect(StaticText3, &ClickLabel::clicked, this, [chooser, this] { chooser(StaticText3); });
 
-    connect(Button2, &QPushButton::clicked, this, [this] { openPickList(LabeledEdit24, valueLists_.districts, this); });
-    connect(Button8, &QPushButton::clicked, this, [this] { openPickList(LabeledEdit25, valueLists_.cities, this); });
-    connect(Button9, &QPushButton::clicked, this, [this] { openPickList(LabeledEdit26, valueLists_.villages, this); });
-    connect(Button7, &QPushButton::clicked, this, [this] { openPickList(LabeledEdit4, valueLists_.streets, this); });
+    connect(Button2, &QPushButton::clicked, this, [this] { openPickList(LabeledEdit24, valueLists_.ListRaion, this); });
+    connect(Button8, &QPushButton::clicked, this, [this] { openPickList(LabeledEdit25, valueLists_.ListCiti, this); });
+    connect(Button9, &QPushButton::clicked, this, [this] { openPickList(LabeledEdit26, valueLists_.ListDerev, this); });
+    connect(Button7, &QPushButton::clicked, this, [this] { openPickList(LabeledEdit4, valueLists_.ListStrit, this); });
 
     setTabOrder(LabeledEdit1, LabeledEdit2);
     setTabOrder(LabeledEdit2, LabeledEdit3);

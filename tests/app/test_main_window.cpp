@@ -54,11 +54,11 @@ private slots:
         QCOMPARE(form->ComboBox1->currentText(), QString("Страна"));
         QCOMPARE(form->ComboBox6->count(), 3); // "Ведрогорская", "" and null
         QCOMPARE(form->ComboBox6->currentText(), QString("Область"));
-        QCOMPARE(form->valueLists().districts.size(), 2);
-        QCOMPARE(form->valueLists().cities.size(), 2); // "Ведрогорск" and null
-        QVERIFY(form->valueLists().cities.contains(QString()));
-        QCOMPARE(form->valueLists().villages.size(), 2);
-        QCOMPARE(form->valueLists().streets.size(), 2);
+        QCOMPARE(form->valueLists().ListRaion.size(), 2);
+        QCOMPARE(form->valueLists().ListCiti.size(), 2); // "Ведрогорск" and null
+        QVERIFY(form->valueLists().ListCiti.contains(QString()));
+        QCOMPARE(form->valueLists().ListDerev.size(), 2);
+        QCOMPARE(form->valueLists().ListStrit.size(), 2);
         QVERIFY(form->ADOQuery1.connectionString().empty());
         QVERIFY(!form->ADOQuery1.active());
 
@@ -82,7 +82,7 @@ private slots:
         form->loadDialog()->SpeedButton1Click();
         QVERIFY(reentered);
         QCOMPARE(form->ComboBox1->count(), 2);
-        QCOMPARE(form->valueLists().districts.size(), 2);
+        QCOMPARE(form->valueLists().ListRaion.size(), 2);
     }
 
     void emptyTable()
@@ -94,8 +94,8 @@ private slots:
         QCOMPARE(form->ComboBox1->count(), 0);
         QCOMPARE(form->ComboBox6->count(), 0);
         const ValueLists& lists = form->valueLists();
-        QVERIFY(lists.districts.isEmpty() && lists.cities.isEmpty() && lists.villages.isEmpty()
-                && lists.streets.isEmpty());
+        QVERIFY(lists.ListRaion.isEmpty() && lists.ListCiti.isEmpty() && lists.ListDerev.isEmpty()
+                && lists.ListStrit.isEmpty());
     }
 
     void abandonLoading()
