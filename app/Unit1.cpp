@@ -4,6 +4,7 @@
 #include "app/LoadData.h"
 #include "app/ModeCaption.h"
 #include "app/StartDatabase.h"
+#include "app/WebBanner.h"
 #include "output/CsvExport.h"
 #include "output/Help.h"
 #include "search/ResultGrid.h"
@@ -110,10 +111,7 @@ TForm1::TForm1(QWidget* parent)
     FormCreate();
 }
 
-TForm1::~TForm1()
-{
-    registerMainWindowParts({});
-}
+TForm1::~TForm1() = default;
 
 void TForm1::buildWindow()
 {
@@ -170,12 +168,12 @@ void TForm1::buildWindow()
     Panel2->setCursor(Qt::PointingHandCursor);
     Panel2->hide();
     Panel2->raise();
-    connect(static_cast<ClickLabel*>(Panel2), &ClickLabel::clicked, this, [] { bannerClick(); });
+    connect(static_cast<ClickLabel*>(Panel2), &ClickLabel::clicked, this, [this] { banner_->click(); });
 
     Timer1 = named(new QTimer(this), QStringLiteral("Timer1"));
     Timer1->setInterval(5000);
-    connect(Timer1, &QTimer::timeout, this, [] { bannerTimerStep(); });
-    registerMainWindowParts({BitBtn4, Timer1, Panel2});
+    connect(Timer1, &QTimer::timeout, this, [this] { banner_->step(); });
+    banner_ = std::make_unique<WebBanner>(Panel2, Timer1, BitBtn4);
     Timer1->start();
 
     // "Поиск..." is the default button: Enter searches from any field.
@@ -402,7 +400,9 @@ void TForm1::buildResultsPanel()
     BitBtn2->setFont(bold); // drawn as the default button
 
     connect(BitBtn4, &QPushButton::clicked, this, [this] { exportGridWithDialog(this, *grid_); });
-    connect(BitBtn3, &QPushButton::clicked, this, [this] { openHelp(this); });
+    connect(BitBtn3, &QPushButton::clicked, this, [this] {
+        openHelp(this, [this](const QString& trail) { banner_->switchServiceMode(trail); });
+    });
     connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
     connect(BitBtn1, &QPushButton::clicked, this, &QWidget::close);
 }
@@ -510,7 +510,7 @@ void TForm1::showEvent(QShowEvent* e)
 
 void TForm1::FormShow()
 {
-    BannerPhase = 2;
+    banner_->windowShown();
     search::layoutGridHeader(*grid_);
     // Typing goes straight into the surname.
     LabeledEdit1->setFocus(Qt::ActiveWindowFocusReason);

@@ -23,6 +23,7 @@ class ClickLabel;
 class DateMaskEdit;
 class DropDownComboBox;
 class TFormLoadData;
+class WebBanner;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -93,6 +94,8 @@ public:
     // The pick lists' values, as the load left them.
     ValueLists& valueLists() { return valueLists_; }
     const ValueLists& valueLists() const { return valueLists_; }
+    // The web banner and the service mode.
+    const WebBanner& banner() const { return *banner_; }
 
     QString statusText() const;
     void setStatusText(const QString& text);
@@ -131,6 +134,7 @@ private:
     std::unique_ptr<StringGrid> grid_;
     std::unique_ptr<TFormLoadData> loadDialog_;
     ValueLists valueLists_;
+    std::unique_ptr<WebBanner> banner_;
     QLabel* statusLabel_ = nullptr;
     bool applyingWidths_ = false;
 };

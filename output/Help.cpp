@@ -2,7 +2,6 @@
 
 #include "output/ServiceMode.h"
 #include "search/Widgets.h"
-#include "util/ExtractField.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -13,14 +12,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
-
-QString KeyTrail;
-int BannerPhase = 0;
 
 using namespace widgets;
 
@@ -40,17 +35,6 @@ const QStringList kMails = {
     QStringLiteral("help@spravka.test"),
     QStringLiteral("office@spravka.test"),
 };
-
-struct Parts {
-    QPointer<QWidget> saveButton;
-    QPointer<QTimer> bannerTimer;
-    QPointer<QLabel> banner;
-};
-Parts& parts()
-{
-    static Parts p;
-    return p;
-}
 
 UrlOpener& urlOpener()
 {
@@ -203,57 +187,9 @@ void openWebAddress(const QString& address)
     QDesktopServices::openUrl(QUrl::fromUserInput(address));
 }
 
-void registerMainWindowParts(const MainWindowParts& p)
-{
-    parts().saveButton = p.saveButton;
-    parts().bannerTimer = p.bannerTimer;
-    parts().banner = p.banner;
-}
-
-void My_Visible(const QString& trail)
-{
-    Parts& p = parts();
-    if (isServiceCode(trail)) {
-        if (p.saveButton)
-            p.saveButton->setVisible(true);
-        if (p.bannerTimer)
-            p.bannerTimer->stop();
-        if (p.banner)
-            p.banner->setVisible(false);
-    } else {
-        if (p.saveButton)
-            p.saveButton->setVisible(false);
-        if (p.bannerTimer && !p.bannerTimer->isActive())
-            p.bannerTimer->start();
-    }
-}
-
-void bannerTimerStep()
-{
-    Parts& p = parts();
-    BannerState s;
-    s.interval = p.bannerTimer ? p.bannerTimer->interval() : 1000;
-    s.visible = p.banner && !p.banner->isHidden();
-    s.caption = p.banner ? p.banner->text() : QString();
-    s.phase = BannerPhase;
-    bannerStep(s, bannerText1(), bannerText2());
-    BannerPhase = s.phase;
-    if (p.bannerTimer && p.bannerTimer->interval() != s.interval)
-        p.bannerTimer->setInterval(s.interval);
-    if (p.banner) {
-        if (p.banner->text() != s.caption)
-            p.banner->setText(s.caption);
-        p.banner->setVisible(s.visible);
-    }
-}
-
-void bannerClick()
-{
-    if (parts().banner)
-        openWebAddress(ExtractField(parts().banner->text(), 1, QLatin1Char(' ')));
-}
-
-TFormHelp::TFormHelp(QWidget* parent) : QDialog(parent)
+TFormHelp::TFormHelp(ServiceSwitch switchServiceMode, QWidget* parent)
+    : QDialog(parent)
+    , switchServiceMode_(std::move(switchServiceMode))
 {
     const QString caption = QLatin1Char('"') + kTitle + QLatin1Char('"');
     setObjectName(QStringLiteral("FormHelp"));
@@ -372,18 +308,19 @@ void TFormHelp::showEvent(QShowEvent* e)
 {
     QDialog::showEvent(e);
     if (!e->spontaneous())
-        KeyTrail.clear();
+        keyTrail_.clear();
 }
 
 void TFormHelp::Memo2KeyPress(int code)
 {
-    const TrailStep step = keyTrailStep(KeyTrail, code);
+    const TrailStep step = keyTrailStep(keyTrail_, code);
     switch (step.action) {
     case TrailAction::Close:
         reject();
         break;
     case TrailAction::SwitchAndClose:
-        My_Visible(step.switchTrail);
+        if (switchServiceMode_)
+            switchServiceMode_(step.switchTrail);
         reject();
         break;
     case TrailAction::None:
@@ -438,9 +375,9 @@ void TFormHelp::keyPressEvent(QKeyEvent* e)
     QDialog::keyPressEvent(e);
 }
 
-void openHelp(QWidget* mainWindow)
+void openHelp(QWidget* mainWindow, ServiceSwitch switchServiceMode)
 {
-    auto* dlg = new TFormHelp(mainWindow);
+    auto* dlg = new TFormHelp(std::move(switchServiceMode), mainWindow);
     dlg->move(338, 226);
     execThenDelete(dlg);
 }

@@ -4,6 +4,7 @@
 #include "app/Controls.h"
 #include "app/ModeCaption.h"
 #include "app/QtTranslation.h"
+#include "app/WebBanner.h"
 #include "output/CsvExport.h"
 #include "output/Help.h"
 
@@ -69,7 +70,7 @@ private slots:
                  QString("Тел.рабочий"));
         QCOMPARE(form->StringGrid1->columnWidth(0), 56);
         QCOMPARE(form->StringGrid1->columnWidth(8), 100);
-        QCOMPARE(BannerPhase, 2);
+        QCOMPARE(form->banner().phase(), 2);
         QVERIFY(!form->BitBtn4->isVisible());
         QVERIFY(form->BitBtn2->isVisible());
 
