@@ -401,7 +401,7 @@ void TForm1::buildResultsPanel()
 
     connect(BitBtn4, &QPushButton::clicked, this, [this] { exportGridWithDialog(this, *grid_); });
     connect(BitBtn3, &QPushButton::clicked, this, [this] {
-        openHelp(this, [this](const QString& trail) { banner_->switchServiceMode(trail); });
+        openHelp(this, [this](const QString& trail) { banner_->My_Visible(trail); });
     });
     connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
     connect(BitBtn1, &QPushButton::clicked, this, &QWidget::close);

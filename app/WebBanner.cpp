@@ -20,9 +20,9 @@ void WebBanner::step()
     s.interval = timer_ ? timer_->interval() : 1000;
     s.visible = label_ && !label_->isHidden();
     s.caption = label_ ? label_->text() : QString();
-    s.phase = phase_;
+    s.phase = BannerPhase;
     bannerStep(s, bannerText1(), bannerText2());
-    phase_ = s.phase;
+    BannerPhase = s.phase;
     if (timer_ && timer_->interval() != s.interval)
         timer_->setInterval(s.interval);
     if (label_) {
@@ -38,7 +38,7 @@ void WebBanner::click()
         openWebAddress(ExtractField(label_->text(), 1, QLatin1Char(' ')));
 }
 
-void WebBanner::switchServiceMode(const QString& trail)
+void WebBanner::My_Visible(const QString& trail)
 {
     if (isServiceCode(trail)) {
         if (saveButton_)

@@ -308,12 +308,12 @@ void TFormHelp::showEvent(QShowEvent* e)
 {
     QDialog::showEvent(e);
     if (!e->spontaneous())
-        keyTrail_.clear();
+        KeyTrail.clear();
 }
 
 void TFormHelp::Memo2KeyPress(int code)
 {
-    const TrailStep step = keyTrailStep(keyTrail_, code);
+    const TrailStep step = keyTrailStep(KeyTrail, code);
     switch (step.action) {
     case TrailAction::Close:
         reject();

@@ -57,7 +57,7 @@ public:
     void Edit2Click();
     void Edit14Click();
     // The codes typed into the About text since the window was last shown, as decimal digits.
-    const QString& keyTrail() const { return keyTrail_; }
+    const QString& keyTrail() const { return KeyTrail; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -66,5 +66,5 @@ protected:
 
 private:
     ServiceSwitch switchServiceMode_; ///< told the trail when Enter is typed into the About text
-    QString keyTrail_;                ///< see keyTrail()
+    QString KeyTrail;                ///< see keyTrail()
 };

@@ -66,15 +66,15 @@ private slots:
     void serviceModeSwitches()
     {
         label->show(); // even a showing banner is hidden
-        banner->switchServiceMode(kServiceCode);
+        banner->My_Visible(kServiceCode);
         QVERIFY(!save->isHidden());
         QVERIFY(!timer->isActive());
         QVERIFY(label->isHidden());
-        banner->switchServiceMode(QStringLiteral("6153"));
+        banner->My_Visible(QStringLiteral("6153"));
         QVERIFY(save->isHidden());
         QVERIFY(timer->isActive());
         QCOMPARE(timer->interval(), 5000);
-        banner->switchServiceMode(QString());
+        banner->My_Visible(QString());
         QVERIFY(save->isHidden());
         QVERIFY(timer->isActive());
     }
