@@ -125,6 +125,13 @@ protected:
 private:
     void buildWindow();
     void buildSearchPanel();
+    void buildNameFields();
+    void buildAddressBox();
+    void buildPlaceFields();
+    void buildHouseFields();
+    void buildMoreInfoBox();
+    void connectSearchPanel();
+    void setSearchTabOrder();
     void buildResultsPanel();
     void buildGrid();
     void layoutPage();
