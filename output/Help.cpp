@@ -200,23 +200,34 @@ TFormHelp::TFormHelp(ServiceSwitch switchServiceMode, QWidget* parent)
     setFixedSize(712, 580);
     paintBackground(this, kAqua);
 
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1 = named(new QTabWidget(this), QStringLiteral("PageControl1"),
+                         QStringLiteral("Страницы справки"));
     PageControl1->setDocumentMode(true); // flat tabs
-    PageControl1->setAccessibleName(QStringLiteral("Страницы справки"));
     PageControl1->setGeometry(0, 0, 712, 580);
 
-    // --- "О программе..."
-    TabSheet1 = new QWidget;
-    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-    TabSheet1->setAccessibleName(QStringLiteral("О программе..."));
+    buildAboutPage(caption);
+    buildContactPage();
+    PageControl1->addTab(TabSheet1, QStringLiteral("О программе..."));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Как с нами связаться ?"));
+    PageControl1->setCurrentWidget(TabSheet2);
+
+    Edit2->installEventFilter(this);
+    Edit14->installEventFilter(this);
+
+    Timer1 = named(new QTimer(this), QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &TFormHelp::Timer1Timer);
+    Timer1->start();
+}
+
+void TFormHelp::buildAboutPage(const QString& caption)
+{
+    TabSheet1 = named(new QWidget, QStringLiteral("TabSheet1"), QStringLiteral("О программе..."));
     paintBackground(TabSheet1, kAqua);
 
-    auto* makers = makeLabel(TabSheet1, kMakers, QRect(8, 4, 690, 18));
-    makers->setObjectName(QStringLiteral("Label1"));
+    auto* makers = named(makeLabel(TabSheet1, kMakers, QRect(8, 4, 690, 18)), QStringLiteral("Label1"));
     makers->setFont(pixelFont(font(), 13, true));
-    auto* title = makeLabel(TabSheet1, caption, QRect(8, 22, 690, 24));
-    title->setObjectName(QStringLiteral("Label2"));
+    auto* title = named(makeLabel(TabSheet1, caption, QRect(8, 22, 690, 24)), QStringLiteral("Label2"));
     title->setFont(pixelFont(font(), 16, true));
     setTextColor(title, kNavy);
 
@@ -229,27 +240,26 @@ TFormHelp::TFormHelp(ServiceSwitch switchServiceMode, QWidget* parent)
     Memo2->setFocusPolicy(Qt::StrongFocus);
     Memo2->installEventFilter(this);
 
-    auto* heading = makeLabel(TabSheet1, QStringLiteral("Кнопки и элементы управление программой:"),
-                              QRect(8, 314, 690, 22));
-    heading->setObjectName(QStringLiteral("Label3"));
+    const QString controls = QStringLiteral("Кнопки и элементы управление программой");
+    auto* heading = named(makeLabel(TabSheet1, controls + QLatin1Char(':'), QRect(8, 314, 690, 22)),
+                          QStringLiteral("Label3"));
     heading->setFont(pixelFont(font(), 16, true));
     setTextColor(heading, kRed);
 
-    Memo6 = makeMemo(TabSheet1, "Memo6", memo6Lines(),
-                     QStringLiteral("Кнопки и элементы управление программой"));
+    Memo6 = makeMemo(TabSheet1, "Memo6", memo6Lines(), controls);
     Memo6->setGeometry(8, 340, 690, 200);
     Memo6->setFrameShape(QFrame::NoFrame);
     Memo6->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     paintBackground(Memo6, kAqua);
+}
 
-    // --- "Как с нами связаться ?"
-    TabSheet2 = new QWidget;
-    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-    TabSheet2->setAccessibleName(QStringLiteral("Как с нами связаться ?"));
+void TFormHelp::buildContactPage()
+{
+    TabSheet2 = named(new QWidget, QStringLiteral("TabSheet2"),
+                      QStringLiteral("Как с нами связаться ?"));
     paintBackground(TabSheet2, kAqua);
 
-    auto* panel = new QFrame(TabSheet2);
-    panel->setObjectName(QStringLiteral("Panel1"));
+    auto* panel = named(new QFrame(TabSheet2), QStringLiteral("Panel1"));
     panel->setFrameShape(QFrame::Panel);
     panel->setGeometry(8, 8, 420, 300);
     paintBackground(panel, kGreen);
@@ -269,14 +279,13 @@ TFormHelp::TFormHelp(ServiceSwitch switchServiceMode, QWidget* parent)
                                      QStringLiteral("Е-майл %1").arg(i + 1)));
     }
 
-    Image1 = new QLabel(TabSheet2);
-    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1 = named(new QLabel(TabSheet2), QStringLiteral("Image1"), QStringLiteral("Эмблема"));
     Image1->setGeometry(500, 60, 128, 128);
     Image1->setPixmap(drawPicture());
-    Image1->setAccessibleName(QStringLiteral("Эмблема"));
 
-    StaticText15 = makeLabel(TabSheet2, QStringLiteral("Работа на заказ"), QRect(8, 316, 690, 84));
-    StaticText15->setObjectName(QStringLiteral("StaticText15"));
+    StaticText15 = named(makeLabel(TabSheet2, QStringLiteral("Работа на заказ"),
+                                   QRect(8, 316, 690, 84)),
+                         QStringLiteral("StaticText15"));
     StaticText15->setFont(pixelFont(font(), 67, true));
     StaticText15->setAlignment(Qt::AlignCenter);
     setTextColor(StaticText15, kRed);
@@ -289,19 +298,6 @@ TFormHelp::TFormHelp(ServiceSwitch switchServiceMode, QWidget* parent)
     Memo1->setGeometry(8, 408, 690, 130);
     Memo1->setFont(pixelFont(font(), 13, true));
     paintBackground(Memo1, kAqua);
-
-    PageControl1->addTab(TabSheet1, QStringLiteral("О программе..."));
-    PageControl1->addTab(TabSheet2, QStringLiteral("Как с нами связаться ?"));
-    PageControl1->setCurrentWidget(TabSheet2);
-
-    Edit2->installEventFilter(this);
-    Edit14->installEventFilter(this);
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, &TFormHelp::Timer1Timer);
-    Timer1->start();
 }
 
 void TFormHelp::showEvent(QShowEvent* e)

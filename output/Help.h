@@ -65,6 +65,9 @@ protected:
     void showEvent(QShowEvent* e) override; // FormShow
 
 private:
+    void buildAboutPage(const QString& caption); // TabSheet1
+    void buildContactPage();                     // TabSheet2
+
     ServiceSwitch switchServiceMode_; ///< told the trail when Enter is typed into the About text
     QString KeyTrail;                ///< see keyTrail()
 };
