@@ -80,20 +80,16 @@ QPixmap drawPicture()
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(kNavy, 2));
     p.setBrush(QColor(0xFF, 0xFF, 0xF0));
-    QPainterPath left;
-    left.moveTo(64, 30);
-    left.cubicTo(48, 22, 26, 22, 10, 28);
-    left.lineTo(10, 100);
-    left.cubicTo(26, 94, 48, 94, 64, 102);
-    left.closeSubpath();
-    QPainterPath right;
-    right.moveTo(64, 30);
-    right.cubicTo(80, 22, 102, 22, 118, 28);
-    right.lineTo(118, 100);
-    right.cubicTo(102, 94, 80, 94, 64, 102);
-    right.closeSubpath();
-    p.drawPath(left);
-    p.drawPath(right);
+    // The two pages, mirror images about the spine at x = 64; the left one first.
+    for (const int side : {-1, 1}) {
+        QPainterPath page;
+        page.moveTo(64, 30);
+        page.cubicTo(64 + 16 * side, 22, 64 + 38 * side, 22, 64 + 54 * side, 28);
+        page.lineTo(64 + 54 * side, 100);
+        page.cubicTo(64 + 38 * side, 94, 64 + 16 * side, 94, 64, 102);
+        page.closeSubpath();
+        p.drawPath(page);
+    }
     p.setPen(QPen(kGrey, 1));
     for (int y = 40; y <= 84; y += 8) {
         p.drawLine(18, y, 56, y + 2);
