@@ -137,29 +137,7 @@ void TForm1::buildWindow()
     setStatusBar(StatusBar1);
     setStatusText(QStringLiteral("F1 Для выбора поиска, кликните мышкой на надпись \"точнее\""));
 
-    // The banner lies over the menu strip and the top of the page area.
-    Panel2 = named(new ClickLabel(bannerText1(), this), QStringLiteral("Panel2"));
-    Panel2->setGeometry(184, 8, 638, 41);
-    Panel2->setAlignment(Qt::AlignCenter);
-    Panel2->setAutoFillBackground(true);
-    {
-        QPalette p = Panel2->palette();
-        p.setColor(QPalette::Window, kSkyBlue);
-        p.setColor(QPalette::WindowText, kRed);
-        Panel2->setPalette(p);
-    }
-    Panel2->setFont(pixelFont(19, true));
-    Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel2->setCursor(Qt::PointingHandCursor);
-    Panel2->hide();
-    Panel2->raise();
-    connect(static_cast<ClickLabel*>(Panel2), &ClickLabel::clicked, this, [this] { banner_->click(); });
-
-    Timer1 = named(new QTimer(this), QStringLiteral("Timer1"));
-    Timer1->setInterval(5000);
-    connect(Timer1, &QTimer::timeout, this, [this] { banner_->step(); });
-    banner_ = std::make_unique<WebBanner>(Panel2, Timer1, BitBtn4);
-    Timer1->start();
+    buildBanner();
 
     // "Поиск..." is the default button: Enter searches from any field.
     for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
@@ -167,6 +145,29 @@ void TForm1::buildWindow()
         s->setContext(Qt::WindowShortcut);
         connect(s, &QShortcut::activated, this, &TForm1::enterPressed);
     }
+}
+
+void TForm1::buildBanner()
+{
+    // The banner lies over the menu strip and the top of the page area.
+    Panel2 = named(new ClickLabel(bannerText1(), this), QStringLiteral("Panel2"));
+    Panel2->setGeometry(184, 8, 638, 41);
+    Panel2->setAlignment(Qt::AlignCenter);
+    paintBackground(Panel2, kSkyBlue);
+    setTextColor(Panel2, kRed);
+    Panel2->setFont(pixelFont(19, true));
+    Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel2->setCursor(Qt::PointingHandCursor);
+    Panel2->hide();
+    Panel2->raise();
+    connect(static_cast<ClickLabel*>(Panel2), &ClickLabel::clicked, this,
+            [this] { banner_->click(); });
+
+    Timer1 = named(new QTimer(this), QStringLiteral("Timer1"));
+    Timer1->setInterval(5000);
+    connect(Timer1, &QTimer::timeout, this, [this] { banner_->step(); });
+    banner_ = std::make_unique<WebBanner>(Panel2, Timer1, BitBtn4);
+    Timer1->start();
 }
 
 void TForm1::buildSearchPanel()

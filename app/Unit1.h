@@ -124,6 +124,7 @@ protected:
 
 private:
     void buildWindow();
+    void buildBanner(); // over the menu strip; needs the save button built
     void buildSearchPanel();
     void buildNameFields();
     void buildAddressBox();
