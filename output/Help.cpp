@@ -360,11 +360,8 @@ bool TFormHelp::eventFilter(QObject* watched, QEvent* event)
 void TFormHelp::keyPressEvent(QKeyEvent* e)
 {
     // The window has no cancel button: Escape elsewhere than in the About text does nothing.
-    if (e->key() == Qt::Key_Escape) {
-        e->accept();
-        return;
-    }
-    QDialog::keyPressEvent(e);
+    if (!swallowEscape(e))
+        QDialog::keyPressEvent(e);
 }
 
 void openHelp(QWidget* mainWindow, ServiceSwitch switchServiceMode)

@@ -124,11 +124,8 @@ bool TFormStreet::eventFilter(QObject* watched, QEvent* event)
 void TFormStreet::keyPressEvent(QKeyEvent* e)
 {
     // No cancel button here: Escape does not close the list.
-    if (e->key() == Qt::Key_Escape) {
-        e->accept();
-        return;
-    }
-    QDialog::keyPressEvent(e);
+    if (!swallowEscape(e))
+        QDialog::keyPressEvent(e);
 }
 
 void TFormStreet::showEvent(QShowEvent* e)

@@ -1,6 +1,7 @@
 #include "search/Widgets.h"
 
 #include <QDialog>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QPushButton>
 
@@ -53,6 +54,14 @@ QPushButton* flatButton(QWidget* parent, const QString& name, const QString& tex
     b->setFocusPolicy(Qt::NoFocus);
     b->setGeometry(geometry);
     return b;
+}
+
+bool swallowEscape(QKeyEvent* e)
+{
+    if (e->key() != Qt::Key_Escape)
+        return false;
+    e->accept();
+    return true;
 }
 
 int execThenDelete(QDialog* dialog)

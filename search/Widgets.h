@@ -9,6 +9,7 @@
 #include <type_traits>
 
 class QDialog;
+class QKeyEvent;
 class QPushButton;
 class QRect;
 
@@ -51,6 +52,10 @@ W* named(W* w, const QString& name, const QString& accessible = {})
 // spoken name.
 QPushButton* flatButton(QWidget* parent, const QString& name, const QString& text,
                         const QRect& geometry);
+
+// For a dialog without a cancel button: takes an Escape press so that it closes nothing.
+// Returns whether it did; any other key is left for the dialog.
+bool swallowEscape(QKeyEvent* e);
 
 // Shows the dialog modally and deletes it once it closes (unless something else deleted it
 // meanwhile); returns what exec() returned.
