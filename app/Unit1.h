@@ -36,21 +36,24 @@ public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
-    engine::AdoQuery ADOQuery1;
+    engine::AdoQuery ADOQuery1; ///< every search and the load go through it
 
-    QMenuBar* MainMenu1 = nullptr;
+    // The widgets keep the names the forms gave them (also their object names, which tests
+    // and tools look them up by); beside each, what it is.
+
+    QMenuBar* MainMenu1 = nullptr;    // the menu strip
     QLabel* Panel2 = nullptr;         // the web banner
     QTimer* Timer1 = nullptr;         // the banner's timer
-    QTabWidget* PageControl1 = nullptr;
+    QTabWidget* PageControl1 = nullptr; // the page tabs
     QWidget* TabSheet1 = nullptr;     // "База физических лиц 2006"
     QFrame* Panel1 = nullptr;         // search panel
-    QFrame* Bevel1 = nullptr;
+    QFrame* Bevel1 = nullptr;         // frame around the three name fields
     QLineEdit* LabeledEdit1 = nullptr; // surname
     QLineEdit* LabeledEdit2 = nullptr; // name
     QLineEdit* LabeledEdit3 = nullptr; // patronymic
-    ClickLabel* StaticText6 = nullptr;
-    ClickLabel* StaticText14 = nullptr;
-    ClickLabel* StaticText15 = nullptr;
+    ClickLabel* StaticText6 = nullptr;  // surname match mode
+    ClickLabel* StaticText14 = nullptr; // name match mode
+    ClickLabel* StaticText15 = nullptr; // patronymic match mode
     QGroupBox* GroupBox1 = nullptr;   // "Адрес места жительства:"
     QLineEdit* LabeledEdit23 = nullptr; // postal code
     DropDownComboBox* ComboBox1 = nullptr; // country
@@ -59,14 +62,14 @@ public:
     QLineEdit* LabeledEdit25 = nullptr; // city
     QLineEdit* LabeledEdit26 = nullptr; // village
     QLineEdit* LabeledEdit4 = nullptr;  // street
-    ClickLabel* StaticText4 = nullptr;
-    ClickLabel* StaticText8 = nullptr;
-    ClickLabel* StaticText9 = nullptr;
-    ClickLabel* StaticText3 = nullptr;
-    QPushButton* Button2 = nullptr;
-    QPushButton* Button8 = nullptr;
-    QPushButton* Button9 = nullptr;
-    QPushButton* Button7 = nullptr;
+    ClickLabel* StaticText4 = nullptr;  // district match mode
+    ClickLabel* StaticText8 = nullptr;  // city match mode
+    ClickLabel* StaticText9 = nullptr;  // village match mode
+    ClickLabel* StaticText3 = nullptr;  // street match mode
+    QPushButton* Button2 = nullptr;     // district pick list
+    QPushButton* Button8 = nullptr;     // city pick list
+    QPushButton* Button9 = nullptr;     // village pick list
+    QPushButton* Button7 = nullptr;     // street pick list
     QLineEdit* LabeledEdit7 = nullptr;  // house
     QLineEdit* Edit1 = nullptr;         // additional house number
     QLineEdit* LabeledEdit8 = nullptr;  // flat
@@ -83,8 +86,8 @@ public:
     QPushButton* BitBtn3 = nullptr;     // "Помощь!!!"
     QPushButton* BitBtn2 = nullptr;     // "Поиск..."
     QPushButton* BitBtn1 = nullptr;     // "Выход"
-    QTableView* StringGrid1 = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
+    QTableView* StringGrid1 = nullptr;  // the result grid
+    QStatusBar* StatusBar1 = nullptr;   // the status line
 
     StringGrid& grid() { return *grid_; }
     const StringGrid& grid() const { return *grid_; }
