@@ -1,6 +1,6 @@
 // Through the real main window: mode labels and the chooser feeding the search, a pick list
 // filling its field, the help window switching the service mode, and the export it unlocks.
-#include "../app/AppTestSupport.h"
+#include "AppTestSupport.h"
 
 #include "app/Controls.h"
 
