@@ -1,4 +1,4 @@
-// fzgen OUT.mdb --rows N [--seed S] [--messy] [--csv OUT.csv] [--heard K OUT.csv]
+// fzgen OUT.mdb --rows N [--seed S] [--messy] [--csv OUT.csv] [--heard K HEARD.csv]
 // Writes a synthetic person table FZ_T1 into a new Access (Jet 4) file; --heard also writes
 // K of its persons' names as misheard over the telephone, with their rows (seeded by S).
 
@@ -14,7 +14,7 @@
 namespace {
 
 const char* const kUsage =
-    "usage: fzgen OUT.mdb --rows N [--seed S] [--messy] [--csv OUT.csv] [--heard K OUT.csv]";
+    "usage: fzgen OUT.mdb --rows N [--seed S] [--messy] [--csv OUT.csv] [--heard K HEARD.csv]";
 
 int usageError(const std::string& message) {
     std::cerr << "fzgen: " << message << "\n" << kUsage << "\n";
