@@ -20,6 +20,7 @@ public:
     QRadioButton* RadioButton2 = nullptr; // "В любом месте"
     QRadioButton* RadioButton3 = nullptr; // "Совпадение с права"
     QRadioButton* RadioButton4 = nullptr; // "Точное совпадение"
+    QRadioButton* RadioButton5 = nullptr; // "Похожее написание"
     QPushButton* BitBtn1 = nullptr;       // OK
     QPushButton* BitBtn2 = nullptr;       // "Отмена"
     void BitBtn1Click();
@@ -35,8 +36,9 @@ private:
 
 // The group box caption: "Где искать по полю " with "Фамилия" appended for the surname.
 QString chooserGroupCaption(bool forSurname);
-// The label caption for the checked radio button, tested exact, prefix, substring, suffix.
-QString modeCaptionFor(bool exact, bool left, bool anywhere, bool right);
+// The label caption for the checked radio button, tested exact, prefix, substring, suffix,
+// similar.
+QString modeCaptionFor(bool exact, bool left, bool anywhere, bool right, bool similar = false);
 
 // A new chooser for label, shown modally. `surnameLabel` is the surname's mode label (the
 // only one whose chooser names its field).

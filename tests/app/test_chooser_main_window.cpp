@@ -94,6 +94,8 @@ private slots:
         QTest::newRow("substring") << "RadioButton2" << "любое" << "петр" << "FAM LIKE \"%петр%\"" << 3;
         QTest::newRow("suffix") << "RadioButton3" << "с права" << "ова" << "FAM LIKE \"%ова\"" << 2;
         QTest::newRow("exact") << "RadioButton4" << "точное" << "петров" << "FAM=\"петров\"" << 1;
+        // heard, not read: finds the man, not the woman nor the longer name
+        QTest::newRow("similar") << "RadioButton5" << "похожее" << "Пэтроф" << "FAM SIMILAR \"пэтроф\"" << 1;
     }
     void eachModeShapesTheSearch()
     {

@@ -64,6 +64,22 @@ private slots:
         // Tested in the fixed order exact, prefix, substring, suffix.
         QCOMPARE(modeCaptionFor(false, true, true, false), QStringLiteral("с лева"));
         QCOMPARE(modeCaptionFor(false, false, false, true), QStringLiteral("с права"));
+        // The fifth choice sits below the four, inside the group box, and reads aloud.
+        city->setText(QStringLiteral("точное"));
+        QRect fifth, fourth, box;
+        QString spoken;
+        open(city, [&](TFormFinde* d) {
+            fifth = d->RadioButton5->geometry();
+            fourth = d->RadioButton1->geometry();
+            box = d->GroupBox1->contentsRect();
+            spoken = QAccessible::queryAccessibleInterface(d->RadioButton5)->text(QAccessible::Name);
+            QVERIFY(!d->RadioButton5->isChecked());
+            QTest::mouseClick(d->RadioButton5, Qt::LeftButton, {}, QPoint(6, d->RadioButton5->height() / 2));
+            QTest::keyClick(d, Qt::Key_Enter);
+        });
+        QCOMPARE(city->text(), QStringLiteral("похожее"));
+        QVERIFY(fifth.top() >= fourth.bottom() && box.contains(fifth));
+        QCOMPARE(spoken, QStringLiteral("Похожее написание"));
     }
 
     void cancelAndEscapeKeepTheCaption()
