@@ -138,13 +138,9 @@ void TFormLoadData::keyPressEvent(QKeyEvent* e)
 {
     switch (e->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        SpeedButton1Click();
-        return;
-    case Qt::Key_Escape:
-        return; // no cancel button here
-    default:
-        QDialog::keyPressEvent(e);
+    case Qt::Key_Enter: SpeedButton1Click(); return;
+    case Qt::Key_Escape: return; // no cancel button here
+    default: QDialog::keyPressEvent(e);
     }
 }
 
@@ -170,7 +166,8 @@ void TFormLoadData::SpeedButton1Click()
     loading_ = true;
 
     // A load after a failed one starts afresh rather than appending to what that one added.
-    for (QComboBox* box : {static_cast<QComboBox*>(form_.ComboBox1), static_cast<QComboBox*>(form_.ComboBox6)}) {
+    for (QComboBox* box :
+         {static_cast<QComboBox*>(form_.ComboBox1), static_cast<QComboBox*>(form_.ComboBox6)}) {
         const QString text = box->currentText();
         const QSignalBlocker block(box);
         box->clear();

@@ -25,8 +25,8 @@ struct ValueLists {
 class DatabaseLoad {
 public:
     struct Hooks {
-        std::function<void(const QString&)> statusText;           // "Количество данных в базе N"
-        std::function<void(int)> progress;                        // 0..100
+        std::function<void(const QString&)> statusText; // "Количество данных в базе N"
+        std::function<void(int)> progress;              // 0..100
         std::function<void(const QString& column, const QStringList&)> comboItems; // Strana, Obl
     };
 
@@ -62,12 +62,12 @@ public:
     bool loaded() const { return DataLoaded; }
 
 protected:
-    void showEvent(QShowEvent* e) override;   // FormShow
+    void showEvent(QShowEvent* e) override;    // FormShow
     void keyPressEvent(QKeyEvent* e) override; // FormKeyPress
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    TForm1& form_;          ///< the window the load fills in
-    bool loading_ = false;  ///< a load is running
-    bool DataLoaded = false;   ///< a load has completed
+    TForm1& form_;           ///< the window the load fills in
+    bool loading_ = false;   ///< a load is running
+    bool DataLoaded = false; ///< a load has completed
 };

@@ -54,7 +54,8 @@ QLineEdit* labeledEdit(QWidget* parent, const QString& name, const QString& capt
     auto* e = named(new QLineEdit(parent), name, accessible);
     e->setFont(pixelFont(11));
     e->setGeometry(rect);
-    QLabel* l = caption(parent, name + QStringLiteral("Label"), captionText, captionFont, captionColor);
+    QLabel* l =
+        caption(parent, name + QStringLiteral("Label"), captionText, captionFont, captionColor);
     l->setBuddy(e);
     if (at == CaptionAt::Above) {
         l->move(rect.left(), rect.top() - l->height() - 1);
@@ -197,14 +198,15 @@ void TForm1::buildNameFields()
     } names[] = {
         {"LabeledEdit1", "StaticText6", QStringLiteral("Фамилия"), 11, &LabeledEdit1, &StaticText6},
         {"LabeledEdit2", "StaticText14", QStringLiteral("Имя"), 8, &LabeledEdit2, &StaticText14},
-        {"LabeledEdit3", "StaticText15", QStringLiteral("Отчество"), 8, &LabeledEdit3, &StaticText15},
+        {"LabeledEdit3", "StaticText15", QStringLiteral("Отчество"), 8, &LabeledEdit3,
+         &StaticText15},
     };
     int y = 25;
     for (const auto& n : names) {
         QLabel* cap = nullptr;
-        *n.editOut = labeledEdit(Panel1, QString::fromLatin1(n.edit), n.caption,
-                                 QRect(16, y, 129, 21), CaptionAt::Above, nameCaption, kNavy,
-                                 n.caption, &cap);
+        *n.editOut =
+            labeledEdit(Panel1, QString::fromLatin1(n.edit), n.caption, QRect(16, y, 129, 21),
+                        CaptionAt::Above, nameCaption, kNavy, n.caption, &cap);
         *n.modeOut = modeLabel(Panel1, QString::fromLatin1(n.mode), cap, n.px, n.caption);
         y += 44;
     }
@@ -263,9 +265,9 @@ void TForm1::buildPlaceFields()
     int x = 8;
     for (const auto& a : address) {
         QLabel* cap = nullptr;
-        *a.editOut = labeledEdit(GroupBox1, QString::fromLatin1(a.edit), a.caption,
-                                 QRect(x, 62, 84, 21), CaptionAt::Above, plain, Qt::black,
-                                 a.caption, &cap);
+        *a.editOut =
+            labeledEdit(GroupBox1, QString::fromLatin1(a.edit), a.caption, QRect(x, 62, 84, 21),
+                        CaptionAt::Above, plain, Qt::black, a.caption, &cap);
         *a.modeOut = modeLabel(GroupBox1, QString::fromLatin1(a.mode), cap, 8, a.caption);
         auto* b = named(new QPushButton(QStringLiteral("..."), GroupBox1),
                         QString::fromLatin1(a.button), QStringLiteral("Список: ") + a.caption);
@@ -280,9 +282,10 @@ void TForm1::buildPlaceFields()
 void TForm1::buildHouseFields()
 {
     const QFont plain = pixelFont(11);
-    LabeledEdit23 = labeledEdit(GroupBox1, QStringLiteral("LabeledEdit23"),
-                                QStringLiteral("Почтовый индекс"), QRect(96, 100, 50, 21),
-                                CaptionAt::Left, plain, Qt::black, QStringLiteral("Почтовый индекс"));
+    LabeledEdit23 =
+        labeledEdit(GroupBox1, QStringLiteral("LabeledEdit23"), QStringLiteral("Почтовый индекс"),
+                    QRect(96, 100, 50, 21), CaptionAt::Left, plain, Qt::black,
+                    QStringLiteral("Почтовый индекс"));
     LabeledEdit23->setText(search::kIndexPlaceholder);
     LabeledEdit7 = labeledEdit(GroupBox1, QStringLiteral("LabeledEdit7"), QStringLiteral("№ дома"),
                                QRect(196, 100, 54, 21), CaptionAt::Left, plain, Qt::black,
@@ -342,8 +345,8 @@ void TForm1::connectSearchPanel()
 {
     // Mode labels open the chooser: a double click, the street's a single click.
     const auto chooser = [this](ClickLabel* l) { openModeChooser(l, StaticText6, this); };
-    for (ClickLabel* l : {StaticText6, StaticText14, StaticText15, StaticText4, StaticText8,
-                          StaticText9})
+    for (ClickLabel* l :
+         {StaticText6, StaticText14, StaticText15, StaticText4, StaticText8, StaticText9})
         connect(l, &ClickLabel::doubleClicked, this, [chooser, l] { chooser(l); });
     connect(StaticText3, &ClickLabel::clicked, this, [chooser, this] { chooser(StaticText3); });
 
@@ -355,17 +358,15 @@ void TForm1::connectSearchPanel()
             [this] { openPickList(LabeledEdit26, valueLists_.ListDerev, this); });
     connect(Button7, &QPushButton::clicked, this,
             [this] { openPickList(LabeledEdit4, valueLists_.ListStrit, this); });
-
 }
 
 void TForm1::setSearchTabOrder()
 {
     // Down the names, along the address, then the additional information.
-    QWidget* const order[] = {LabeledEdit1,  LabeledEdit2,  LabeledEdit3,  ComboBox1,
-                              ComboBox6,     LabeledEdit24, LabeledEdit25, LabeledEdit26,
-                              LabeledEdit4,  LabeledEdit23, LabeledEdit7,  Edit1,
-                              LabeledEdit8,  MaskEdit1,     LabeledEdit5,  LabeledEdit6,
-                              CheckBox1,     CheckBox2};
+    QWidget* const order[] = {
+        LabeledEdit1,  LabeledEdit2,  LabeledEdit3, ComboBox1,     ComboBox6,    LabeledEdit24,
+        LabeledEdit25, LabeledEdit26, LabeledEdit4, LabeledEdit23, LabeledEdit7, Edit1,
+        LabeledEdit8,  MaskEdit1,     LabeledEdit5, LabeledEdit6,  CheckBox1,    CheckBox2};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }

@@ -2,8 +2,8 @@
 
 #include "app/Controls.h"
 #include "app/LoadData.h"
-#include "app/WebBanner.h"
 #include "app/StartDatabase.h"
+#include "app/WebBanner.h"
 #include "search/ResultGrid.h"
 #include "search/Widgets.h"
 
@@ -157,10 +157,10 @@ void TForm1::BitBtn2Click()
         ADOQuery1.first();
         // Checked before anything is shown, so that count and grid always agree.
         if (ADOQuery1.fieldCount() < search::kTableColumnsNeeded)
-            throw engine::EngineError(
-                "Таблица FZ_T1 содержит " + std::to_string(ADOQuery1.fieldCount())
-                + " столбцов, а для вывода результата нужно не меньше "
-                + std::to_string(search::kTableColumnsNeeded) + ".");
+            throw engine::EngineError("Таблица FZ_T1 содержит " +
+                                      std::to_string(ADOQuery1.fieldCount()) +
+                                      " столбцов, а для вывода результата нужно не меньше " +
+                                      std::to_string(search::kTableColumnsNeeded) + ".");
         LabeledEdit9->setText(QString::number(ADOQuery1.recordCount()));
         LoadSqlInString();
     } catch (const std::exception& e) {
@@ -202,8 +202,8 @@ void TForm1::CheckBox2Click()
 void TForm1::enterPressed()
 {
     // A focused push button takes Enter itself; everywhere else Enter means "Поиск...".
-    if (auto* b = qobject_cast<QPushButton*>(QApplication::focusWidget()); b && b != BitBtn2
-        && b->window() == this) {
+    if (auto* b = qobject_cast<QPushButton*>(QApplication::focusWidget());
+        b && b != BitBtn2 && b->window() == this) {
         b->click();
         return;
     }
@@ -212,8 +212,8 @@ void TForm1::enterPressed()
 
 void TForm1::showMessage(const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text,
-                    QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
+                    this);
     box.setObjectName(QStringLiteral("MessageBox"));
     box.exec();
 }

@@ -32,5 +32,5 @@ private:
     QPointer<QLabel> label_;       ///< the banner
     QPointer<QTimer> timer_;       ///< steps the banner
     QPointer<QWidget> saveButton_; ///< shown in the service mode only
-    int BannerPhase = 0;                ///< the text of the next appearance
+    int BannerPhase = 0;           ///< the text of the next appearance
 };

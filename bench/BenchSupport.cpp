@@ -72,8 +72,8 @@ RunResult runProgram(const std::vector<std::string>& argv, const std::string& in
         std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
     r.ms = msSince(t0);
-    r.cpuMs = (double(ru.ru_utime.tv_sec) + double(ru.ru_stime.tv_sec)) * 1000.0
-            + (double(ru.ru_utime.tv_usec) + double(ru.ru_stime.tv_usec)) / 1000.0;
+    r.cpuMs = (double(ru.ru_utime.tv_sec) + double(ru.ru_stime.tv_sec)) * 1000.0 +
+              (double(ru.ru_utime.tv_usec) + double(ru.ru_stime.tv_usec)) / 1000.0;
     r.exitCode = (status >= 0 && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
     return r;
 }
@@ -84,8 +84,8 @@ double cpuMsSelfAndChildren()
     for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
         struct rusage ru {};
         ::getrusage(who, &ru);
-        ms += (double(ru.ru_utime.tv_sec) + double(ru.ru_stime.tv_sec)) * 1000.0
-            + (double(ru.ru_utime.tv_usec) + double(ru.ru_stime.tv_usec)) / 1000.0;
+        ms += (double(ru.ru_utime.tv_sec) + double(ru.ru_stime.tv_sec)) * 1000.0 +
+              (double(ru.ru_utime.tv_usec) + double(ru.ru_stime.tv_usec)) / 1000.0;
     }
     return ms;
 }
@@ -212,9 +212,8 @@ bool readRecord(std::FILE* f, std::vector<std::string>& fields, std::vector<bool
 
 } // namespace
 
-std::optional<ColumnValues> scanExportCsv(const std::string& path,
-                                          const std::vector<std::string>& columns,
-                                          std::string* error)
+std::optional<ColumnValues>
+scanExportCsv(const std::string& path, const std::vector<std::string>& columns, std::string* error)
 {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {

@@ -61,9 +61,8 @@ struct ColumnValues {
     std::int64_t rows = 0;
     std::map<std::string, std::unordered_map<std::string, std::int64_t>> counts; // by column
 };
-std::optional<ColumnValues> scanExportCsv(const std::string& path,
-                                          const std::vector<std::string>& columns,
-                                          std::string* error);
+std::optional<ColumnValues>
+scanExportCsv(const std::string& path, const std::vector<std::string>& columns, std::string* error);
 
 // The part of a statement after "WHERE" in the peers' dialects. Our literals are in double
 // quotes with an inner double quote doubled; both peers read double quotes as names, so

@@ -71,7 +71,7 @@ struct Shape {
     std::string where;     // after "WHERE"
     // ours
     std::int64_t rows = -1;
-    double countMs = kNaN; // the same conditions as SELECT Count(*): matching alone
+    double countMs = kNaN;      // the same conditions as SELECT Count(*): matching alone
     double firstCountMs = kNaN; // the first of those (SIMILAR: with its column's values read)
     double engineMs = kNaN, gridMs = kNaN, totalMs = kNaN;
     std::string error;
@@ -109,8 +109,9 @@ bool cleanValue(const QString& v, bool lowerOnly, bool digitsOnly, int minChars)
     if (v.size() < minChars || v != v.trimmed())
         return false;
     for (const QChar c : v) {
-        if (digitsOnly ? !(c.isDigit() || c == QLatin1Char('.')) : !(c.isLetter() || c == QLatin1Char(' ')
-                                          || c == QLatin1Char('-') || c == QLatin1Char('.')))
+        if (digitsOnly ? !(c.isDigit() || c == QLatin1Char('.'))
+                       : !(c.isLetter() || c == QLatin1Char(' ') || c == QLatin1Char('-') ||
+                           c == QLatin1Char('.')))
             return false;
     }
     return !lowerOnly || v == v.toLower();
@@ -134,8 +135,8 @@ std::string pickValue(const std::unordered_map<std::string, std::int64_t>& count
         const QString q = QString::fromStdString(value);
         Group& g = groups[q.trimmed().toLower().toStdString()];
         g.total += count;
-        if (cleanValue(q, lowerOnly, digitsOnly, minChars)
-            && (count > g.spellingCount || (count == g.spellingCount && value < g.spelling))) {
+        if (cleanValue(q, lowerOnly, digitsOnly, minChars) &&
+            (count > g.spellingCount || (count == g.spellingCount && value < g.spelling))) {
             g.spelling = value;
             g.spellingCount = count;
         }
@@ -163,13 +164,28 @@ std::string pickValue(const std::unordered_map<std::string, std::int64_t>& count
 void setField(search::SearchForm& f, const std::string& column, const QString& text,
               const QString& mode)
 {
-    if (column == "FAM") { f.fam = text; f.famMode = mode; }
-    else if (column == "NAME") { f.name = text; f.nameMode = mode; }
-    else if (column == "OTCHEST") { f.otchest = text; f.otchestMode = mode; }
-    else if (column == "RAION") { f.raion = text; f.raionMode = mode; }
-    else if (column == "CITI") { f.citi = text; f.citiMode = mode; }
-    else if (column == "DEREV") { f.derev = text; f.derevMode = mode; }
-    else if (column == "STRIT") { f.strit = text; f.stritMode = mode; }
+    if (column == "FAM") {
+        f.fam = text;
+        f.famMode = mode;
+    } else if (column == "NAME") {
+        f.name = text;
+        f.nameMode = mode;
+    } else if (column == "OTCHEST") {
+        f.otchest = text;
+        f.otchestMode = mode;
+    } else if (column == "RAION") {
+        f.raion = text;
+        f.raionMode = mode;
+    } else if (column == "CITI") {
+        f.citi = text;
+        f.citiMode = mode;
+    } else if (column == "DEREV") {
+        f.derev = text;
+        f.derevMode = mode;
+    } else if (column == "STRIT") {
+        f.strit = text;
+        f.stritMode = mode;
+    }
 }
 
 Shape makeShape(std::string label, const QString& shown, Kind kind, const search::SearchForm& form)
@@ -192,9 +208,9 @@ std::vector<Shape> buildShapes(const bench::ColumnValues& cv, std::int64_t rows)
         const char* label;
         bool lower;
     };
-    const Col cols[] = {{"FAM", "surname", true},     {"NAME", "name", true},
+    const Col cols[] = {{"FAM", "surname", true},        {"NAME", "name", true},
                         {"OTCHEST", "patronymic", true}, {"RAION", "district", false},
-                        {"CITI", "city", false},        {"DEREV", "village", false},
+                        {"CITI", "city", false},         {"DEREV", "village", false},
                         {"STRIT", "street", false}};
     std::vector<Shape> shapes;
     QString famPrefix;
@@ -246,13 +262,12 @@ std::vector<Shape> buildShapes(const bench::ColumnValues& cv, std::int64_t rows)
         f.citi = QString::fromStdString(city);
         f.female = true;
         shapes.push_back(makeShape("surname prefix+city+sex",
-                                   famPrefix + QStringLiteral("+") + f.citi
-                                       + QStringLiteral("+Ж"),
+                                   famPrefix + QStringLiteral("+") + f.citi + QStringLiteral("+Ж"),
                                    Kind::Selective, f));
     }
     // A birth date and a home telephone.
-    for (const auto& [column, label] : {std::pair{"DATA_r", "birth date"},
-                                        std::pair{"TEL_h", "telephone (home)"}}) {
+    for (const auto& [column, label] :
+         {std::pair{"DATA_r", "birth date"}, std::pair{"TEL_h", "telephone (home)"}}) {
         const bool date = std::string(column) == "DATA_r";
         std::string v;
         if (date) {
@@ -301,7 +316,10 @@ std::vector<Shape> buildShapes(const bench::ColumnValues& cv, std::int64_t rows)
 
 class Searcher {
 public:
-    Searcher(engine::AdoQuery& q, std::string dir) : q_(q), dir_(std::move(dir)), grid_(search::kGridColumns)
+    Searcher(engine::AdoQuery& q, std::string dir)
+        : q_(q)
+        , dir_(std::move(dir))
+        , grid_(search::kGridColumns)
     {
         search::layoutGridHeader(grid_);
         grid_.setColumnWidth(0, search::kGridFirstColumnWidth);
@@ -382,7 +400,8 @@ void runSqlitePeer(std::vector<Shape>& shapes, const std::string& dbPath, const 
         if (s.kind == Kind::Similar) // our own operator: no peer has it
             continue;
         std::string script = ".timer on\n";
-        const std::string q = "SELECT count(*) FROM FZ_T1 WHERE" + bench::whereForSqlite(s.where) + ";\n";
+        const std::string q =
+            "SELECT count(*) FROM FZ_T1 WHERE" + bench::whereForSqlite(s.where) + ";\n";
         for (int i = 0; i < reps; ++i)
             script += q;
         const std::string in = (work / "sqlite-query.sql").string();
@@ -414,9 +433,10 @@ void runMdbSqlPeer(std::vector<Shape>& shapes, const std::string& mdbPath, const
             continue;
         const std::string in = (work / "mdbsql-query.sql").string();
         const std::string out = (work / "mdbsql-query.out").string();
-        bench::writeFile(in, "SELECT * FROM FZ_T1 WHERE" + bench::whereForMdbSql(s.where) + "\ngo\n");
-        const auto r = bench::runProgram({"mdb-sql", "-H", "-F", "-P", "-i", in, mdbPath}, "",
-                                         out, limit);
+        bench::writeFile(in,
+                         "SELECT * FROM FZ_T1 WHERE" + bench::whereForMdbSql(s.where) + "\ngo\n");
+        const auto r =
+            bench::runProgram({"mdb-sql", "-H", "-F", "-P", "-i", in, mdbPath}, "", out, limit);
         if (r.timedOut) {
             s.mdbNote = ">" + std::to_string(limit) + "s";
             s.mdbMs = r.ms;
@@ -429,8 +449,8 @@ void runMdbSqlPeer(std::vector<Shape>& shapes, const std::string& mdbPath, const
         }
         std::error_code ec;
         fs::remove(out, ec);
-        say("  mdb-sql " + s.label + ": " + fmtMs(s.mdbMs) + " ms (cpu " + fmtMs(s.mdbCpuMs)
-            + "), " + std::to_string(s.mdbRows) + " rows " + s.mdbNote);
+        say("  mdb-sql " + s.label + ": " + fmtMs(s.mdbMs) + " ms (cpu " + fmtMs(s.mdbCpuMs) +
+            "), " + std::to_string(s.mdbRows) + " rows " + s.mdbNote);
     }
 }
 
@@ -558,7 +578,8 @@ int main(int argc, char** argv)
     fs::remove(dbDir / "tabl1.mdb", ec);
     fs::create_symlink(mdb, dbDir / "tabl1.mdb", ec);
     if (ec) {
-        std::cerr << "fzbench: cannot link " << (dbDir / "tabl1.mdb") << ": " << ec.message() << "\n";
+        std::cerr << "fzbench: cannot link " << (dbDir / "tabl1.mdb") << ": " << ec.message()
+                  << "\n";
         return 1;
     }
 
@@ -586,13 +607,14 @@ int main(int argc, char** argv)
     const fs::path csv = work / "fz_t1.csv";
     std::optional<bench::ColumnValues> values;
     {
-        const auto r = bench::runProgram({"mdb-export", mdb.string(), "FZ_T1"}, "", csv.string(), 0);
+        const auto r =
+            bench::runProgram({"mdb-export", mdb.string(), "FZ_T1"}, "", csv.string(), 0);
         std::string err;
         if (r.exitCode == 0)
-            values = bench::scanExportCsv(csv.string(),
-                                          {"FAM", "NAME", "OTCHEST", "RAION", "CITI", "DEREV",
-                                           "STRIT", "DATA_r", "TEL_h"},
-                                          &err);
+            values = bench::scanExportCsv(
+                csv.string(),
+                {"FAM", "NAME", "OTCHEST", "RAION", "CITI", "DEREV", "STRIT", "DATA_r", "TEL_h"},
+                &err);
         if (!values) {
             std::cerr << "fzbench: cannot read the table through mdb-export: " << err << "\n";
             return 1;
@@ -628,8 +650,8 @@ int main(int argc, char** argv)
             fc.push_back(c);
             fl.push_back(l);
             flc.push_back(bench::cpuMsSelfAndChildren() - cpu0);
-            say("  " + fmtMs(c) + " ms to the count, " + fmtMs(l) + " ms with the value lists (cpu "
-                + fmtMs(flc.back()) + " ms)");
+            say("  " + fmtMs(c) + " ms to the count, " + fmtMs(l) +
+                " ms with the value lists (cpu " + fmtMs(flc.back()) + " ms)");
         }
         open.firstLoadCpuMs = median(flc);
         say("re-open x" + std::to_string(o.reps));
@@ -678,8 +700,9 @@ int main(int argc, char** argv)
         s.engineMs = median(e);
         s.gridMs = median(g);
         s.totalMs = median(t);
-        say("  " + s.label + ": " + std::to_string(s.rows) + " rows, " + fmtMs(s.engineMs) + " / "
-            + fmtMs(s.gridMs) + " / " + fmtMs(s.totalMs) + " ms" + (s.error.empty() ? "" : " ERROR " + s.error));
+        say("  " + s.label + ": " + std::to_string(s.rows) + " rows, " + fmtMs(s.engineMs) + " / " +
+            fmtMs(s.gridMs) + " / " + fmtMs(s.totalMs) + " ms" +
+            (s.error.empty() ? "" : " ERROR " + s.error));
         if (s.kind == Kind::All)
             allRows = s.rows;
     }
@@ -698,8 +721,8 @@ int main(int argc, char** argv)
         searcher.run(s.form, &em, &gm, &tm);
         peakKb = bench::procStatusKb("VmHWM");
         rssAllKb = bench::procStatusKb("VmRSS");
-        say("memory: " + std::to_string(before / 1024) + " MB before, peak "
-            + std::to_string(peakKb / 1024) + " MB, then " + std::to_string(rssAllKb / 1024) + " MB");
+        say("memory: " + std::to_string(before / 1024) + " MB before, peak " +
+            std::to_string(peakKb / 1024) + " MB, then " + std::to_string(rssAllKb / 1024) + " MB");
     }
 
     // CSV export: the sex-alone grid (about half the table) and the every-person grid.
@@ -715,7 +738,8 @@ int main(int argc, char** argv)
         for (int i = 0; i < o.reps; ++i) {
             const auto t0 = Clock::now();
             QString err;
-            if (!writeGridCsv(searcher.grid(), QString::fromStdString((work / "half.csv").string()), &err))
+            if (!writeGridCsv(searcher.grid(), QString::fromStdString((work / "half.csv").string()),
+                              &err))
                 csvError = err.toStdString();
             t.push_back(msSince(t0));
         }
@@ -728,7 +752,8 @@ int main(int argc, char** argv)
         searcher.run(s.form, &em, &gm, &tm);
         const auto t0 = Clock::now();
         QString err;
-        if (!writeGridCsv(searcher.grid(), QString::fromStdString((work / "all.csv").string()), &err))
+        if (!writeGridCsv(searcher.grid(), QString::fromStdString((work / "all.csv").string()),
+                          &err))
             csvError = err.toStdString();
         csvAllMs = msSince(t0);
     }
@@ -746,7 +771,8 @@ int main(int argc, char** argv)
         const auto r = bench::runProgram({"sqlite3", peerDb.string()}, in, "", 0, true);
         if (r.exitCode == 0) {
             sqliteImportMs = r.ms;
-            say("sqlite3: " + std::to_string(shapes.size()) + " statements x" + std::to_string(o.reps));
+            say("sqlite3: " + std::to_string(shapes.size()) + " statements x" +
+                std::to_string(o.reps));
             runSqlitePeer(shapes, peerDb.string(), work, o.reps);
         } else {
             say("sqlite3 import failed");
@@ -755,8 +781,8 @@ int main(int argc, char** argv)
     }
     fs::remove(csv, ec);
     if (haveMdbSql) {
-        say("mdb-sql: " + std::to_string(shapes.size()) + " statements x1 (limit "
-            + std::to_string(o.mdbSqlLimit) + " s each)");
+        say("mdb-sql: " + std::to_string(shapes.size()) + " statements x1 (limit " +
+            std::to_string(o.mdbSqlLimit) + " s each)");
         runMdbSqlPeer(shapes, mdb.string(), work, o.mdbSqlLimit);
     }
 
@@ -792,13 +818,11 @@ int main(int argc, char** argv)
            "sqlite3 ratio = sqlite3 count(*) / engine (both produce the count). '*' after a\n"
            "peer's rows: its count differs from ours.\n";
     const int wl = 27, wv = 22;
-    out << "  " << pad("shape", wl) << " " << pad("value", wv) << " " << pad("rows", 8, true)
-        << " " << pad("count", 7, true) << " " << pad("engine", 8, true) << " "
-        << pad("+grid", 8, true) << " "
-        << pad("+view", 8, true) << " | "
-        << pad("mdb-sql", 8, true) << " " << pad("rows", 8, true) << " " << pad("ratio", 7, true)
-        << " | " << pad("sqlite3", 8, true) << " " << pad("rows", 8, true) << " "
-        << pad("ratio", 7, true) << " | targets\n";
+    out << "  " << pad("shape", wl) << " " << pad("value", wv) << " " << pad("rows", 8, true) << " "
+        << pad("count", 7, true) << " " << pad("engine", 8, true) << " " << pad("+grid", 8, true)
+        << " " << pad("+view", 8, true) << " | " << pad("mdb-sql", 8, true) << " "
+        << pad("rows", 8, true) << " " << pad("ratio", 7, true) << " | " << pad("sqlite3", 8, true)
+        << " " << pad("rows", 8, true) << " " << pad("ratio", 7, true) << " | targets\n";
     int selective = 0, selectiveMdbPass = 0, substrings = 0, substrSqlPass = 0;
     bool sexPass = false, similarPass = false;
     double sexMs = kNaN, similarMs = kNaN, similarFirstMs = kNaN;
@@ -819,7 +843,8 @@ int main(int argc, char** argv)
             if (haveSqlite) {
                 const bool ok = !std::isnan(sqlRatio) && sqlRatio >= 10;
                 substrSqlPass += ok;
-                targets += std::string(targets.empty() ? "" : "; ") + "sqlite3>=10x " + passMiss(ok);
+                targets +=
+                    std::string(targets.empty() ? "" : "; ") + "sqlite3>=10x " + passMiss(ok);
             }
         }
         if (s.kind == Kind::Similar) {
@@ -837,13 +862,13 @@ int main(int argc, char** argv)
             targets += " ERROR: " + s.error;
         out << "  " << pad(s.label, wl) << " " << pad(s.value, wv) << " "
             << pad(std::to_string(s.rows), 8, true) << " " << pad(fmtMs(s.countMs), 7, true) << " "
-            << pad(fmtMs(s.engineMs), 8, true)
-            << " " << pad(fmtMs(s.gridMs), 8, true) << " " << pad(fmtMs(s.totalMs), 8, true)
-            << " | "
+            << pad(fmtMs(s.engineMs), 8, true) << " " << pad(fmtMs(s.gridMs), 8, true) << " "
+            << pad(fmtMs(s.totalMs), 8, true) << " | "
             << pad(s.mdbNote.empty() ? fmtMs(s.mdbMs) : s.mdbNote, 8, true) << " "
             << pad(rowsText(s.mdbRows, s.rows), 8, true) << " " << pad(fmtRatio(mdbRatio), 7, true)
-            << " | " << pad(fmtMs(s.sqlMs), 8, true) << " " << pad(rowsText(s.sqlRows, s.rows), 8, true)
-            << " " << pad(fmtRatio(sqlRatio), 7, true) << " | " << targets << "\n";
+            << " | " << pad(fmtMs(s.sqlMs), 8, true) << " "
+            << pad(rowsText(s.sqlRows, s.rows), 8, true) << " " << pad(fmtRatio(sqlRatio), 7, true)
+            << " | " << targets << "\n";
     }
     out << "\n";
 
@@ -854,11 +879,12 @@ int main(int argc, char** argv)
     line("CSV of the every-person grid (" + std::to_string(allRows) + " rows)", csvAllMs);
     if (!csvError.empty())
         out << "  CSV ERROR: " << csvError << "\n";
-    std::snprintf(buf, sizeof buf,
-                  "  peak resident memory, one search from an empty grid to %lld rows in it: %.0f MB\n"
-                  "    (VmHWM%s); resident afterwards %.0f MB\n",
-                  static_cast<long long>(allRows), double(peakKb) / 1024.0,
-                  peakReset ? "" : " of the whole run: could not be reset", double(rssAllKb) / 1024.0);
+    std::snprintf(
+        buf, sizeof buf,
+        "  peak resident memory, one search from an empty grid to %lld rows in it: %.0f MB\n"
+        "    (VmHWM%s); resident afterwards %.0f MB\n",
+        static_cast<long long>(allRows), double(peakKb) / 1024.0,
+        peakReset ? "" : " of the whole run: could not be reset", double(rssAllKb) / 1024.0);
     out << buf;
     std::snprintf(buf, sizeof buf,
                   "  peak over all the searches above (each run %d times; a new result is built\n"
@@ -876,12 +902,15 @@ int main(int argc, char** argv)
     };
     {
         const double r = open.firstLoadMs / open.exportMs;
-        target("first open <= 1.5 x mdb-export", fmtRatio(r) + " (" + fmtMs(open.firstLoadMs) + " / "
-                   + fmtMs(open.exportMs) + " ms)", r <= 1.5);
+        target("first open <= 1.5 x mdb-export",
+               fmtRatio(r) + " (" + fmtMs(open.firstLoadMs) + " / " + fmtMs(open.exportMs) + " ms)",
+               r <= 1.5);
         out << "    (in cpu time: " << fmtRatio(open.firstLoadCpuMs / open.exportCpuMs) << ")\n";
         const double r2 = open.firstLoadMs / open.reLoadMs;
-        target("re-open <= 1/20 of first open", "1/" + fmtRatio(r2).substr(0, fmtRatio(r2).size() - 1)
-                   + " (" + fmtMs(open.reLoadMs) + " ms)", r2 >= 20);
+        target("re-open <= 1/20 of first open",
+               "1/" + fmtRatio(r2).substr(0, fmtRatio(r2).size() - 1) + " (" +
+                   fmtMs(open.reLoadMs) + " ms)",
+               r2 >= 20);
     }
     if (haveMdbSql)
         target("selective searches >= 1000 x faster than mdb-sql",
@@ -896,11 +925,12 @@ int main(int argc, char** argv)
     out << "    (its first count, the column's values read: " << fmtMs(similarFirstMs) << " ms)\n";
     target("CSV of 500,000 rows <= 1 s", fmtMs(csv500k) + " ms (scaled)", csv500k <= 1000);
     target("peak memory with 1,000,000 rows loaded <= 500 MB",
-           std::to_string(std::lround(double(peakKb) / 1024.0)) + " MB (" + std::to_string(allRows)
-               + " rows)",
+           std::to_string(std::lround(double(peakKb) / 1024.0)) + " MB (" +
+               std::to_string(allRows) + " rows)",
            peakKb >= 0 && peakKb <= 500 * 1024 && tableRows >= 1000000);
     if (tableRows < 1000000)
-        out << "  (the memory target needs a 1,000,000-row table: this one has " << tableRows << ")\n";
+        out << "  (the memory target needs a 1,000,000-row table: this one has " << tableRows
+            << ")\n";
     if (open.count != tableRows)
         out << "  NOTE: the record count " << open.count << " differs from mdb-export's "
             << tableRows << " rows\n";

@@ -34,20 +34,26 @@ double median(std::vector<double> v)
 // Street-like names with surrounding spaces, in random order.
 QStringList streetValues(int n)
 {
-    static const QStringList stems = {"Ленина", "Мира", "ёлочная", "Садовая", "Заречная", "Набережная",
-                                      "Школьная", "Берёзовая", "Лесная", "Полевая", "Октябрьская"};
+    static const QStringList stems = {"Ленина",   "Мира",       "ёлочная",    "Садовая",
+                                      "Заречная", "Набережная", "Школьная",   "Берёзовая",
+                                      "Лесная",   "Полевая",    "Октябрьская"};
     QRandomGenerator rng(1);
     QStringList values;
     values.reserve(n);
     for (int i = 0; i < n; ++i)
-        values << QStringLiteral(" %1 %2-я ").arg(stems[rng.bounded(stems.size())]).arg(rng.bounded(100000));
+        values << QStringLiteral(" %1 %2-я ")
+                      .arg(stems[rng.bounded(stems.size())])
+                      .arg(rng.bounded(100000));
     return values;
 }
 
 // Cells made on demand, as the result grid hands them out.
 class GeneratedGrid : public GridCells {
 public:
-    explicit GeneratedGrid(int rows) : rows_(rows) {}
+    explicit GeneratedGrid(int rows)
+        : rows_(rows)
+    {
+    }
     int gridRowCount() const override { return rows_ + 1; }
     int gridColumnCount() const override { return 17; }
     QString cell(int c, int r) const override
@@ -57,8 +63,8 @@ public:
 
 private:
     int rows_;
-    const QString texts_[8] = {"Иванов", "Пётр", "Сергеевич", "Ленина", "12", "01.02.1970",
-                               "4951234567", "Ведрогорск, Центральный р-н"};
+    const QString texts_[8] = {"Иванов", "Пётр",       "Сергеевич",  "Ленина",
+                               "12",     "01.02.1970", "4951234567", "Ведрогорск, Центральный р-н"};
 };
 
 } // namespace

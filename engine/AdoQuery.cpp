@@ -24,7 +24,8 @@ int ResultSet::maxCharLength(int col, std::int64_t rows) const
     return longest;
 }
 
-void ResultSet::maxCharLengths(const std::vector<int>& cols, std::int64_t rows, std::vector<int>& out) const
+void ResultSet::maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
+                               std::vector<int>& out) const
 {
     out.resize(cols.size());
     for (size_t i = 0; i < cols.size(); ++i)
@@ -50,7 +51,10 @@ struct AdoQuery::Impl {
     }
 };
 
-AdoQuery::AdoQuery() : d(std::make_unique<Impl>()) {}
+AdoQuery::AdoQuery()
+    : d(std::make_unique<Impl>())
+{
+}
 AdoQuery::~AdoQuery() = default;
 
 void AdoQuery::setConnectionString(const std::string& cs)

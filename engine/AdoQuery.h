@@ -38,7 +38,8 @@ public:
     // first `rows` rows (all when negative). This version reads every value.
     virtual int maxCharLength(int col, std::int64_t rows = -1) const;
     // maxCharLength of several columns at once: out[i] for cols[i].
-    virtual void maxCharLengths(const std::vector<int>& cols, std::int64_t rows, std::vector<int>& out) const;
+    virtual void maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
+                                std::vector<int>& out) const;
 };
 
 // Called while a database is imported: rows done of rows total (total may be 0 when not
@@ -58,21 +59,21 @@ public:
     // Stops an import that makes no progress for this many seconds (0: the default).
     void setImportTimeout(int seconds);
 
-    void close();                        // deactivate: drops the result, keeps the SQL text
+    void close(); // deactivate: drops the result, keeps the SQL text
     bool active() const;
     void clearSql();
     void addSql(const std::string& line); // lines are joined with "\n"
     std::string sqlText() const;
 
-    void open();                         // throws EngineError; result stands on its first record
+    void open(); // throws EngineError; result stands on its first record
     void first();
     bool eof() const;
     void next();
     int fieldCount() const;
-    std::string fieldAsString(int i) const;   // 0-based, table column order; null -> ""
+    std::string fieldAsString(int i) const; // 0-based, table column order; null -> ""
     bool fieldIsNull(int i) const;
     std::int64_t recordCount() const;
-    std::int64_t recNo() const;               // 0-based current row
+    std::int64_t recNo() const; // 0-based current row
     std::shared_ptr<const ResultSet> result() const;
 
 private:

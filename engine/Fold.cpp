@@ -18,7 +18,7 @@ char32_t foldCodePoint(char32_t c)
     if (c < 0x80)
         return (c >= 'A' && c <= 'Z') ? c + 32 : c;
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
-        return c + 32; // Latin-1 capitals
+        return c + 32;              // Latin-1 capitals
     if (c >= 0x100 && c <= 0x17F) { // Latin Extended-A: mostly pairs
         if (c == 0x130)
             return 'i';
@@ -49,8 +49,7 @@ char32_t foldCodePoint(char32_t c)
         return c + 0x50; // Ѐ..Џ (Ё, Ђ, Є, І, Ї, Ў ...)
     if (c >= 0x410 && c <= 0x42F)
         return c + 0x20; // А..Я
-    if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) ||
-        (c >= 0x4D0 && c <= 0x52F))
+    if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x52F))
         return (c & 1) ? c : c + 1; // paired Cyrillic letters (Ґ, Ғ, Қ ...)
     if (c == 0x4C0)
         return 0x4CF;

@@ -8,7 +8,8 @@ namespace engine::import {
 std::string progressLine(std::int64_t done, std::int64_t total)
 {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "P %lld %lld\n", static_cast<long long>(done), static_cast<long long>(total));
+    std::snprintf(buf, sizeof buf, "P %lld %lld\n", static_cast<long long>(done),
+                  static_cast<long long>(total));
     return buf;
 }
 

@@ -123,7 +123,11 @@ std::string trimText(std::string_view s)
 
 class Parser {
 public:
-    Parser(const std::string& sql, std::vector<Token> toks) : sql_(sql), t_(std::move(toks)) {}
+    Parser(const std::string& sql, std::vector<Token> toks)
+        : sql_(sql)
+        , t_(std::move(toks))
+    {
+    }
 
     Statement statement()
     {
@@ -170,8 +174,8 @@ private:
     }
     static bool isReserved(const Token& t)
     {
-        for (auto kw : {"SELECT", "FROM", "WHERE", "AND", "OR", "NOT", "LIKE", "IS", "NULL",
-                        "DISTINCT"})
+        for (auto kw :
+             {"SELECT", "FROM", "WHERE", "AND", "OR", "NOT", "LIKE", "IS", "NULL", "DISTINCT"})
             if (keywordIs(t, kw))
                 return true;
         return false;
@@ -180,8 +184,8 @@ private:
     [[noreturn]] void fail()
     {
         if (inWhere_)
-            throw EngineError(msg::syntaxInExpression(
-                trimText(std::string_view(sql_).substr(whereStart_))));
+            throw EngineError(
+                msg::syntaxInExpression(trimText(std::string_view(sql_).substr(whereStart_))));
         std::string_view rest(sql_);
         throw EngineError(msg::syntaxInExpression(trimText(rest.substr(7 < rest.size() ? 7 : 0))));
     }
@@ -322,9 +326,8 @@ private:
         auto c = std::make_unique<Cond>();
         c->column = columnName();
         const Token& t = peek();
-        if (t.type == Tok::Symbol &&
-            (t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" ||
-             t.text == "<=" || t.text == ">=")) {
+        if (t.type == Tok::Symbol && (t.text == "=" || t.text == "<>" || t.text == "<" ||
+                                      t.text == ">" || t.text == "<=" || t.text == ">=")) {
             ++p_;
             c->kind = Cond::Kind::Compare;
             c->op = t.text;
@@ -351,8 +354,8 @@ private:
                 fail();
             ++p_;
         } else {
-            throw EngineError(msg::missingOperator(
-                trimText(std::string_view(sql_).substr(whereStart_))));
+            throw EngineError(
+                msg::missingOperator(trimText(std::string_view(sql_).substr(whereStart_))));
         }
         return c;
     }

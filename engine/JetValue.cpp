@@ -9,13 +9,13 @@ namespace engine::jet {
 namespace {
 
 using u8 = unsigned char;
-__extension__ typedef unsigned __int128 u128;  // a Numeric's magnitude: 128 bits
+__extension__ typedef unsigned __int128 u128; // a Numeric's magnitude: 128 bits
 
 // Day numbers of 1 January 100 and 31 December 9999 (day 0 is 30 December 1899).
 constexpr double kFirstDay = -657434.0;
 constexpr double kLastDay = 2958465.0;
 constexpr int kSecondsPerDay = 86400;
-constexpr std::size_t kNumericBytes = 17;  // sign byte, then a 128-bit magnitude
+constexpr std::size_t kNumericBytes = 17; // sign byte, then a 128-bit magnitude
 constexpr int kCurrencyScale = 4;
 constexpr int kSingleDigits = 7;
 constexpr int kDoubleDigits = 15;
@@ -26,7 +26,7 @@ std::int64_t getLE(const u8* p, std::size_t n)
     for (std::size_t i = n; i-- > 0;)
         v = (v << 8) | p[i];
     if (n < 8 && (v >> (8 * n - 1)) & 1)
-        v |= ~std::uint64_t(0) << (8 * n);  // sign-extend
+        v |= ~std::uint64_t(0) << (8 * n); // sign-extend
     return static_cast<std::int64_t>(v);
 }
 
@@ -51,7 +51,7 @@ void appendScaled(std::string& out, bool negative, u128 magnitude, int scale, bo
     } while (magnitude != 0);
     while (n <= scale)
         digits[n++] = '0';
-    int last = 0;  // lowest digit kept
+    int last = 0; // lowest digit kept
     if (trim)
         while (last < scale && digits[last] == '0')
             ++last;
@@ -93,12 +93,12 @@ void appendCurrency(std::string& out, std::int64_t units)
 // Civil date of a day count from 1 January 1970 (proleptic Gregorian calendar).
 void civilFromDays(long z, int& y, int& m, int& d)
 {
-    z += 719468;  // from 1 March of year 0
+    z += 719468; // from 1 March of year 0
     const long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long doe = z - era * 146097;                                   // day of the era
+    const long doe = z - era * 146097;                                      // day of the era
     const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365; // year of the era
-    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);            // day of the year
-    const long mp = (5 * doy + 2) / 153;                                 // month from March
+    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);               // day of the year
+    const long mp = (5 * doy + 2) / 153;                                    // month from March
     d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
     m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
     y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
@@ -114,11 +114,11 @@ void appendDate(std::string& out, double v)
     // day whatever the sign.
     double whole = std::trunc(v);
     long seconds = std::lround(std::fabs(v - whole) * kSecondsPerDay);
-    if (seconds >= kSecondsPerDay) {  // rounds up to the next midnight
+    if (seconds >= kSecondsPerDay) { // rounds up to the next midnight
         seconds -= kSecondsPerDay;
         whole += 1.0;
     }
-    constexpr long kDay0 = -25569;  // 30.12.1899 counted from 1.1.1970
+    constexpr long kDay0 = -25569; // 30.12.1899 counted from 1.1.1970
     int y = 0, m = 0, d = 0;
     civilFromDays(static_cast<long>(whole) + kDay0, y, m, d);
     assert(m >= 1 && m <= 12 && d >= 1 && d <= 31);
@@ -126,7 +126,8 @@ void appendDate(std::string& out, double v)
     int n = std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", d, m, y);
     out.append(buf, static_cast<std::size_t>(n));
     if (seconds != 0) {
-        n = std::snprintf(buf, sizeof buf, " %ld:%02ld:%02ld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+        n = std::snprintf(buf, sizeof buf, " %ld:%02ld:%02ld", seconds / 3600, seconds / 60 % 60,
+                          seconds % 60);
         out.append(buf, static_cast<std::size_t>(n));
     }
 }
@@ -252,7 +253,8 @@ void appendOleObject(std::string& out, std::uint32_t bytes)
     out += " байт)";
 }
 
-void appendFixedValue(std::string& out, int type, const unsigned char* p, std::size_t len, int scale)
+void appendFixedValue(std::string& out, int type, const unsigned char* p, std::size_t len,
+                      int scale)
 {
     auto need = [&](std::size_t n) { return len >= n; };
     switch (type) {
@@ -310,17 +312,10 @@ void appendFixedValue(std::string& out, int type, const unsigned char* p, std::s
             return;
         }
         break;
-    case kReplicationId:
-        appendGuid(out, p, len);
-        return;
-    case kNumeric:
-        appendNumeric(out, p, len, scale);
-        return;
-    case kComplex:
-        out += "(составное поле)";
-        return;
-    default:
-        break;
+    case kReplicationId: appendGuid(out, p, len); return;
+    case kNumeric: appendNumeric(out, p, len, scale); return;
+    case kComplex: out += "(составное поле)"; return;
+    default: break;
     }
     appendHex(out, p, len);
 }

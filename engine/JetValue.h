@@ -56,7 +56,8 @@ const char* typeName(int type);
 
 // Appends the text of a fixed-layout value (every type above except Text, Memo, OLE and
 // Yes/No) stored in `len` bytes at `p`. `scale` is the column's scale (Numeric only).
-void appendFixedValue(std::string& out, int type, const unsigned char* p, std::size_t len, int scale);
+void appendFixedValue(std::string& out, int type, const unsigned char* p, std::size_t len,
+                      int scale);
 
 void appendBoolean(std::string& out, bool value);
 // Appends Jet 4 text (a Text or whole Memo value) as UTF-8. The stored form is UCS-2

@@ -19,7 +19,7 @@ void Checker::followChain(u32 ptr, std::vector<u8>* collect, u32 limit)
             reject("long value piece at page " + num(ptr >> 8) + " is " + num(s.len) + " bytes");
         if (collect) {
             if (collect->size() + s.len - 4 > limit)
-                collect = nullptr;  // the reader stops collecting here
+                collect = nullptr; // the reader stops collecting here
             else
                 collect->insert(collect->end(), s.data + 4, s.data + s.len);
         }
@@ -78,7 +78,7 @@ void Checker::checkPropertyBlob(const std::vector<u8>& b, const RowFault& bad)
         return;
     if (b.size() < 4 || b[3] != 0 ||
         !(std::memcmp(b.data(), "MR2", 3) == 0 || std::memcmp(b.data(), "KKD", 3) == 0))
-        return;  // the reader refuses an unknown format and moves on
+        return; // the reader refuses an unknown format and moves on
     const u32 size = static_cast<u32>(b.size());
     u32 names = 0;
     bool haveNames = false;
@@ -124,10 +124,17 @@ void Checker::checkPropertyBlob(const std::vector<u8>& b, const RowFault& bad)
                 if (dsize > elen - 8)
                     bad("property value runs past its entry");
                 switch (dtype) {
-                case kMoney: case kNumeric:
+                case kMoney:
+                case kNumeric:
                     bad("property value of type " + num(dtype) + " cannot be read safely");
                     break;
-                case kByte: case kInt: case kLong: case kFloat: case kDouble: case kRepId: case kComplex: {
+                case kByte:
+                case kInt:
+                case kLong:
+                case kFloat:
+                case kDouble:
+                case kRepId:
+                case kComplex: {
                     Column c;
                     c.type = dtype;
                     if (dsize < fixedWidth(c))
@@ -143,8 +150,7 @@ void Checker::checkPropertyBlob(const std::vector<u8>& b, const RowFault& bad)
                         bad("property date out of range");
                     break;
                 }
-                default:
-                    break;  // converted as text, bytes or not at all
+                default: break; // converted as text, bytes or not at all
                 }
                 if (dtype == kText || dtype == kMemo)
                     checkText(d + q + 8, dsize, bad);

@@ -14,7 +14,8 @@ void Checker::checkDataPage(const Table& t, u32 pg, bool isCatalog)
     page.assign(p, p + f.pageSize);
     u32 rows = get16(&page[f.rowCountOffset]);
     if (f.rowCountOffset + 2 + 2 * rows > f.pageSize)
-        reject("data page " + num(pg) + " claims " + num(rows) + " rows; its offset table runs past the page");
+        reject("data page " + num(pg) + " claims " + num(rows) +
+               " rows; its offset table runs past the page");
     for (u32 r = 0; r < rows; ++r) {
         u16 raw = get16(&page[f.rowCountOffset + 2 + 2 * r]);
         if (raw & kDeletedRow)
@@ -22,12 +23,14 @@ void Checker::checkDataPage(const Table& t, u32 pg, bool isCatalog)
         u32 start = raw & kOffsetMask;
         u32 end = r == 0 ? f.pageSize : (get16(&page[f.rowCountOffset + 2 * r]) & kOffsetMask);
         if (end > f.pageSize || start >= end)
-            reject("data page " + num(pg) + " row " + num(r) + " has offsets " + num(start) + ".." + num(end));
+            reject("data page " + num(pg) + " row " + num(r) + " has offsets " + num(start) + ".." +
+                   num(end));
         checkRow(t, page.data(), start, end - start, pg, r, isCatalog);
     }
 }
 
-void Checker::checkRow(const Table& t, const u8* page, u32 start, u32 size, u32 pg, u32 r, bool isCatalog)
+void Checker::checkRow(const Table& t, const u8* page, u32 start, u32 size, u32 pg, u32 r,
+                       bool isCatalog)
 {
     const Format& f = pages_.fmt();
     const RowFault bad{pg, r};
@@ -38,7 +41,7 @@ void Checker::checkRow(const Table& t, const u8* page, u32 start, u32 size, u32 
     u32 maskLen = (rowCols + 7) / 8;
     if (u64(maskLen) + (f.jet3 ? 1 : 2) > size)
         bad("null mask does not fit in the row");
-    u32 last = size - 1;  // row-relative index of the last byte
+    u32 last = size - 1; // row-relative index of the last byte
     const u8* nullMask = row + (last - maskLen + 1);
     u32 rowVarCols = f.jet3 ? row[last - maskLen] : get16(row + (last - maskLen - 1));
     std::vector<u32>& varOff = varOff_;
@@ -54,7 +57,7 @@ void Checker::checkRow(const Table& t, const u8* page, u32 start, u32 size, u32 
             jet3Offsets(row, size, maskLen, rowVarCols, varOff, bad);
         }
     }
-    u32 rowFixedCols = rowCols - rowVarCols;  // unsigned, as the reader computes it
+    u32 rowFixedCols = rowCols - rowVarCols; // unsigned, as the reader computes it
     u32 fixedFound = 0;
     for (std::size_t i = 0; i < t.columns.size(); ++i) {
         const Column& c = t.columns[i];
@@ -71,10 +74,11 @@ void Checker::checkRow(const Table& t, const u8* page, u32 start, u32 size, u32 
             vStart = varOff[c.varIndex];
             u32 vEnd = varOff[c.varIndex + 1u];
             if (vStart > vEnd || vEnd > size)
-                bad("variable column " + num(c.number) + " has offsets " + num(vStart) + ".." + num(vEnd));
+                bad("variable column " + num(c.number) + " has offsets " + num(vStart) + ".." +
+                    num(vEnd));
             vLen = vEnd - vStart;
         } else {
-            continue;  // read as null
+            continue; // read as null
         }
         if (!present || (c.type == kBool))
             continue;
@@ -86,7 +90,8 @@ void Checker::checkRow(const Table& t, const u8* page, u32 start, u32 size, u32 
         noteCatalogRow(t, page, start, size, nullMask, maskLen, rowFixedCols, varOff, rowVarCols);
 }
 
-void Checker::jet3Offsets(const u8* row, u32 size, u32 maskLen, u32 rowVarCols, std::vector<u32>& varOff, const RowFault& bad)
+void Checker::jet3Offsets(const u8* row, u32 size, u32 maskLen, u32 rowVarCols,
+                          std::vector<u32>& varOff, const RowFault& bad)
 {
     u32 last = size - 1;
     u32 numJumps = (size - 1) / 256;
@@ -118,11 +123,8 @@ void Checker::checkValue(const Column& c, const u8* page, u32 at, u32 len, const
         if (!f.jet3)
             checkText(page + at, len, bad);
         break;
-    case kMemo:
-        checkMemo(page, at, len, bad);
-        break;
-    default:
-        break;
+    case kMemo: checkMemo(page, at, len, bad); break;
+    default: break;
     }
 }
 

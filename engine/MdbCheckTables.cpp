@@ -19,8 +19,8 @@ std::vector<u8> Checker::tdefStream(u32 first, const char* what)
             reject(std::string(what) + ": chain of definition pages is too long");
         const u8* p = pages_.page(pg, what);
         if (p[0] != 2)
-            reject(std::string(what) + ": page " + num(pg) + " is not a table definition page (type " +
-                   num(p[0]) + ")");
+            reject(std::string(what) + ": page " + num(pg) +
+                   " is not a table definition page (type " + num(p[0]) + ")");
         s.insert(s.end(), p + (head ? 0 : 8), p + f.pageSize);
         head = false;
         u32 next = get32(p + 4);
@@ -117,11 +117,16 @@ Checker::CatalogCols Checker::findCatalogColumns(const Table& t)
     for (std::size_t i = 0; i < t.columns.size(); ++i) {
         const std::string& n = t.columns[i].name;
         int idx = static_cast<int>(i);
-        if (n == "id") cc.id = idx;
-        else if (n == "name") cc.name = idx;
-        else if (n == "type") cc.type = idx;
-        else if (n == "flags") cc.flags = idx;
-        else if (n == "lvprop") cc.lvProp = idx;
+        if (n == "id")
+            cc.id = idx;
+        else if (n == "name")
+            cc.name = idx;
+        else if (n == "type")
+            cc.type = idx;
+        else if (n == "flags")
+            cc.flags = idx;
+        else if (n == "lvprop")
+            cc.lvProp = idx;
     }
     if (cc.id < 0 || cc.name < 0 || cc.type < 0 || cc.flags < 0 || cc.lvProp < 0)
         reject("catalog table lacks one of the columns Id, Name, Type, Flags, LvProp");
@@ -137,8 +142,8 @@ Slice Checker::pointedRow(u32 ptr, const char* what, bool needDataPage)
         reject(std::string(what) + " points to page " + num(pg) + ", which is not a data page");
     u32 rows = get16(p + f.rowCountOffset);
     if (row >= rows)
-        reject(std::string(what) + " points to row " + num(row) + " of page " + num(pg) + ", which has " +
-               num(rows) + " rows");
+        reject(std::string(what) + " points to row " + num(row) + " of page " + num(pg) +
+               ", which has " + num(rows) + " rows");
     if (f.rowCountOffset + 2 + 2 * rows > f.pageSize)
         reject("row offset table of page " + num(pg) + " runs past the page");
     u32 start = get16(p + f.rowCountOffset + 2 + 2 * row) & kOffsetMask;
@@ -182,8 +187,8 @@ std::vector<u32> Checker::ownedPages(const Table& t, const std::string& label)
                 continue;
             const u8* p = pages_.page(mp, what.c_str());
             if (p[0] != 5)
-                reject(what + " slot " + num(k) + " points to page " + num(mp) + " of type " + num(p[0]) +
-                       ", not a usage-map page");
+                reject(what + " slot " + num(k) + " points to page " + num(mp) + " of type " +
+                       num(p[0]) + ", not a usage-map page");
             if (!seen.insert(mp).second)
                 reject(what + " uses page " + num(mp) + " twice");
             mapBytes_ += f.pageSize;
@@ -218,15 +223,16 @@ void Checker::checkTable(const Table& t, bool isCatalog)
     for (u32 pg : ownedPages(t, label)) {
         auto [type, owner] = pages_.header(pg);
         if (type != 1 || owner != t.tdefPage)
-            continue;  // the reader skips pages of other owners
+            continue; // the reader skips pages of other owners
         if (!rowCheckedPages_.insert(pg).second)
             continue;
         checkDataPage(t, pg, isCatalog);
     }
 }
 
-void Checker::noteCatalogRow(const Table& t, const u8* page, u32 start, u32 size, const u8* nullMask, u32 maskLen,
-                    u32 rowFixedCols, const std::vector<u32>& varOff, u32 rowVarCols)
+void Checker::noteCatalogRow(const Table& t, const u8* page, u32 start, u32 size,
+                             const u8* nullMask, u32 maskLen, u32 rowFixedCols,
+                             const std::vector<u32>& varOff, u32 rowVarCols)
 {
     (void)size;
     const Format& f = pages_.fmt();

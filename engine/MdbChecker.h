@@ -16,7 +16,10 @@ namespace engine::mdbcheck {
 
 class Checker {
 public:
-    explicit Checker(Pages& pages) : pages_(pages) {}
+    explicit Checker(Pages& pages)
+        : pages_(pages)
+    {
+    }
 
     void run();
 
@@ -25,11 +28,11 @@ private:
     std::unordered_set<u32> checked_;
     std::unordered_set<u32> rowCheckedPages_;
     std::vector<u32> catalogTables_;
-    std::unordered_set<std::u16string> tableNames_;  // user tables, folded
+    std::unordered_set<std::u16string> tableNames_; // user tables, folded
     u64 mapBytes_ = 0;
     u64 chainSteps_ = 0;
-    std::vector<u8> pageCopy_;   // the data page being checked
-    std::vector<u32> varOff_;    // the row being checked: its variable column offsets
+    std::vector<u8> pageCopy_; // the data page being checked
+    std::vector<u32> varOff_;  // the row being checked: its variable column offsets
 
     struct CatalogCols {
         int id = -1, name = -1, type = -1, flags = -1, lvProp = -1;
@@ -62,9 +65,11 @@ private:
     void checkDataPage(const Table& t, u32 pg, bool isCatalog);
 
     // The positions the reader computes for each column of a row must stay inside the row.
-    void checkRow(const Table& t, const u8* page, u32 start, u32 size, u32 pg, u32 r, bool isCatalog);
+    void checkRow(const Table& t, const u8* page, u32 start, u32 size, u32 pg, u32 r,
+                  bool isCatalog);
 
-    void jet3Offsets(const u8* row, u32 size, u32 maskLen, u32 rowVarCols, std::vector<u32>& varOff, const RowFault& bad);
+    void jet3Offsets(const u8* row, u32 size, u32 maskLen, u32 rowVarCols, std::vector<u32>& varOff,
+                     const RowFault& bad);
 
     void checkValue(const Column& c, const u8* page, u32 at, u32 len, const RowFault& bad);
 
@@ -85,8 +90,9 @@ private:
     void checkPropertyBlob(const std::vector<u8>& b, const RowFault& bad);
 
     // Remember which definition pages the catalog's tables live on.
-    void noteCatalogRow(const Table& t, const u8* page, u32 start, u32 size, const u8* nullMask, u32 maskLen,
-                        u32 rowFixedCols, const std::vector<u32>& varOff, u32 rowVarCols);
+    void noteCatalogRow(const Table& t, const u8* page, u32 start, u32 size, const u8* nullMask,
+                        u32 maskLen, u32 rowFixedCols, const std::vector<u32>& varOff,
+                        u32 rowVarCols);
 
     // A name as UTF-16 with ASCII and Cyrillic capitals folded, for comparing names.
     std::u16string foldedName(const u8* v, u32 len) const;

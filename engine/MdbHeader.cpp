@@ -10,7 +10,7 @@ namespace {
 using u8 = unsigned char;
 
 // Header positions (file offsets; the masked ones are unmasked before use).
-constexpr std::size_t kSignatureAt = 4;       // "Standard Jet DB" / "Standard ACE DB"
+constexpr std::size_t kSignatureAt = 4; // "Standard Jet DB" / "Standard ACE DB"
 constexpr std::size_t kVersionAt = 0x14;
 constexpr std::size_t kMaskedAt = 0x18;
 constexpr std::size_t kMaskedLenJet3 = 126;
@@ -20,7 +20,7 @@ constexpr std::size_t kPageKeyAt = 0x3E;
 constexpr std::size_t kPasswordAt = 0x42;
 constexpr std::size_t kPasswordLenJet3 = 20;
 constexpr std::size_t kPasswordLenJet4 = 40;
-constexpr std::size_t kCreatedAt = 0x72;     // Jet 4: a date that masks the password
+constexpr std::size_t kCreatedAt = 0x72; // Jet 4: a date that masks the password
 constexpr int kLastAceVersion = 6;
 constexpr u8 kHeaderKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
 
@@ -68,7 +68,8 @@ MdbHeader readMdbHeader(const unsigned char* bytes, std::size_t len)
 
     u8 head[kMdbHeaderBytes];
     std::memcpy(head, bytes, kMdbHeaderBytes);
-    rc4(kHeaderKey, sizeof kHeaderKey, head + kMaskedAt, version == 0 ? kMaskedLenJet3 : kMaskedLenJet4);
+    rc4(kHeaderKey, sizeof kHeaderKey, head + kMaskedAt,
+        version == 0 ? kMaskedLenJet3 : kMaskedLenJet4);
     h.codePage = head[kCodePageAt] | (unsigned(head[kCodePageAt + 1]) << 8);
     const std::uint32_t key = get32(head + kPageKeyAt);
     if (ace)

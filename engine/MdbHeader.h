@@ -20,9 +20,9 @@ constexpr std::size_t kMdbHeaderBytes = 0x98;
 struct MdbHeader {
     enum class Format { NotDatabase, Jet3, Jet4 };
     Format format = Format::NotDatabase;
-    int version = -1;        // the byte at 0x14
-    bool ace = false;        // "Standard ACE DB": Access 2007 and later
-    unsigned codePage = 0;   // as recorded; 0 when none
+    int version = -1;      // the byte at 0x14
+    bool ace = false;      // "Standard ACE DB": Access 2007 and later
+    unsigned codePage = 0; // as recorded; 0 when none
     // Jet 3 and Jet 4 files may be "encoded": every page but the first masked with RC4
     // under this key and the page's number (decodePage). Access and the reader open them
     // without a password. 0: pages in the clear.
@@ -30,7 +30,7 @@ struct MdbHeader {
     // The pages of a later format are encrypted under a password (a non-zero page key
     // there): neither Access without the password nor the reader can read them.
     bool encrypted = false;
-    bool password = false;   // a database password is set (Jet 3, Jet 4)
+    bool password = false; // a database password is set (Jet 3, Jet 4)
     std::uint32_t pageSize() const { return format == Format::Jet3 ? 2048u : 4096u; }
 };
 

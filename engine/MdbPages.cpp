@@ -89,7 +89,7 @@ std::pair<u8, u32> Pages::header(u32 pg)
     u8 h[8];
     if (!readRaw(u64(pg) * fmt_->pageSize, h, 8))
         reject("cannot read page " + num(pg));
-    decode(pg, h, 8);  // the mask is a stream: its first bytes decode the first bytes
+    decode(pg, h, 8); // the mask is a stream: its first bytes decode the first bytes
     std::pair<u8, u32> r{h[0], get32(h + 4)};
     heads_.emplace(pg, r);
     return r;

@@ -14,8 +14,16 @@ namespace engine::mdbcheck {
 
 class Pages {
 public:
-    Pages(int fd, u64 size) : fd_(fd), size_(size) {}
-    Pages(const u8* mem, u64 size) : mem_(mem), size_(size) {}
+    Pages(int fd, u64 size)
+        : fd_(fd)
+        , size_(size)
+    {
+    }
+    Pages(const u8* mem, u64 size)
+        : mem_(mem)
+        , size_(size)
+    {
+    }
 
     u64 size() const { return size_; }
     u32 count() const { return count_; }
@@ -44,7 +52,7 @@ private:
     }
 
     const u8* mem_ = nullptr;
-    u32 key_ = 0;  // the pages' mask key (0: in the clear)
+    u32 key_ = 0; // the pages' mask key (0: in the clear)
     u64 size_ = 0;
     u32 count_ = 0;
     const Format* fmt_ = &kJet4;

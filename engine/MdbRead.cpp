@@ -24,8 +24,8 @@ constexpr std::uint32_t kLongSinglePage = 0x40000000u; // one row elsewhere hold
 constexpr std::uint32_t kLongFlags = 0xFF000000u;      // none set: a chain of rows
 constexpr std::uint32_t kLongLength = 0x3FFFFFFFu;
 constexpr std::size_t kLongHead = MDB_MEMO_OVERHEAD;
-constexpr std::size_t kPieceLink = 4;                   // each piece of a chain starts with
-                                                        // the page/row of the next
+constexpr std::size_t kPieceLink = 4; // each piece of a chain starts with
+                                      // the page/row of the next
 constexpr int kRowOffsetMask = 0x1FFF;
 
 std::uint32_t get32(const u8* p)
@@ -49,10 +49,10 @@ MdbHeader headerOf(const std::string& path)
 
 struct MdbFile::Private {
     MdbHandle* mdb = nullptr;
-    std::vector<MdbTableDef*> defs;  // one per entry of tables_
-    std::vector<MdbField> fields;    // a cracked row
-    std::vector<char> text;          // text converted by the reader library
-    std::vector<u8> longValue;       // the pieces of a Memo, assembled
+    std::vector<MdbTableDef*> defs; // one per entry of tables_
+    std::vector<MdbField> fields;   // a cracked row
+    std::vector<char> text;         // text converted by the reader library
+    std::vector<u8> longValue;      // the pieces of a Memo, assembled
 
     ~Private()
     {
@@ -69,15 +69,17 @@ struct MdbFile::Private {
             jet::appendJet4Text(out, static_cast<const u8*>(src), len);
             return;
         }
-        const std::size_t need = 3 * len + 16;  // the most UTF-8 one stored byte can become
+        const std::size_t need = 3 * len + 16; // the most UTF-8 one stored byte can become
         if (text.size() < need)
             text.resize(need);
-        int w = mdb_unicode2ascii(mdb, static_cast<const char*>(src), len, text.data(), text.size());
+        int w =
+            mdb_unicode2ascii(mdb, static_cast<const char*>(src), len, text.data(), text.size());
         const std::size_t n = static_cast<std::size_t>(w > 0 ? w : 0);
         // A NUL ends the text, as it does wherever the reader library hands text on (bytes
         // after it are left over from an earlier value, not text).
         const void* nul = std::memchr(text.data(), '\0', n);
-        out.append(text.data(), nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()) : n);
+        out.append(text.data(),
+                   nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()) : n);
     }
 
     // The row a page/row pointer names; false when the reader cannot find it.
@@ -121,7 +123,10 @@ struct MdbFile::Private {
     }
 };
 
-MdbFile::MdbFile(std::unique_ptr<Private> d) : d_(std::move(d)) {}
+MdbFile::MdbFile(std::unique_ptr<Private> d)
+    : d_(std::move(d))
+{
+}
 
 MdbFile::~MdbFile() = default;
 
@@ -198,7 +203,7 @@ bool MdbFile::readRows(std::size_t index, CellBuffer& cells, const std::function
             bool isNull = f.is_null != 0;
             std::string& out = cells.text;
             if (col->col_type == MDB_BOOL) {
-                jet::appendBoolean(out, !isNull);  // a Yes/No value lives in the null bit
+                jet::appendBoolean(out, !isNull); // a Yes/No value lives in the null bit
                 isNull = false;
             } else if (!isNull) {
                 if (f.start < 0 || f.siz < 0 || f.start + f.siz > pageSize)
@@ -208,7 +213,9 @@ bool MdbFile::readRows(std::size_t index, CellBuffer& cells, const std::function
                 switch (col->col_type) {
                 case MDB_TEXT: d.appendText(out, v, n); break;
                 case MDB_MEMO: d.appendMemo(out, v, n); break;
-                case MDB_OLE: jet::appendOleObject(out, n >= kLongHead ? get32(v) & kLongLength : 0); break;
+                case MDB_OLE:
+                    jet::appendOleObject(out, n >= kLongHead ? get32(v) & kLongLength : 0);
+                    break;
                 // the reader library keeps a Numeric's scale in the field it calls col_prec
                 default: jet::appendFixedValue(out, col->col_type, v, n, col->col_prec); break;
                 }

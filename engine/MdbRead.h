@@ -26,13 +26,13 @@ struct CellBuffer {
 
 struct MdbColumnInfo {
     std::string name;
-    int type = 0;  // jet::ColumnType
+    int type = 0; // jet::ColumnType
 };
 
 struct MdbTableInfo {
     std::string name;
     std::vector<MdbColumnInfo> columns;
-    std::int64_t storedRows = 0;  // the definition's count: a hint, rows read are the truth
+    std::int64_t storedRows = 0; // the definition's count: a hint, rows read are the truth
 };
 
 class MdbFile {
@@ -57,8 +57,8 @@ private:
     struct Private;
     explicit MdbFile(std::unique_ptr<Private> d);
 
-    std::unique_ptr<Private> d_;   // the reader library's handles
-    MdbHeader header_;             // what the file's first page says
+    std::unique_ptr<Private> d_;       // the reader library's handles
+    MdbHeader header_;                 // what the file's first page says
     std::vector<MdbTableInfo> tables_; // the user tables, in catalog order
 };
 

@@ -31,7 +31,8 @@ inline std::string importCrashed(const std::string& path)
 inline std::string importTimedOut(const std::string& path, int seconds)
 {
     return "Не удается прочитать файл '" + path + "': чтение остановлено, так как за " +
-           std::to_string(seconds) + " с не было продвижения. Файл базы данных, вероятно, поврежден.";
+           std::to_string(seconds) +
+           " с не было продвижения. Файл базы данных, вероятно, поврежден.";
 }
 inline std::string storeFailed(const std::string& detail)
 {

@@ -6,7 +6,10 @@
 
 namespace engine {
 
-MemResult::MemResult(std::vector<std::string> names) : names_(std::move(names)) {}
+MemResult::MemResult(std::vector<std::string> names)
+    : names_(std::move(names))
+{
+}
 
 std::string_view MemResult::columnName(int col) const
 {

@@ -22,7 +22,11 @@ public:
     bool isNull(std::int64_t row, int col) const override;
 
     // Building: append the cells of one row in column order, then endRow().
-    void addCell(std::string_view text) { arena_.append(text); pushEnd(false); }
+    void addCell(std::string_view text)
+    {
+        arena_.append(text);
+        pushEnd(false);
+    }
     void addNull() { pushEnd(true); }
     void endRow() { ++rows_; }
     void reserve(std::int64_t rows, std::size_t bytes);

@@ -74,7 +74,8 @@ std::u32string soundKey(std::u32string_view plain)
     std::u32string w;
     w.reserve(plain.size());
     for (size_t i = 0; i < plain.size(); ++i) {
-        if ((plain[i] == U'с' || plain[i] == U'з') && i + 1 < plain.size() && plain[i + 1] == U'ч') {
+        if ((plain[i] == U'с' || plain[i] == U'з') && i + 1 < plain.size() &&
+            plain[i + 1] == U'ч') {
             w.push_back(U'щ');
             ++i;
         } else {

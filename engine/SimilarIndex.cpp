@@ -2,7 +2,8 @@
 
 namespace engine {
 
-SimilarIndex::SimilarIndex(std::vector<std::string> values) : values_(std::move(values))
+SimilarIndex::SimilarIndex(std::vector<std::string> values)
+    : values_(std::move(values))
 {
     heard_.reserve(values_.size());
     for (const std::string& v : values_)

@@ -22,8 +22,8 @@ public:
     size_t size() const { return values_.size(); }
 
 private:
-    std::vector<std::string> values_;          // the folded values, as given
-    std::vector<similar::Heard> heard_;        // each value prepared, in the same order
+    std::vector<std::string> values_;   // the folded values, as given
+    std::vector<similar::Heard> heard_; // each value prepared, in the same order
 };
 
 } // namespace engine

@@ -56,11 +56,13 @@ void Db::exec(const std::string& sql)
     }
 }
 
-Stmt::Stmt(const Db& db, const std::string& sql) : db_(db)
+Stmt::Stmt(const Db& db, const std::string& sql)
+    : db_(db)
 {
     int rc = sqlite3_prepare_v2(db.get(), sql.c_str(), static_cast<int>(sql.size()), &st_, nullptr);
     if (rc != SQLITE_OK)
-        throw Error(rc & 0xFF, std::string(sqlite3_errmsg(db.get())) + " [" + sql.substr(0, 200) + "]");
+        throw Error(rc & 0xFF,
+                    std::string(sqlite3_errmsg(db.get())) + " [" + sql.substr(0, 200) + "]");
 }
 
 Stmt::~Stmt()
@@ -105,7 +107,8 @@ std::string Stmt::text(int col) const
 {
     const unsigned char* p = sqlite3_column_text(st_, col);
     int n = sqlite3_column_bytes(st_, col);
-    return p ? std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(n)) : std::string();
+    return p ? std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(n))
+             : std::string();
 }
 std::int64_t Stmt::integer(int col) const
 {

@@ -13,7 +13,11 @@ namespace engine::sql {
 // An SQLite failure; `code` is the primary result code.
 class Error : public std::runtime_error {
 public:
-    Error(int code, const std::string& what) : std::runtime_error(what), code(code) {}
+    Error(int code, const std::string& what)
+        : std::runtime_error(what)
+        , code(code)
+    {
+    }
     int code;
     bool corrupt() const
     {
@@ -29,7 +33,11 @@ public:
     ~Db();
     Db(const Db&) = delete;
     Db& operator=(const Db&) = delete;
-    Db(Db&& o) noexcept : db_(o.db_) { o.db_ = nullptr; }
+    Db(Db&& o) noexcept
+        : db_(o.db_)
+    {
+        o.db_ = nullptr;
+    }
     Db& operator=(Db&& o) noexcept;
 
     sqlite3* get() const { return db_; }
@@ -49,11 +57,11 @@ public:
     Stmt& operator=(const Stmt&) = delete;
 
     sqlite3_stmt* get() const { return st_; }
-    void bindText(int i, std::string_view s); // copied by SQLite
+    void bindText(int i, std::string_view s);   // copied by SQLite
     void bindStatic(int i, std::string_view s); // must outlive the step
     void bindInt(int i, std::int64_t v);
     void bindNull(int i);
-    bool step();  // true: a row is ready; false: done
+    bool step(); // true: a row is ready; false: done
     void reset();
     std::string text(int col) const;
     std::int64_t integer(int col) const;

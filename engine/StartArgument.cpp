@@ -34,7 +34,7 @@ std::string startConnectionString(const std::string& argument, const std::string
     std::string path = argument;
     if (path[0] != '/')
         path = (currentDirectory.empty() || currentDirectory.back() != '/' ? currentDirectory + "/"
-                                                                              : currentDirectory) +
+                                                                           : currentDirectory) +
                path;
 
     struct stat sb {};

@@ -8,11 +8,11 @@
 #include "engine/StoreQuery.h"
 #include "engine/StoreRows.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
-#include <array>
 #include <map>
 #include <set>
 #include <sys/stat.h>
@@ -39,7 +39,8 @@ std::string uriFor(const std::string& path)
 
 std::uint32_t be32(const unsigned char* p)
 {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+           p[3];
 }
 
 } // namespace
@@ -87,7 +88,8 @@ std::unique_ptr<Store> Store::open(const std::string& path, const SourceKey* exp
     s->path_ = path;
     std::string why;
     try {
-        s->db_ = sql::Db(uriFor(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX);
+        s->db_ =
+            sql::Db(uriFor(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX);
         // A page cache of 16 MiB; no memory mapping: pages are read with read(), which keeps
         // the resident memory of a large store low.
         s->db_.exec("PRAGMA cache_size=-16384; PRAGMA mmap_size=0");
@@ -147,7 +149,8 @@ std::string Store::readTables()
                       " ORDER BY t, pos");
     while (st.step()) {
         int t = static_cast<int>(st.integer(0));
-        if (t < 0 || t >= static_cast<int>(tables_.size()) || tables_[static_cast<size_t>(t)].id != t)
+        if (t < 0 || t >= static_cast<int>(tables_.size()) ||
+            tables_[static_cast<size_t>(t)].id != t)
             return "column of an unknown table";
         auto& cols = tables_[static_cast<size_t>(t)].columns;
         if (st.integer(1) != static_cast<std::int64_t>(cols.size()))
@@ -233,7 +236,6 @@ std::shared_ptr<const std::vector<std::uint8_t>> Store::lengths(const Table& t) 
     return lengths_[at];
 }
 
-
 std::shared_ptr<const SimilarIndex> Store::similarIndex(const Table& t, int j) const
 {
     if (t.columns[static_cast<size_t>(j)].distinct < 0)
@@ -274,7 +276,8 @@ void putYoAfterYe(std::vector<std::pair<std::string, std::string>>& values)
     std::vector<std::pair<std::string, size_t>> keyed;
     for (size_t i = 0; i < values.size(); ++i)
         keyed.emplace_back(key(values[i].first), i);
-    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::pair<std::string, std::string>> sorted;
     for (const auto& k : keyed)
         sorted.push_back(std::move(values[k.second]));
@@ -336,7 +339,8 @@ std::shared_ptr<ResultSet> Store::run(const jet::Statement& st) const
 
 // One row per value that compares unequal to the others (letter case aside), in sorted
 // order, a null first: the way the desktop engine answers DISTINCT.
-std::shared_ptr<ResultSet> Store::distinct(StoreQuery& q, const Table& t, int j, const Rows* rows) const
+std::shared_ptr<ResultSet> Store::distinct(StoreQuery& q, const Table& t, int j,
+                                           const Rows* rows) const
 {
     const Column& c = t.columns[static_cast<size_t>(j)];
     auto r = std::make_shared<MemResult>(std::vector<std::string>{c.name});
@@ -350,7 +354,8 @@ std::shared_ptr<ResultSet> Store::distinct(StoreQuery& q, const Table& t, int j,
             values.emplace_back(s.text(0), s.text(1));
     } else {
         std::map<std::string, std::string> found; // folded -> first spelling
-        q.forRows(rows, [&](std::uint32_t, const std::vector<std::string_view>& v, const std::vector<char>& nul) {
+        q.forRows(rows, [&](std::uint32_t, const std::vector<std::string_view>& v,
+                            const std::vector<char>& nul) {
             if (nul[static_cast<size_t>(j)])
                 hasNull = true;
             else
@@ -381,13 +386,15 @@ std::shared_ptr<ResultSet> Store::project(StoreQuery& q, const Table& t, std::ve
     const std::int64_t n = rows ? static_cast<std::int64_t>(rows->size()) : t.rows;
     if (n > kReadAtOnceRows && t.rows > kSmallTableRows) {
         if (std::shared_ptr<const Store> self = weak_from_this().lock())
-            return std::make_shared<StoreRows>(std::move(self), t, std::move(names), std::move(pick),
-                                               std::move(selected), rows == nullptr);
+            return std::make_shared<StoreRows>(std::move(self), t, std::move(names),
+                                               std::move(pick), std::move(selected),
+                                               rows == nullptr);
     }
     auto r = std::make_shared<MemResult>(names);
     const double perRow = t.rows ? static_cast<double>(t.bytes) / static_cast<double>(t.rows) : 0.0;
     r->reserve(n, static_cast<size_t>(perRow * static_cast<double>(n) * 1.05) + 64);
-    q.forRows(rows, [&](std::uint32_t, const std::vector<std::string_view>& v, const std::vector<char>& nul) {
+    q.forRows(rows, [&](std::uint32_t, const std::vector<std::string_view>& v,
+                        const std::vector<char>& nul) {
         for (int j : pick) {
             if (nul[static_cast<size_t>(j)])
                 r->addNull();

@@ -141,7 +141,8 @@ private:
     sql::Db db_;
     std::vector<Table> tables_;
     mutable std::vector<std::shared_ptr<const std::vector<std::uint8_t>>> lengths_;
-    mutable std::map<std::pair<int, int>, std::shared_ptr<const SimilarIndex>> similar_; // by (table id, column)
+    mutable std::map<std::pair<int, int>, std::shared_ptr<const SimilarIndex>>
+        similar_; // by (table id, column)
     friend class StoreQuery;
     friend class StoreRows;
 };

@@ -53,7 +53,8 @@ bool writableDir(const std::string& dir)
     std::error_code ec;
     fs::create_directories(dir, ec);
     struct stat sb {};
-    return ::stat(dir.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode) && ::access(dir.c_str(), W_OK | X_OK) == 0;
+    return ::stat(dir.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode) &&
+           ::access(dir.c_str(), W_OK | X_OK) == 0;
 }
 
 // A private folder for stores when the cache folder cannot be written; removed at exit.
@@ -300,7 +301,8 @@ using Clock = std::chrono::steady_clock;
 
 // Reads the reports until the importer closes its end; throws when it stays silent for
 // `timeout` seconds.
-Outcome readReports(Importer& im, const ImportOptions& options, int timeout, const std::string& mdbPath)
+Outcome readReports(Importer& im, const ImportOptions& options, int timeout,
+                    const std::string& mdbPath)
 {
     Outcome out;
     std::string buf;
@@ -375,7 +377,8 @@ void judge(const Importer& im, const Outcome& out, const std::string& mdbPath)
     if (out.errorCode == import::kStoreFailed)
         throw EngineError(msg::storeFailed(out.errorText));
     if (code == import::kCannotRun)
-        throw EngineError(msg::storeFailed("не удается запустить программу импорта '" + im.exe + "'"));
+        throw EngineError(
+            msg::storeFailed("не удается запустить программу импорта '" + im.exe + "'"));
     throw EngineError(msg::importCrashed(mdbPath));
 }
 

@@ -79,9 +79,21 @@ inline bool getField(const unsigned char*& p, const unsigned char* end, std::str
 // says what each holds).
 namespace engine::storeTable {
 
-inline std::string rows(int t) { return "t" + std::to_string(t); }
-inline std::string lengths(int t) { return "n" + std::to_string(t); }
-inline std::string dictionary(int t, size_t j) { return "d" + std::to_string(t) + "_" + std::to_string(j); }
-inline std::string trigrams(int t, size_t j) { return "x" + std::to_string(t) + "_" + std::to_string(j); }
+inline std::string rows(int t)
+{
+    return "t" + std::to_string(t);
+}
+inline std::string lengths(int t)
+{
+    return "n" + std::to_string(t);
+}
+inline std::string dictionary(int t, size_t j)
+{
+    return "d" + std::to_string(t) + "_" + std::to_string(j);
+}
+inline std::string trigrams(int t, size_t j)
+{
+    return "x" + std::to_string(t) + "_" + std::to_string(j);
+}
 
 } // namespace engine::storeTable

@@ -73,8 +73,7 @@ Rows StoreQuery::eval(const jet::Cond& c, bool neg, const Rows* within)
         Rows b = eval(*c.right, neg, isAnd && (!within || a.size() < within->size()) ? &a : within);
         return isAnd ? intersect(a, b) : unite(a, b);
     }
-    case K::Not:
-        return eval(*c.left, !neg, within);
+    case K::Not: return eval(*c.left, !neg, within);
     case K::IsNull: {
         int j = column(c.column);
         bool wantNull = (c.negated == neg);
@@ -119,8 +118,10 @@ Rows StoreQuery::similar(int j, const std::string& literal, const Rows* within)
     if (!index) { // a plain column: its records are read
         const similar::Heard heard = similar::hear(typed);
         Rows out;
-        forRows(within, [&](std::uint32_t r, const std::vector<std::string_view>& v, const std::vector<char>& nul) {
-            if (!nul[static_cast<size_t>(j)] && similar::matches(heard, similar::hear(fold(v[static_cast<size_t>(j)]))))
+        forRows(within, [&](std::uint32_t r, const std::vector<std::string_view>& v,
+                            const std::vector<char>& nul) {
+            if (!nul[static_cast<size_t>(j)] &&
+                similar::matches(heard, similar::hear(fold(v[static_cast<size_t>(j)]))))
                 out.push_back(r);
         });
         return out;
@@ -136,7 +137,8 @@ Rows StoreQuery::similar(int j, const std::string& literal, const Rows* within)
             where += ",?";
         where += ")";
         const std::vector<std::string> binds(values.begin() + static_cast<std::ptrdiff_t>(from),
-                                             values.begin() + static_cast<std::ptrdiff_t>(from + n));
+                                             values.begin() +
+                                                 static_cast<std::ptrdiff_t>(from + n));
         Rows part = match(j, where, binds, within);
         out = out.empty() ? std::move(part) : unite(out, part);
     }
@@ -149,7 +151,7 @@ Rows StoreQuery::nonNullExcept(int j, const Rows& m) const
 }
 
 Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::string>& binds,
-           const Rows* within)
+                       const Rows* within)
 {
     if (t_.columns[static_cast<size_t>(j)].distinct < 0)
         return scanMatch(j, where, binds, within);
@@ -200,7 +202,9 @@ Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::s
     if (entries > 1 && entries <= 8) {
         for (size_t e = 1; e < entries; ++e)
             std::inplace_merge(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(starts[e]),
-                               e + 1 < entries ? out.begin() + static_cast<std::ptrdiff_t>(starts[e + 1]) : out.end());
+                               e + 1 < entries
+                                   ? out.begin() + static_cast<std::ptrdiff_t>(starts[e + 1])
+                                   : out.end());
     } else if (entries > 1 && out.size() > rowCount() / 64) {
         // many rows: marked in a bitmap of the table's rows and read back in order
         std::vector<std::uint64_t> bits((static_cast<size_t>(rowCount()) >> 6) + 1, 0);
@@ -212,7 +216,8 @@ Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::s
         out.clear();
         for (size_t w = 0; w < bits.size(); ++w)
             for (std::uint64_t b = bits[w]; b; b &= b - 1)
-                out.push_back(static_cast<std::uint32_t>((w << 6) | static_cast<size_t>(__builtin_ctzll(b))));
+                out.push_back(
+                    static_cast<std::uint32_t>((w << 6) | static_cast<size_t>(__builtin_ctzll(b))));
     } else if (entries > 1) {
         std::sort(out.begin(), out.end());
     }
@@ -225,12 +230,13 @@ Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::s
 }
 
 Rows StoreQuery::scanMatch(int j, const std::string& where, const std::vector<std::string>& binds,
-               const Rows* within)
+                           const Rows* within)
 {
     sql::Stmt st(s_.db_, "WITH d(f) AS (SELECT ?) SELECT 1 FROM d WHERE " + where);
     Rows out;
     std::string f;
-    forRows(within, [&](std::uint32_t r, const std::vector<std::string_view>& v, const std::vector<char>& nul) {
+    forRows(within, [&](std::uint32_t r, const std::vector<std::string_view>& v,
+                        const std::vector<char>& nul) {
         if (nul[static_cast<size_t>(j)])
             return;
         f = fold(v[static_cast<size_t>(j)]);
@@ -323,7 +329,8 @@ std::string StoreQuery::pattern(int j, const std::string& raw, std::vector<std::
     return "f GLOB ?";
 }
 
-std::string StoreQuery::range(const char* col, const std::string& prefix, std::vector<std::string>& binds)
+std::string StoreQuery::range(const char* col, const std::string& prefix,
+                              std::vector<std::string>& binds)
 {
     binds.push_back(prefix);
     binds.push_back(prefix + "\xFF");

@@ -20,14 +20,19 @@ using Rows = std::vector<std::uint32_t>; // row numbers (rowids), ascending, no 
 // Whether `rows` is a row list as above: the merging of row lists relies on it.
 inline bool isRowList(const Rows& rows)
 {
-    return std::adjacent_find(rows.begin(), rows.end(), [](std::uint32_t a, std::uint32_t b) { return a >= b; }) ==
-           rows.end();
+    return std::adjacent_find(rows.begin(), rows.end(), [](std::uint32_t a, std::uint32_t b) {
+               return a >= b;
+           }) == rows.end();
 }
 
 // Answers one statement on the store. Every value reaches SQLite as a bound parameter.
 class StoreQuery {
 public:
-    StoreQuery(const Store& s, const Store::Table& t) : s_(s), t_(t) {}
+    StoreQuery(const Store& s, const Store::Table& t)
+        : s_(s)
+        , t_(t)
+    {
+    }
 
     int column(const std::string& name) const;
 
@@ -66,15 +71,16 @@ public:
 
     // Values that begin with `prefix`: a range on an index. No UTF-8 text holds the byte
     // 0xFF, so prefix + 0xFF is above every text that begins with prefix.
-    static std::string range(const char* col, const std::string& prefix, std::vector<std::string>& binds);
+    static std::string range(const char* col, const std::string& prefix,
+                             std::vector<std::string>& binds);
 
     // Calls fn(rowid, fields) for the given rows (all rows when `rows` is null), in order.
     template <class Fn>
     void forRows(const Rows* rows, Fn fn);
 
 private:
-    const Store& s_;         // the store asked
-    const Store::Table& t_;  // the statement's table in it
+    const Store& s_;        // the store asked
+    const Store::Table& t_; // the statement's table in it
 };
 
 template <class Fn>

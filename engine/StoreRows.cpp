@@ -7,7 +7,8 @@
 
 namespace engine {
 
-void StoreRows::maxCharLengths(const std::vector<int>& cols, std::int64_t rows, std::vector<int>& out) const
+void StoreRows::maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
+                               std::vector<int>& out) const
 {
     out.assign(cols.size(), 0);
     const std::int64_t n = rows < 0 ? n_ : std::min(rows, n_);
@@ -142,7 +143,9 @@ void StoreRows::load(Slot& slot, std::int64_t chunk) const
             if (!record::getField(p, end, v, isNull))
                 return; // damaged: the records read so far stay
             const size_t at = r * ncols_ + c;
-            slot.off[at] = isNull ? 0 : static_cast<std::uint32_t>(reinterpret_cast<const unsigned char*>(v.data()) - base);
+            slot.off[at] = isNull ? 0
+                                  : static_cast<std::uint32_t>(
+                                        reinterpret_cast<const unsigned char*>(v.data()) - base);
             slot.len[at] = isNull ? kNull : static_cast<std::uint32_t>(v.size());
         }
         slot.records = r + 1;

@@ -19,11 +19,16 @@ namespace engine {
 
 class StoreRows final : public ResultSet {
 public:
-    StoreRows(std::shared_ptr<const Store> store, const Store::Table& t, std::vector<std::string> names,
-              std::vector<int> pick, Rows rows, bool all)
-        : store_(std::move(store)), t_(t), names_(std::move(names)), pick_(std::move(pick)),
-          rows_(std::move(rows)), all_(all),
-          n_(all ? t.rows : static_cast<std::int64_t>(rows_.size())), ncols_(t.columns.size())
+    StoreRows(std::shared_ptr<const Store> store, const Store::Table& t,
+              std::vector<std::string> names, std::vector<int> pick, Rows rows, bool all)
+        : store_(std::move(store))
+        , t_(t)
+        , names_(std::move(names))
+        , pick_(std::move(pick))
+        , rows_(std::move(rows))
+        , all_(all)
+        , n_(all ? t.rows : static_cast<std::int64_t>(rows_.size()))
+        , ncols_(t.columns.size())
     {
     }
 
@@ -52,7 +57,8 @@ public:
 
     // Row by row: one row's lengths lie side by side, so each matched row costs one read
     // of memory for all the columns.
-    void maxCharLengths(const std::vector<int>& cols, std::int64_t rows, std::vector<int>& out) const override;
+    void maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
+                        std::vector<int>& out) const override;
 
     int maxCharLength(int col, std::int64_t rows) const override;
 

@@ -7,9 +7,9 @@
 #include <cassert>
 #include <cctype>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <future>
 
@@ -28,7 +28,7 @@ constexpr std::uint32_t kPlainMinRows = 1024;
 class Dictionary {
 public:
     struct Entry {
-        std::uint32_t off;  // f bytes at arena[off], then v bytes when vlen > 0
+        std::uint32_t off; // f bytes at arena[off], then v bytes when vlen > 0
         std::uint32_t flen;
         std::uint32_t vlen; // 0: v equals f; else length + 1
     };
@@ -68,7 +68,10 @@ public:
     }
     size_t size() const { return entries_.size(); }
     void prefetchEntry(std::uint32_t id) const { __builtin_prefetch(&entries_[id - 1]); }
-    void prefetchText(std::uint32_t id) const { __builtin_prefetch(arena_.data() + entries_[id - 1].off); }
+    void prefetchText(std::uint32_t id) const
+    {
+        __builtin_prefetch(arena_.data() + entries_[id - 1].off);
+    }
     std::string_view folded(std::uint32_t id) const
     {
         const Entry& e = entries_[id - 1];
@@ -176,19 +179,21 @@ struct StoreWriter::Impl {
     std::string xn(size_t j) const { return storeTable::trigrams(tableId, j); }
 };
 
-StoreWriter::StoreWriter(const std::string& path) : d(std::make_unique<Impl>())
+StoreWriter::StoreWriter(const std::string& path)
+    : d(std::make_unique<Impl>())
 {
     std::remove(path.c_str());
     d->db = sql::Db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
     d->db.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
                "PRAGMA cache_size=-65536; PRAGMA temp_store=MEMORY;");
     d->db.exec("BEGIN");
-    d->db.exec("CREATE TABLE fz_meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
-               "CREATE TABLE fz_tables(t INTEGER PRIMARY KEY, name TEXT NOT NULL,"
-               " rows INTEGER NOT NULL, cols INTEGER NOT NULL, bytes INTEGER NOT NULL);"
-               "CREATE TABLE fz_columns(t INTEGER NOT NULL, pos INTEGER NOT NULL, name TEXT NOT NULL,"
-               " type TEXT NOT NULL, distinct_n INTEGER NOT NULL, substr INTEGER NOT NULL,"
-               " nulls BLOB, PRIMARY KEY(t, pos));");
+    d->db.exec(
+        "CREATE TABLE fz_meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+        "CREATE TABLE fz_tables(t INTEGER PRIMARY KEY, name TEXT NOT NULL,"
+        " rows INTEGER NOT NULL, cols INTEGER NOT NULL, bytes INTEGER NOT NULL);"
+        "CREATE TABLE fz_columns(t INTEGER NOT NULL, pos INTEGER NOT NULL, name TEXT NOT NULL,"
+        " type TEXT NOT NULL, distinct_n INTEGER NOT NULL, substr INTEGER NOT NULL,"
+        " nulls BLOB, PRIMARY KEY(t, pos));");
 }
 
 StoreWriter::~StoreWriter() = default;
@@ -217,7 +222,8 @@ void StoreWriter::flushChunk(std::uint32_t lastRow)
         return;
     sql::Stmt& ins = *d->insertRow;
     ins.bindInt(1, (lastRow - 1) / record::kChunkRows);
-    sqlite3_bind_blob(ins.get(), 2, d->record.data(), static_cast<int>(d->record.size()), SQLITE_STATIC);
+    sqlite3_bind_blob(ins.get(), 2, d->record.data(), static_cast<int>(d->record.size()),
+                      SQLITE_STATIC);
     ins.step();
     ins.reset();
     d->record.clear();
@@ -314,7 +320,11 @@ namespace {
 // error.
 class CpuLaps {
 public:
-    CpuLaps() : trace_(std::getenv("FZ_IMPORT_TRACE") != nullptr), t0_(cpu()) {}
+    CpuLaps()
+        : trace_(std::getenv("FZ_IMPORT_TRACE") != nullptr)
+        , t0_(cpu())
+    {
+    }
     void lap(const std::string& what)
     {
         if (!trace_)
@@ -331,8 +341,8 @@ private:
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
         return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
     }
-    bool trace_;  // FZ_IMPORT_TRACE is set
-    double t0_;   // processor time at the last lap
+    bool trace_; // FZ_IMPORT_TRACE is set
+    double t0_;  // processor time at the last lap
 };
 
 } // namespace
@@ -392,7 +402,8 @@ void StoreWriter::Impl::writeDictionary(size_t j, const Prepared& prep)
                 "(id INTEGER PRIMARY KEY, f TEXT NOT NULL, v TEXT, first INTEGER NOT NULL,"
                 " rows BLOB, r TEXT NOT NULL)");
     else
-        db.exec("CREATE TABLE " + dn(j) + "(f TEXT PRIMARY KEY, v TEXT, first INTEGER NOT NULL, rows BLOB) WITHOUT ROWID");
+        db.exec("CREATE TABLE " + dn(j) +
+                "(f TEXT PRIMARY KEY, v TEXT, first INTEGER NOT NULL, rows BLOB) WITHOUT ROWID");
     sql::Stmt ins(db, col.substr ? "INSERT INTO " + dn(j) + " VALUES(?,?,?,?,?,?)"
                                  : "INSERT INTO " + dn(j) + " VALUES(?,?,?,?)");
     const int o = col.substr ? 1 : 0;
@@ -419,7 +430,8 @@ void StoreWriter::Impl::writeDictionary(size_t j, const Prepared& prep)
         ins.bindInt(o + 3, rowids[start[id]]);
         if (start[id + 1] - start[id] > 1) {
             std::string_view sl = prep.slice(id);
-            sqlite3_bind_blob(ins.get(), o + 4, sl.data(), static_cast<int>(sl.size()), SQLITE_STATIC);
+            sqlite3_bind_blob(ins.get(), o + 4, sl.data(), static_cast<int>(sl.size()),
+                              SQLITE_STATIC);
         } else {
             ins.bindNull(o + 4);
         }
@@ -436,7 +448,8 @@ void StoreWriter::Impl::writeSearchIndexes(size_t j)
 {
     db.exec("CREATE UNIQUE INDEX " + dn(j) + "_f ON " + dn(j) + "(f)");
     db.exec("CREATE INDEX " + dn(j) + "_r ON " + dn(j) + "(r)");
-    db.exec("CREATE VIRTUAL TABLE " + xn(j) + " USING fts5(f, tokenize='trigram case_sensitive 1', content='')");
+    db.exec("CREATE VIRTUAL TABLE " + xn(j) +
+            " USING fts5(f, tokenize='trigram case_sensitive 1', content='')");
     db.exec("INSERT INTO " + xn(j) + "(rowid, f) SELECT id, f FROM " + dn(j));
 }
 
@@ -450,7 +463,8 @@ void StoreWriter::Impl::writeColumnRow(sql::Stmt& colIns, size_t j, const Prepar
     colIns.bindInt(5, col.plain ? -1 : static_cast<std::int64_t>(col.dict.size()));
     colIns.bindInt(6, col.substr ? 1 : 0);
     std::string_view nulls = prep.slice(0);
-    sqlite3_bind_blob(colIns.get(), 7, nulls.data(), static_cast<int>(nulls.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_blob(colIns.get(), 7, nulls.data(), static_cast<int>(nulls.size()),
+                      SQLITE_TRANSIENT);
     colIns.step();
     colIns.reset();
 }
@@ -486,7 +500,8 @@ void StoreWriter::endTable(const std::function<void(double)>& tick)
             d->maybePlain(col);
     // The sorting of column j + 1 runs on a helper thread while column j is written.
     Impl* impl = d.get();
-    std::future<Impl::Prepared> ahead = std::async(std::launch::async, [impl] { return impl->prepare(0); });
+    std::future<Impl::Prepared> ahead =
+        std::async(std::launch::async, [impl] { return impl->prepare(0); });
     for (size_t j = 0; j < n; ++j) {
         auto& col = d->cols[j];
         const std::uint32_t nd = static_cast<std::uint32_t>(col.dict.size());

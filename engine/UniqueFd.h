@@ -10,9 +10,15 @@ namespace engine {
 class UniqueFd {
 public:
     UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
+    explicit UniqueFd(int fd)
+        : fd_(fd)
+    {
+    }
     ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
+    UniqueFd(UniqueFd&& o) noexcept
+        : fd_(std::exchange(o.fd_, -1))
+    {
+    }
     UniqueFd& operator=(UniqueFd&& o) noexcept
     {
         if (this != &o)
@@ -33,7 +39,7 @@ public:
     }
 
 private:
-    int fd_ = -1;  // -1: none
+    int fd_ = -1; // -1: none
 };
 
 } // namespace engine

@@ -12,6 +12,7 @@
 #include "engine/Store.h"
 #include "util/PersonTable.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -19,7 +20,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <algorithm>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -138,14 +138,15 @@ void traceCpu(const char* what)
         return;
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    std::fprintf(stderr, "%s: %.3f s cpu\n", what, static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9);
+    std::fprintf(stderr, "%s: %.3f s cpu\n", what,
+                 static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9);
 }
 
 // Reads one table's rows into batches.
 // The reading thread also does the dictionary work of the first `split` columns (the
 // writing thread has the rows to store besides its own columns).
-void readTable(engine::MdbFile& file, size_t index, Queue& q, std::int64_t& done, std::int64_t total,
-               Reporter& rep, engine::StoreWriter& w, size_t split)
+void readTable(engine::MdbFile& file, size_t index, Queue& q, std::int64_t& done,
+               std::int64_t total, Reporter& rep, engine::StoreWriter& w, size_t split)
 {
     const size_t ncols = file.tables()[index].columns.size();
     constexpr size_t kBatchRows = 2048;
@@ -160,14 +161,17 @@ void readTable(engine::MdbFile& file, size_t index, Queue& q, std::int64_t& done
         b.cells.text.reserve(1 << 16);
     };
     std::string why;
-    const bool ok = file.readRows(index, b.cells, [&] {
-        ++b.rows;
-        ++done;
-        if (b.rows == kBatchRows || b.cells.text.size() > kBatchBytes) {
-            ship();
-            rep.report(done, total);
-        }
-    }, &why);
+    const bool ok = file.readRows(
+        index, b.cells,
+        [&] {
+            ++b.rows;
+            ++done;
+            if (b.rows == kBatchRows || b.cells.text.size() > kBatchBytes) {
+                ship();
+                rep.report(done, total);
+            }
+        },
+        &why);
     if (!ok)
         fail(engine::import::kDamaged, why);
     if (b.rows)
@@ -209,7 +213,8 @@ Plan planImport(const engine::MdbFile& file)
     for (const auto& t : file.tables()) {
         std::vector<engine::ColumnDef> defs;
         for (const auto& c : t.columns)
-            defs.push_back({c.name, engine::jet::typeName(c.type), takesMatchModes(t.name, c.name)});
+            defs.push_back(
+                {c.name, engine::jet::typeName(c.type), takesMatchModes(t.name, c.name)});
         plan.columns.push_back(std::move(defs));
         totalRows += t.storedRows; // a hint for the progress bar only
     }
@@ -263,7 +268,8 @@ void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::Col
     const std::int64_t share = table.storedRows / 2 + 1;
     const std::int64_t base = pr.indexDone;
     w.endTable([&](double f) {
-        pr.rep.report(pr.done + base + static_cast<std::int64_t>(f * static_cast<double>(share)), pr.total);
+        pr.rep.report(pr.done + base + static_cast<std::int64_t>(f * static_cast<double>(share)),
+                      pr.total);
     });
     pr.indexDone += share;
 }

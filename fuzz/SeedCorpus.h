@@ -37,8 +37,10 @@ inline std::vector<std::pair<std::string, std::function<void(const std::string&)
     out.emplace_back("persons-40-messy", persons(40, true, 3));
     out.emplace_back("persons-300", persons(300, false, 4));
     out.emplace_back("five-columns", [](const std::string& path) {
-        std::vector<Column> cols{{"ID", ColumnType::Long, 0}, {"FAM", ColumnType::Text, 50},
-                                 {"NAME", ColumnType::Text, 50}, {"OTCHEST", ColumnType::Text, 50},
+        std::vector<Column> cols{{"ID", ColumnType::Long, 0},
+                                 {"FAM", ColumnType::Text, 50},
+                                 {"NAME", ColumnType::Text, 50},
+                                 {"OTCHEST", ColumnType::Text, 50},
                                  {"CITI", ColumnType::Text, 50}};
         std::vector<jet4::Row> rows;
         for (int i = 0; i < 12; ++i)
@@ -63,7 +65,8 @@ inline std::vector<std::pair<std::string, std::function<void(const std::string&)
         w.finish();
     });
     out.emplace_back("no-fz-t1", [](const std::string& path) {
-        jet4::writeTable(path, "PEOPLE", {{"ID", ColumnType::Long, 0}, {"FAM", ColumnType::Text, 20}},
+        jet4::writeTable(path, "PEOPLE",
+                         {{"ID", ColumnType::Long, 0}, {"FAM", ColumnType::Text, 20}},
                          {{"1", "Сидоров"}, {"2", std::nullopt}});
     });
     // What years of editing in Access leave: deleted and moved rows, a stale row count; and
@@ -77,12 +80,14 @@ inline std::vector<std::pair<std::string, std::function<void(const std::string&)
         for (int i = 0; i < 6; ++i)
             rows.push_back({std::to_string(i), "Кузнецова", std::to_string(i * 37 - 50) + ".25"});
         jet4::writeTable(path, "FZ_T1",
-                         {{"ID", ColumnType::Long, 0}, {"FAM", ColumnType::Text, 30},
+                         {{"ID", ColumnType::Long, 0},
+                          {"FAM", ColumnType::Text, 30},
                           {"SUM", ColumnType::Numeric, 255, 10, 2}},
                          rows, q);
     });
     out.emplace_back("jet3-1252", [](const std::string& path) {
-        jet4::writeJet3Table(path, "Umsätze", {{"ID", ColumnType::Long, 0}, {"Ort", ColumnType::Text, 30}},
+        jet4::writeJet3Table(path, "Umsätze",
+                             {{"ID", ColumnType::Long, 0}, {"Ort", ColumnType::Text, 30}},
                              {{"1", "Montréal"}, {"2", std::nullopt}, {"3", "£ 5"}}, 1252);
     });
     // Pages after the first masked under a key, as Access's "encode database" leaves them.
@@ -98,9 +103,11 @@ inline std::vector<std::pair<std::string, std::function<void(const std::string&)
         std::copy(b.begin(), b.begin() + sizeof h, h);
         const std::uint32_t old = engine::readMdbHeader(h, sizeof h).pageKey;
         for (int i = 0; i < 4; ++i)
-            b[0x3E + static_cast<std::size_t>(i)] ^= static_cast<char>(((key ^ old) >> (8 * i)) & 0xFF);
+            b[0x3E + static_cast<std::size_t>(i)] ^=
+                static_cast<char>(((key ^ old) >> (8 * i)) & 0xFF);
         for (std::size_t pg = 1; pg < b.size() / 4096; ++pg)
-            engine::decodePage(key, static_cast<std::uint32_t>(pg), reinterpret_cast<unsigned char*>(&b[pg * 4096]), 4096);
+            engine::decodePage(key, static_cast<std::uint32_t>(pg),
+                               reinterpret_cast<unsigned char*>(&b[pg * 4096]), 4096);
         std::ofstream(path, std::ios::binary | std::ios::trunc) << b;
     });
     return out;

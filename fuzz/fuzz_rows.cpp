@@ -22,10 +22,13 @@
 namespace {
 
 std::vector<std::uint8_t> base;
-std::size_t dataPage = 0;  // byte offset of the table's data page
-std::size_t tdefPage = 0;  // byte offset of the table's definition
+std::size_t dataPage = 0; // byte offset of the table's data page
+std::size_t tdefPage = 0; // byte offset of the table's definition
 
-std::uint32_t get32(const std::uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24); }
+std::uint32_t get32(const std::uint8_t* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
+}
 
 } // namespace
 

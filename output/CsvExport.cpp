@@ -79,7 +79,8 @@ bool writeGridCsv(const GridCells& grid, const QString& path, QString* error)
                 buf.append(',');
             // Cells that come from a search result go from their UTF-8 bytes straight to
             // the code page; any other cell (or malformed bytes) through its text.
-            if (!(grid.cellUtf8(c, r, utf8, capitalize) && appendCsvFieldUtf8(buf, utf8, capitalize)))
+            if (!(grid.cellUtf8(c, r, utf8, capitalize) &&
+                  appendCsvFieldUtf8(buf, utf8, capitalize)))
                 appendCsvField(buf, grid.cell(c, r));
         }
         buf.append("\r\n", 2);

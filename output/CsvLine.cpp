@@ -54,7 +54,8 @@ bool appendCsvFieldUtf8(QByteArray& out, std::string_view utf8, bool capitalizeF
         std::int32_t cp;
         if (*p < 0x80 && !first) {
             cp = *p++;
-        } else if ((p[0] == 0xD0 || p[0] == 0xD1) && end - p >= 2 && fz::utf8::continues(p[1]) && !first) {
+        } else if ((p[0] == 0xD0 || p[0] == 0xD1) && end - p >= 2 && fz::utf8::continues(p[1]) &&
+                   !first) {
             cp = ((p[0] & 0x1F) << 6) | (p[1] & 0x3F);
             p += 2;
             if (cp >= 0x410 && cp <= 0x44F) { // the Russian alphabet: one run of the code page

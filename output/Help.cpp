@@ -28,12 +28,9 @@ const QString kMakers = QStringLiteral("Группа разработки «Ве
 const QString kWeb1 = QStringLiteral("www.vedsoft.test");
 const QString kWeb2 = QStringLiteral("www.spravka.test");
 const QStringList kMails = {
-    QStringLiteral("info@vedsoft.test"),
-    QStringLiteral("support@vedsoft.test"),
-    QStringLiteral("orders@vedsoft.test"),
-    QStringLiteral("info@spravka.test"),
-    QStringLiteral("help@spravka.test"),
-    QStringLiteral("office@spravka.test"),
+    QStringLiteral("info@vedsoft.test"),   QStringLiteral("support@vedsoft.test"),
+    QStringLiteral("orders@vedsoft.test"), QStringLiteral("info@spravka.test"),
+    QStringLiteral("help@spravka.test"),   QStringLiteral("office@spravka.test"),
 };
 
 UrlOpener& urlOpener()
@@ -221,9 +218,11 @@ void TFormHelp::buildAboutPage(const QString& caption)
     TabSheet1 = named(new QWidget, QStringLiteral("TabSheet1"), QStringLiteral("О программе..."));
     paintBackground(TabSheet1, kAqua);
 
-    auto* makers = named(makeLabel(TabSheet1, kMakers, QRect(8, 4, 690, 18)), QStringLiteral("Label1"));
+    auto* makers =
+        named(makeLabel(TabSheet1, kMakers, QRect(8, 4, 690, 18)), QStringLiteral("Label1"));
     makers->setFont(pixelFont(font(), 13, true));
-    auto* title = named(makeLabel(TabSheet1, caption, QRect(8, 22, 690, 24)), QStringLiteral("Label2"));
+    auto* title =
+        named(makeLabel(TabSheet1, caption, QRect(8, 22, 690, 24)), QStringLiteral("Label2"));
     title->setFont(pixelFont(font(), 16, true));
     setTextColor(title, kNavy);
 
@@ -251,8 +250,8 @@ void TFormHelp::buildAboutPage(const QString& caption)
 
 void TFormHelp::buildContactPage()
 {
-    TabSheet2 = named(new QWidget, QStringLiteral("TabSheet2"),
-                      QStringLiteral("Как с нами связаться ?"));
+    TabSheet2 =
+        named(new QWidget, QStringLiteral("TabSheet2"), QStringLiteral("Как с нами связаться ?"));
     paintBackground(TabSheet2, kAqua);
 
     auto* panel = named(new QFrame(TabSheet2), QStringLiteral("Panel1"));
@@ -263,8 +262,10 @@ void TFormHelp::buildContactPage()
     auto* site = makeLabel(panel, QStringLiteral("Наш сайт:"), QRect(10, 8, 200, 20));
     site->setFont(pixelFont(font(), 13, true));
     setTextColor(site, Qt::white);
-    Edit2 = makeAddress(panel, "Edit2", kWeb1, QRect(10, 30, 400, 22), QStringLiteral("Наш сайт 1"));
-    Edit14 = makeAddress(panel, "Edit14", kWeb2, QRect(10, 56, 400, 22), QStringLiteral("Наш сайт 2"));
+    Edit2 =
+        makeAddress(panel, "Edit2", kWeb1, QRect(10, 30, 400, 22), QStringLiteral("Наш сайт 1"));
+    Edit14 =
+        makeAddress(panel, "Edit14", kWeb2, QRect(10, 56, 400, 22), QStringLiteral("Наш сайт 2"));
     auto* mails = makeLabel(panel, QStringLiteral("Наши е-майлы:"), QRect(10, 88, 200, 20));
     mails->setFont(pixelFont(font(), 13, true));
     setTextColor(mails, Qt::white);
@@ -279,18 +280,19 @@ void TFormHelp::buildContactPage()
     Image1->setGeometry(500, 60, 128, 128);
     Image1->setPixmap(drawPicture());
 
-    StaticText15 = named(makeLabel(TabSheet2, QStringLiteral("Работа на заказ"),
-                                   QRect(8, 316, 690, 84)),
-                         QStringLiteral("StaticText15"));
+    StaticText15 =
+        named(makeLabel(TabSheet2, QStringLiteral("Работа на заказ"), QRect(8, 316, 690, 84)),
+              QStringLiteral("StaticText15"));
     StaticText15->setFont(pixelFont(font(), 67, true));
     StaticText15->setAlignment(Qt::AlignCenter);
     setTextColor(StaticText15, kRed);
 
-    Memo1 = makeMemo(TabSheet2, "Memo1",
-                     {QStringLiteral("Мы пишем программы под ваши задачи: справочники, учёт, поиск "),
-                      QStringLiteral("и обработка данных, отчёты. Напишите нам, что вам нужно, и мы "),
-                      QStringLiteral("предложим решение и сроки.")},
-                     QStringLiteral("Работа на заказ"));
+    Memo1 =
+        makeMemo(TabSheet2, "Memo1",
+                 {QStringLiteral("Мы пишем программы под ваши задачи: справочники, учёт, поиск "),
+                  QStringLiteral("и обработка данных, отчёты. Напишите нам, что вам нужно, и мы "),
+                  QStringLiteral("предложим решение и сроки.")},
+                 QStringLiteral("Работа на заказ"));
     Memo1->setGeometry(8, 408, 690, 130);
     Memo1->setFont(pixelFont(font(), 13, true));
     paintBackground(Memo1, kAqua);
@@ -307,16 +309,13 @@ void TFormHelp::Memo2KeyPress(int code)
 {
     const TrailStep step = keyTrailStep(KeyTrail, code);
     switch (step.action) {
-    case TrailAction::Close:
-        reject();
-        break;
+    case TrailAction::Close: reject(); break;
     case TrailAction::SwitchAndClose:
         if (switchServiceMode_)
             switchServiceMode_(step.switchTrail);
         reject();
         break;
-    case TrailAction::None:
-        break;
+    case TrailAction::None: break;
     }
 }
 

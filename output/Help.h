@@ -69,5 +69,5 @@ private:
     void buildContactPage();                     // TabSheet2
 
     ServiceSwitch switchServiceMode_; ///< told the trail when Enter is typed into the About text
-    QString KeyTrail;                ///< see keyTrail()
+    QString KeyTrail;                 ///< see keyTrail()
 };

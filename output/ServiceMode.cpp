@@ -11,17 +11,12 @@ int keyPressCode(int key, Qt::KeyboardModifiers modifiers, const QString& text)
 {
     switch (key) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return 13;
-    case Qt::Key_Escape:
-        return 27;
-    case Qt::Key_Backspace:
-        return 8;
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Backspace: return 8;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return -1; // moves the focus, types nothing
-    default:
-        break;
+    case Qt::Key_Backtab: return -1; // moves the focus, types nothing
+    default: break;
     }
     const bool ctrl = modifiers.testFlag(Qt::ControlModifier);
     const bool alt = modifiers.testFlag(Qt::AltModifier);

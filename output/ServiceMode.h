@@ -15,8 +15,8 @@ bool isServiceCode(const QString& trail);
 int keyPressCode(int key, Qt::KeyboardModifiers modifiers, const QString& text);
 
 enum class TrailAction {
-    None,         // keep the window open
-    Close,        // Escape: close the window
+    None,          // keep the window open
+    Close,         // Escape: close the window
     SwitchAndClose // Enter: switch the service mode from the trail, then close
 };
 

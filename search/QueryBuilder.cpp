@@ -45,8 +45,8 @@ QString matched(const QString& column, const QString& value, const QString& mode
     if (mode == kModeSuffix)
         return column + QStringLiteral(" LIKE ") + jetLiteral(QLatin1Char('%') + value);
     if (mode == kModeAnywhere)
-        return column + QStringLiteral(" LIKE ")
-             + jetLiteral(QLatin1Char('%') + value + QLatin1Char('%'));
+        return column + QStringLiteral(" LIKE ") +
+               jetLiteral(QLatin1Char('%') + value + QLatin1Char('%'));
     if (mode == kModeSimilar)
         return column + QStringLiteral(" SIMILAR ") + jetLiteral(value);
     return {};

@@ -27,22 +27,22 @@ inline const QString kPhonePlaceholder = QStringLiteral("XXXXXXXXXX");
 inline const QString kEmptyDate = QStringLiteral("  .  .    ");
 
 struct SearchForm {
-    QString fam, name, otchest;                 // LabeledEdit1..3
+    QString fam, name, otchest; // LabeledEdit1..3
     QString famMode = kModeExact, nameMode = kModeExact, otchestMode = kModeExact;
-    QString index = kIndexPlaceholder;          // LabeledEdit23
-    QString strana = kCountryPlaceholder;       // ComboBox1
-    QString obl = kRegionPlaceholder;           // ComboBox6
-    QString raion, citi, derev, strit;          // LabeledEdit24, 25, 26, 4
+    QString index = kIndexPlaceholder;    // LabeledEdit23
+    QString strana = kCountryPlaceholder; // ComboBox1
+    QString obl = kRegionPlaceholder;     // ComboBox6
+    QString raion, citi, derev, strit;    // LabeledEdit24, 25, 26, 4
     QString raionMode = kModeExact, citiMode = kModeExact, derevMode = kModeExact,
             stritMode = kModeExact;
-    QString house1 = kHouse1Placeholder;        // LabeledEdit7
-    QString house2 = kHouse2Placeholder;        // Edit1
-    QString kv = kFlatPlaceholder;              // LabeledEdit8
-    QString date = kEmptyDate;                  // MaskEdit1, blanks as spaces
-    QString telH = kPhonePlaceholder;           // LabeledEdit5
-    QString telR = kPhonePlaceholder;           // LabeledEdit6
-    bool female = false;                        // CheckBox1 "Ж"
-    bool male = false;                          // CheckBox2 "М"
+    QString house1 = kHouse1Placeholder; // LabeledEdit7
+    QString house2 = kHouse2Placeholder; // Edit1
+    QString kv = kFlatPlaceholder;       // LabeledEdit8
+    QString date = kEmptyDate;           // MaskEdit1, blanks as spaces
+    QString telH = kPhonePlaceholder;    // LabeledEdit5
+    QString telR = kPhonePlaceholder;    // LabeledEdit6
+    bool female = false;                 // CheckBox1 "Ж"
+    bool male = false;                   // CheckBox2 "М"
 };
 
 // A string literal of the Jet dialect: the text between double quotes, a double quote

@@ -10,12 +10,23 @@ namespace search {
 
 QStringList gridTitles()
 {
-    return {QStringLiteral("Фамилия"), QStringLiteral("Имя"), QStringLiteral("Отчество"),
-            QStringLiteral("Город"), QStringLiteral("Район"), QStringLiteral("Поселок"),
-            QStringLiteral("Улица"), QStringLiteral("№ дома"), QStringLiteral("Дополнит. № дома"),
-            QStringLiteral("№ квартиры"), QStringLiteral("Почтовый индекс"),
-            QStringLiteral("Область"), QStringLiteral("Страна"), QStringLiteral("Дата рождения"),
-            QStringLiteral("Пол"), QStringLiteral("Тел.домашний"), QStringLiteral("Тел.рабочий")};
+    return {QStringLiteral("Фамилия"),
+            QStringLiteral("Имя"),
+            QStringLiteral("Отчество"),
+            QStringLiteral("Город"),
+            QStringLiteral("Район"),
+            QStringLiteral("Поселок"),
+            QStringLiteral("Улица"),
+            QStringLiteral("№ дома"),
+            QStringLiteral("Дополнит. № дома"),
+            QStringLiteral("№ квартиры"),
+            QStringLiteral("Почтовый индекс"),
+            QStringLiteral("Область"),
+            QStringLiteral("Страна"),
+            QStringLiteral("Дата рождения"),
+            QStringLiteral("Пол"),
+            QStringLiteral("Тел.домашний"),
+            QStringLiteral("Тел.рабочий")};
 }
 
 std::array<int, kGridColumns> gridStartWidths()
@@ -39,7 +50,10 @@ namespace {
 
 class ResultRows final : public GridRowSource {
 public:
-    explicit ResultRows(std::shared_ptr<const engine::ResultSet> r) : result_(std::move(r)) {}
+    explicit ResultRows(std::shared_ptr<const engine::ResultSet> r)
+        : result_(std::move(r))
+    {
+    }
 
     QString cell(int col, int dataRow) const override
     {
@@ -53,7 +67,8 @@ public:
         return col < 3 ? fz::CapitalizeFirst(text) : text;
     }
 
-    bool cellUtf8(int col, int dataRow, std::string_view& text, bool& capitalizeFirst) const override
+    bool cellUtf8(int col, int dataRow, std::string_view& text,
+                  bool& capitalizeFirst) const override
     {
         if (col < 0 || col >= kGridColumns || dataRow < 0 || dataRow >= result_->rowCount())
             return false;

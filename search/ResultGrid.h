@@ -19,9 +19,9 @@ constexpr int kTableColumnsNeeded = fz::person::kColumnCount;
 // Grid column -> position of the person-table column that fills it.
 constexpr std::array<int, kGridColumns> kGridColumnPositions = [] {
     using namespace fz::person;
-    return std::array<int, kGridColumns>{FAM,   NAME,     OTCHEST,  CITI, RAION,   DEREV,
-                                         STRIT, N_HOUSE1, N_HOUSE2, N_kv, IndexFZ, OBL,
-                                         STRANA, DATA_r,  POL,      TEL_h, TEL_r};
+    return std::array<int, kGridColumns>{FAM,    NAME,     OTCHEST,  CITI,  RAION,   DEREV,
+                                         STRIT,  N_HOUSE1, N_HOUSE2, N_kv,  IndexFZ, OBL,
+                                         STRANA, DATA_r,   POL,      TEL_h, TEL_r};
 }();
 
 QStringList gridTitles();

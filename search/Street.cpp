@@ -104,9 +104,18 @@ void TFormStreet::acceptSelection()
     accept();
 }
 
-void TFormStreet::SpeedButton2Click() { acceptSelection(); }
-void TFormStreet::ListBox1DblClick() { acceptSelection(); }
-void TFormStreet::SpeedButton1Click() { reject(); }
+void TFormStreet::SpeedButton2Click()
+{
+    acceptSelection();
+}
+void TFormStreet::ListBox1DblClick()
+{
+    acceptSelection();
+}
+void TFormStreet::SpeedButton1Click()
+{
+    reject();
+}
 
 bool TFormStreet::eventFilter(QObject* watched, QEvent* event)
 {

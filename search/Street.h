@@ -16,9 +16,9 @@ public:
     explicit TFormStreet(QLineEdit* target, QWidget* parent = nullptr);
     void LoadListBox(const QStringList& values, int last);
     QListWidget* ListBox1 = nullptr;
-    QLabel* StaticText2 = nullptr;     // the count
+    QLabel* StaticText2 = nullptr;       // the count
     QPushButton* SpeedButton2 = nullptr; // "ОК"
-    QLineEdit* Edit1 = nullptr;        // type-ahead
+    QLineEdit* Edit1 = nullptr;          // type-ahead
     QPushButton* SpeedButton1 = nullptr; // "выход"
 
     void Edit1KeyUp();        // type-ahead from the box's current text

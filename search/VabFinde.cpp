@@ -3,11 +3,11 @@
 #include "search/Widgets.h"
 
 #include <QGroupBox>
-#include <QShowEvent>
-#include <QStyle>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
+#include <QStyle>
 
 using namespace widgets;
 
@@ -69,11 +69,15 @@ TFormFinde::TFormFinde(QLabel* label, bool forSurname, QWidget* parent)
 
     // Two columns: exact over prefix on the left, substring over suffix on the right; the
     // heard spelling in a row of its own below them.
-    RadioButton4 = makeRadio(GroupBox1, "RadioButton4", QStringLiteral("Точное совпадение"), 12, 24);
-    RadioButton1 = makeRadio(GroupBox1, "RadioButton1", QStringLiteral("Совпадение с лева"), 12, 52);
+    RadioButton4 =
+        makeRadio(GroupBox1, "RadioButton4", QStringLiteral("Точное совпадение"), 12, 24);
+    RadioButton1 =
+        makeRadio(GroupBox1, "RadioButton1", QStringLiteral("Совпадение с лева"), 12, 52);
     RadioButton2 = makeRadio(GroupBox1, "RadioButton2", QStringLiteral("В любом месте"), 166, 24);
-    RadioButton3 = makeRadio(GroupBox1, "RadioButton3", QStringLiteral("Совпадение с права"), 166, 52);
-    RadioButton5 = makeRadio(GroupBox1, "RadioButton5", QStringLiteral("Похожее написание"), 12, 80);
+    RadioButton3 =
+        makeRadio(GroupBox1, "RadioButton3", QStringLiteral("Совпадение с права"), 166, 52);
+    RadioButton5 =
+        makeRadio(GroupBox1, "RadioButton5", QStringLiteral("Похожее написание"), 12, 80);
     RadioButton4->setChecked(true);
 
     BitBtn1 = named(new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),

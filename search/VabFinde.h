@@ -31,7 +31,7 @@ protected:
 
 private:
     QPointer<QLabel> ModeLabel; ///< the mode label the choice goes to
-    bool forSurname_;        ///< the group box names the surname field
+    bool forSurname_;           ///< the group box names the surname field
 };
 
 // The group box caption: "Где искать по полю " with "Фамилия" appended for the surname.

@@ -6,7 +6,10 @@
 
 // The Windows-1251 code of a character, or -1 when the code page cannot hold it.
 int cp1251Code(char32_t ch);
-inline int cp1251Code(QChar ch) { return cp1251Code(char32_t(ch.unicode())); }
+inline int cp1251Code(QChar ch)
+{
+    return cp1251Code(char32_t(ch.unicode()));
+}
 
 // Appends text in Windows-1251; each character the code page cannot hold becomes "?"
 // (a character outside the basic plane gives one "?", not two).

@@ -27,11 +27,11 @@ enum Column : int {
     STRIT,   // street
     N_HOUSE1,
     N_HOUSE2,
-    N_kv,    // flat
-    DATA_r,  // birth date
-    POL,     // sex
-    TEL_h,   // home telephone
-    TEL_r,   // work telephone
+    N_kv,   // flat
+    DATA_r, // birth date
+    POL,    // sex
+    TEL_h,  // home telephone
+    TEL_r,  // work telephone
     kColumnCount
 };
 
@@ -41,10 +41,10 @@ struct ColumnInfo {
 };
 
 inline constexpr std::array<ColumnInfo, kColumnCount> kColumns = {{
-    {"ID", false},       {"KOD", false},      {"FAM", true},       {"NAME", true},
-    {"OTCHEST", true},   {"IndexFZ", false},  {"STRANA", false},   {"OBL", false},
-    {"RAION", true},     {"CITI", true},      {"DEREV", true},     {"STRIT", true},
-    {"N_HOUSE1", false}, {"N_HOUSE2", false}, {"N_kv", false},     {"DATA_r", false},
+    {"ID", false},       {"KOD", false},      {"FAM", true},     {"NAME", true},
+    {"OTCHEST", true},   {"IndexFZ", false},  {"STRANA", false}, {"OBL", false},
+    {"RAION", true},     {"CITI", true},      {"DEREV", true},   {"STRIT", true},
+    {"N_HOUSE1", false}, {"N_HOUSE2", false}, {"N_kv", false},   {"DATA_r", false},
     {"POL", false},      {"TEL_h", false},    {"TEL_r", false},
 }};
 

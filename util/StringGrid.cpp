@@ -25,7 +25,8 @@ QString StringGrid::cell(int col, int row) const
 
 bool StringGrid::cellUtf8(int col, int row, std::string_view& text, bool& capitalizeFirst) const
 {
-    if (col < 0 || col >= gridColumnCount() || row <= 0 || row >= rows_ || !source_ || row > sourceRows_)
+    if (col < 0 || col >= gridColumnCount() || row <= 0 || row >= rows_ || !source_ ||
+        row > sourceRows_)
         return false;
     if (!written_.isEmpty() && written_.contains(key(col, row)))
         return false;

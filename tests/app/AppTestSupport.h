@@ -61,8 +61,14 @@ inline QPointer<QTimer> onModal(std::function<bool(QWidget*)> matches,
     return timer;
 }
 
-inline bool isLoadDialog(QWidget* w) { return qobject_cast<TFormLoadData*>(w) != nullptr; }
-inline bool isMessageBox(QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; }
+inline bool isLoadDialog(QWidget* w)
+{
+    return qobject_cast<TFormLoadData*>(w) != nullptr;
+}
+inline bool isMessageBox(QWidget* w)
+{
+    return qobject_cast<QMessageBox*>(w) != nullptr;
+}
 
 // Answers the next message box with OK and keeps its text.
 inline QPointer<QTimer> captureMessage(QString* text)

@@ -27,10 +27,12 @@ namespace {
 std::vector<Row> people()
 {
     return {
+        // clang-format off
         person({{0, "1"}, {2, "петров"}, {3, "иван"}, {9, "Ведрогорск"}, {11, "Ленина"}, {16, "муж"}}),
         person({{0, "2"}, {2, "петрова"}, {3, "мария"}, {9, "Новогорск"}, {11, "Мира"}, {16, "жен"}}),
         person({{0, "3"}, {2, "сидоров"}, {3, "пётр"}, {9, "Ведрогорск"}, {11, "Садовая"}, {16, "муж"}}),
         person({{0, "4"}, {2, "гарпетрова"}, {3, "анна"}, {9, "Липецк"}, {11, " Ёлочная "}, {16, "жен"}}),
+        // clang-format on
     };
 }
 
@@ -90,12 +92,16 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("condition");
         QTest::addColumn<int>("count");
+        // clang-format off
         QTest::newRow("prefix") << "RadioButton1" << "с лева" << "Петр" << "FAM LIKE \"петр%\"" << 2;
         QTest::newRow("substring") << "RadioButton2" << "любое" << "петр" << "FAM LIKE \"%петр%\"" << 3;
         QTest::newRow("suffix") << "RadioButton3" << "с права" << "ова" << "FAM LIKE \"%ова\"" << 2;
         QTest::newRow("exact") << "RadioButton4" << "точное" << "петров" << "FAM=\"петров\"" << 1;
+        // clang-format on
         // heard, not read: finds the man, not the woman nor the longer name
+        // clang-format off
         QTest::newRow("similar") << "RadioButton5" << "похожее" << "Пэтроф" << "FAM SIMILAR \"пэтроф\"" << 1;
+        // clang-format on
     }
     void eachModeShapesTheSearch()
     {
@@ -109,8 +115,8 @@ private slots:
         // A screen reader hears the new mode, and the label shows all of it.
         QCOMPARE(QAccessible::queryAccessibleInterface(form->StaticText6)->text(QAccessible::Name),
                  "Режим поиска: Фамилия — " + caption);
-        QVERIFY(form->StaticText6->fontMetrics().horizontalAdvance(caption)
-                <= form->StaticText6->contentsRect().width());
+        QVERIFY(form->StaticText6->fontMetrics().horizontalAdvance(caption) <=
+                form->StaticText6->contentsRect().width());
         form->LabeledEdit1->setText(typed);
         form->BitBtn2->click();
         QCOMPARE(statement(), "SELECT * FROM FZ_T1 WHERE " + condition);

@@ -14,10 +14,10 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QMenu>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -33,11 +33,13 @@ class TestMainWindow : public QObject {
     static std::vector<Row> rows()
     {
         return {
+            // clang-format off
             person({{0, "1"}, {2, "петров"}, {6, "Россия"}, {7, "Ведрогорская"}, {8, "Центральный"},
                     {9, "Ведрогорск"}, {11, "Ленина"}, {16, "муж"}}),
             person({{0, "2"}, {2, "сидорова"}, {6, "Россия"}, {7, ""}, {8, "Северный"},
                     {9, "Ведрогорск"}, {10, "Липки"}, {11, "Садовая"}, {16, "жен"}}),
             person({{0, "3"}, {2, "иванов"}, {6, "Беларусь"}, {8, "Центральный"}, {11, "Ленина"}}),
+            // clang-format on
         };
     }
 
@@ -95,8 +97,8 @@ private slots:
         QCOMPARE(form->ComboBox1->count(), 0);
         QCOMPARE(form->ComboBox6->count(), 0);
         const ValueLists& lists = form->valueLists();
-        QVERIFY(lists.ListRaion.isEmpty() && lists.ListCiti.isEmpty() && lists.ListDerev.isEmpty()
-                && lists.ListStrit.isEmpty());
+        QVERIFY(lists.ListRaion.isEmpty() && lists.ListCiti.isEmpty() &&
+                lists.ListDerev.isEmpty() && lists.ListStrit.isEmpty());
     }
 
     void abandonLoading()
@@ -243,7 +245,8 @@ private slots:
         // Every field's caption lies whole inside its box.
         for (const QLabel* l : form->findChildren<QLabel*>())
             if (l->objectName().endsWith("Label") && l->isVisibleTo(form.get()))
-                QVERIFY2(l->parentWidget()->rect().contains(l->geometry()), qPrintable(l->objectName()));
+                QVERIFY2(l->parentWidget()->rect().contains(l->geometry()),
+                         qPrintable(l->objectName()));
 
         // The date field reads with spaces for unfilled positions.
         QCOMPARE(form->MaskEdit1->maskedText(), QString("  .  .    "));
@@ -264,7 +267,8 @@ private slots:
         QCOMPARE(form->LabeledEdit6->text(), QString("XXXXXXXXXX"));
         QCOMPARE(form->LabeledEdit9->text(), QString());
         QVERIFY(!form->LabeledEdit9->isReadOnly());
-        for (QLabel* l : {static_cast<QLabel*>(form->StaticText6), static_cast<QLabel*>(form->StaticText3)})
+        for (QLabel* l :
+             {static_cast<QLabel*>(form->StaticText6), static_cast<QLabel*>(form->StaticText3)})
             QCOMPARE(l->text(), QString("точное"));
 
         // Escape does nothing.
@@ -278,22 +282,40 @@ private slots:
         writeDatabase(enterFolder("names"), rows());
         auto form = startLoaded();
         const std::pair<QWidget*, const char*> expected[] = {
-            {form->LabeledEdit1, "Фамилия"}, {form->LabeledEdit2, "Имя"},
-            {form->LabeledEdit3, "Отчество"}, {form->LabeledEdit23, "Почтовый индекс"},
-            {form->ComboBox1, "Страна"}, {form->ComboBox6, "Область"},
-            {form->LabeledEdit24, "Район"}, {form->LabeledEdit25, "Город"},
-            {form->LabeledEdit26, "Поселок"}, {form->LabeledEdit4, "Улица"},
-            {form->LabeledEdit7, "№ дома"}, {form->Edit1, "№дома 2"}, {form->LabeledEdit8, "№ кв."},
-            {form->MaskEdit1, "Дата рождения"}, {form->LabeledEdit5, "Тел. домашний:"},
-            {form->LabeledEdit6, "Тел. рабочий:"}, {form->CheckBox1, "Ж"}, {form->CheckBox2, "М"},
+            {form->LabeledEdit1, "Фамилия"},
+            {form->LabeledEdit2, "Имя"},
+            {form->LabeledEdit3, "Отчество"},
+            {form->LabeledEdit23, "Почтовый индекс"},
+            {form->ComboBox1, "Страна"},
+            {form->ComboBox6, "Область"},
+            {form->LabeledEdit24, "Район"},
+            {form->LabeledEdit25, "Город"},
+            {form->LabeledEdit26, "Поселок"},
+            {form->LabeledEdit4, "Улица"},
+            {form->LabeledEdit7, "№ дома"},
+            {form->Edit1, "№дома 2"},
+            {form->LabeledEdit8, "№ кв."},
+            {form->MaskEdit1, "Дата рождения"},
+            {form->LabeledEdit5, "Тел. домашний:"},
+            {form->LabeledEdit6, "Тел. рабочий:"},
+            {form->CheckBox1, "Ж"},
+            {form->CheckBox2, "М"},
             {form->LabeledEdit9, "Количество найденных записей"},
-            {form->StaticText6, "Режим поиска: Фамилия — точное"}, {form->StaticText14, "Режим поиска: Имя — точное"},
-            {form->StaticText15, "Режим поиска: Отчество — точное"}, {form->StaticText4, "Режим поиска: Район — точное"},
-            {form->StaticText8, "Режим поиска: Город — точное"}, {form->StaticText9, "Режим поиска: Поселок — точное"},
-            {form->StaticText3, "Режим поиска: Улица — точное"}, {form->Button2, "Список: Район"},
-            {form->Button8, "Список: Город"}, {form->Button9, "Список: Поселок"},
-            {form->Button7, "Список: Улица"}, {form->StringGrid1, "Результаты поиска"},
-            {form->BitBtn1, "Выход"}, {form->BitBtn2, "Поиск..."}, {form->BitBtn3, "Помощь!!!"},
+            {form->StaticText6, "Режим поиска: Фамилия — точное"},
+            {form->StaticText14, "Режим поиска: Имя — точное"},
+            {form->StaticText15, "Режим поиска: Отчество — точное"},
+            {form->StaticText4, "Режим поиска: Район — точное"},
+            {form->StaticText8, "Режим поиска: Город — точное"},
+            {form->StaticText9, "Режим поиска: Поселок — точное"},
+            {form->StaticText3, "Режим поиска: Улица — точное"},
+            {form->Button2, "Список: Район"},
+            {form->Button8, "Список: Город"},
+            {form->Button9, "Список: Поселок"},
+            {form->Button7, "Список: Улица"},
+            {form->StringGrid1, "Результаты поиска"},
+            {form->BitBtn1, "Выход"},
+            {form->BitBtn2, "Поиск..."},
+            {form->BitBtn3, "Помощь!!!"},
             {form->BitBtn4, "Сохранить"},
         };
         const auto spoken = [](QWidget* w, QAccessible::Text t) {
@@ -325,8 +347,8 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), form->LabeledEdit1);
         // Both banner texts can be read whole at the banner's font.
         for (const QString& text : {bannerText1(), bannerText2()})
-            QVERIFY2(form->Panel2->fontMetrics().horizontalAdvance(text)
-                         <= form->Panel2->contentsRect().width(),
+            QVERIFY2(form->Panel2->fontMetrics().horizontalAdvance(text) <=
+                         form->Panel2->contentsRect().width(),
                      qPrintable(text));
     }
 
@@ -339,13 +361,19 @@ private slots:
         QTest::mouseClick(form->StaticText6, Qt::LeftButton);
         QVERIFY(!QApplication::activeModalWidget());
         onModal([](QWidget* w) { return w->windowTitle() == "Выбор поиска"; },
-                [&](QWidget* w) { opened = true; static_cast<QDialog*>(w)->reject(); });
+                [&](QWidget* w) {
+                    opened = true;
+                    static_cast<QDialog*>(w)->reject();
+                });
         QTest::mouseDClick(form->StaticText6, Qt::LeftButton);
         QVERIFY(opened);
         // The street's label opens it on a single click.
         opened = false;
         onModal([](QWidget* w) { return w->windowTitle() == "Выбор поиска"; },
-                [&](QWidget* w) { opened = true; static_cast<QDialog*>(w)->reject(); });
+                [&](QWidget* w) {
+                    opened = true;
+                    static_cast<QDialog*>(w)->reject();
+                });
         QTest::mouseClick(form->StaticText3, Qt::LeftButton);
         QVERIFY(opened);
         // "..." beside the street offers the loaded streets.

@@ -20,6 +20,7 @@ const QString kSelect = QStringLiteral("SELECT * FROM FZ_T1 WHERE ");
 std::vector<Row> people()
 {
     return {
+        // clang-format off
         person({{0, "1"}, {1, "a"}, {2, "петров"}, {3, "иван"}, {4, "иванович"}, {5, "123456"},
                 {6, "Россия"}, {7, "Ведрогорская"}, {8, "Центральный"}, {9, "Ведрогорск"},
                 {11, "Ленина"}, {12, "12"}, {13, "1"}, {14, "5"}, {15, "01.02.1970"},
@@ -35,6 +36,7 @@ std::vector<Row> people()
         person({{0, "4"}, {2, "о\"брайен"}, {3, "джон"}, {9, "абвгдежзийклмнопрсту"},
                 {11, "a_b"}, {16, "муж"}}),
         person({{0, "5"}, {2, "кузнецова"}, {3, "анна"}, {11, "axb"}, {16, "жен"}}),
+        // clang-format on
     };
 }
 
@@ -65,9 +67,9 @@ class TestSearchRun : public QObject {
     }
     void resetFields()
     {
-        for (QLineEdit* e : {form->LabeledEdit1, form->LabeledEdit2, form->LabeledEdit3,
-                             form->LabeledEdit24, form->LabeledEdit25, form->LabeledEdit26,
-                             form->LabeledEdit4})
+        for (QLineEdit* e :
+             {form->LabeledEdit1, form->LabeledEdit2, form->LabeledEdit3, form->LabeledEdit24,
+              form->LabeledEdit25, form->LabeledEdit26, form->LabeledEdit4})
             e->clear();
         form->LabeledEdit23->setText("Индекс");
         form->ComboBox1->setEditText("Страна");
@@ -80,10 +82,11 @@ class TestSearchRun : public QObject {
         form->LabeledEdit6->setText("XXXXXXXXXX");
         form->CheckBox1->setChecked(false);
         form->CheckBox2->setChecked(false);
-        for (QLabel* l : {static_cast<QLabel*>(form->StaticText6), static_cast<QLabel*>(form->StaticText14),
-                          static_cast<QLabel*>(form->StaticText15), static_cast<QLabel*>(form->StaticText4),
-                          static_cast<QLabel*>(form->StaticText8), static_cast<QLabel*>(form->StaticText9),
-                          static_cast<QLabel*>(form->StaticText3)})
+        for (QLabel* l :
+             {static_cast<QLabel*>(form->StaticText6), static_cast<QLabel*>(form->StaticText14),
+              static_cast<QLabel*>(form->StaticText15), static_cast<QLabel*>(form->StaticText4),
+              static_cast<QLabel*>(form->StaticText8), static_cast<QLabel*>(form->StaticText9),
+              static_cast<QLabel*>(form->StaticText3)})
             l->setText("точное");
     }
 
@@ -103,6 +106,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("where");
         QTest::addColumn<QStringList>("ids"); // as found, in table order
+        // clang-format off
         QTest::newRow("surname") << "LabeledEdit1" << "  ПеТРов " << "FAM=\"петров\"" << QStringList{"Петров"};
         QTest::newRow("name") << "LabeledEdit2" << "Мария" << "NAME=\"мария\"" << QStringList{"Петрова"};
         QTest::newRow("patronymic") << "LabeledEdit3" << "ПЕТРОВИЧ" << "OTCHEST=\"петрович\"" << QStringList{"Сидоров"};
@@ -118,6 +122,7 @@ private slots:
         QTest::newRow("home phone") << "LabeledEdit5" << "2223345" << "TEL_h=\"2223345\"" << QStringList{"Петрова"};
         QTest::newRow("work phone") << "LabeledEdit6" << "5556678" << "TEL_r=\"5556678\"" << QStringList{"Сидоров"};
         QTest::newRow("quote searches for itself") << "LabeledEdit1" << "О\"Брайен" << "FAM=\"о\"\"брайен\"" << QStringList{"О\"брайен"};
+        // clang-format on
     }
     void eachCriterionAlone()
     {
@@ -172,7 +177,8 @@ private slots:
         form->LabeledEdit1->setText("Петр");
         form->StaticText6->setText("с лева"); // as the chooser writes it
         search();
-        QCOMPARE(statement(), kSelect + "FAM LIKE \"петр%\" AND CITI=\"Ведрогорск\" AND POL=\"муж\"");
+        QCOMPARE(statement(),
+                 kSelect + "FAM LIKE \"петр%\" AND CITI=\"Ведрогорск\" AND POL=\"муж\"");
         QCOMPARE(column(0), QStringList{"Петров"});
 
         resetFields();
@@ -196,7 +202,8 @@ private slots:
         form->LabeledEdit23->setText("123456");
         search();
         QCOMPARE(statement(),
-                 kSelect + "OTCHEST LIKE \"%ович\" AND IndexFZ=\"123456\" AND RAION LIKE \"Центр%\"");
+                 kSelect +
+                     "OTCHEST LIKE \"%ович\" AND IndexFZ=\"123456\" AND RAION LIKE \"Центр%\"");
         QCOMPARE(column(0), (QStringList{"Петров", "Сидоров"}));
     }
 
@@ -235,8 +242,9 @@ private slots:
         QCOMPARE(form->grid().cell(4, 1), QString()); // null
         QCOMPARE(form->grid().cell(14, 1), QString("муж"));
         QCOMPARE(form->StringGrid1->columnWidth(3), 160); // 20 characters
-        QCOMPARE(form->StringGrid1->model()->data(form->StringGrid1->model()->index(0, 0)).toString(),
-                 QString("О\"брайен"));
+        QCOMPARE(
+            form->StringGrid1->model()->data(form->StringGrid1->model()->index(0, 0)).toString(),
+            QString("О\"брайен"));
 
         resetFields();
         form->LabeledEdit1->setText("сидоров");
@@ -301,7 +309,8 @@ private slots:
         form->LabeledEdit1->setText("петров");
         const QString message = search();
         QVERIFY(!message.isEmpty());
-        QVERIFY(QString::fromStdString(form->ADOQuery1.connectionString()).contains("/elsewhere/tabl1.mdb"));
+        QVERIFY(QString::fromStdString(form->ADOQuery1.connectionString())
+                    .contains("/elsewhere/tabl1.mdb"));
         QDir::setCurrent(home);
         search();
         QCOMPARE(found(), 1);

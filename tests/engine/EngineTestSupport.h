@@ -79,7 +79,8 @@ inline std::string errorOf(engine::AdoQuery& q, const std::string& sql)
 
 inline std::int64_t count(engine::AdoQuery& q, const std::string& where)
 {
-    auto t = run(q, "SELECT Count(*) FROM FZ_T1" + (where.empty() ? std::string() : " WHERE " + where));
+    auto t =
+        run(q, "SELECT Count(*) FROM FZ_T1" + (where.empty() ? std::string() : " WHERE " + where));
     return std::stoll(*t.at(0).at(0));
 }
 

@@ -38,7 +38,8 @@ std::vector<std::string> readBack(const std::string& dir)
     q.setConnectionString(engine::buildConnectionString(dir));
     std::vector<std::string> out;
     for (const auto& r : run(q, "SELECT * FROM FZ_T1"))
-        out.push_back(r.at(0).value_or("null") + "|" + r.at(1).value_or("null") + "|" + r.at(2).value_or("null"));
+        out.push_back(r.at(0).value_or("null") + "|" + r.at(1).value_or("null") + "|" +
+                      r.at(2).value_or("null"));
     const auto c = run(q, "SELECT Count(*) FROM FZ_T1");
     if (std::stoll(*c.at(0).at(0)) != static_cast<long long>(out.size()))
         return {"Count(*) differs from the rows read"};

@@ -40,8 +40,9 @@ private slots:
     {
         // A spinning importer is stopped after this long without progress.
         qputenv("FZ_IMPORT_TIMEOUT", "4");
-        QCOMPARE(engine::checkMdbBytes(seed("persons-40-messy").data(), seed("persons-40-messy").size()),
-                 std::string());
+        QCOMPARE(
+            engine::checkMdbBytes(seed("persons-40-messy").data(), seed("persons-40-messy").size()),
+            std::string());
         Tally t;
         QVERIFY(loadDamaged("intact", seed("persons-40-messy"), kMessyRows, t));
         QCOMPARE(t.outcomes[Kind::Ok], 1);
@@ -82,8 +83,9 @@ private slots:
             for (int i = 0; i < 25; ++i) {
                 const std::uint32_t page = pages[rng() % pages.size()];
                 const Bytes d = flipInPage(b, page, role, rng);
-                QVERIFY(loadDamaged(seedName.toStdString() + "-" + roleName(role) + "-" + std::to_string(i), d,
-                                    rowsAfterFlip(role, rows), t));
+                QVERIFY(loadDamaged(seedName.toStdString() + "-" + roleName(role) + "-" +
+                                        std::to_string(i),
+                                    d, rowsAfterFlip(role, rows), t));
             }
         }
         t.print(qPrintable("byte flips in " + seedName));
@@ -110,8 +112,10 @@ private slots:
         std::filesystem::remove(sq);
         sqlite3* db = nullptr;
         QCOMPARE(sqlite3_open(sq.c_str(), &db), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(db, "CREATE TABLE FZ_T1(ID INTEGER, FAM TEXT); INSERT INTO FZ_T1 VALUES(1,'x');",
-                              nullptr, nullptr, nullptr),
+        QCOMPARE(sqlite3_exec(
+                     db,
+                     "CREATE TABLE FZ_T1(ID INTEGER, FAM TEXT); INSERT INTO FZ_T1 VALUES(1,'x');",
+                     nullptr, nullptr, nullptr),
                  SQLITE_OK);
         sqlite3_close(db);
         QVERIFY(loadDamaged("sqlite", readFile(sq), 0, t));

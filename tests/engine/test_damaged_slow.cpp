@@ -9,7 +9,8 @@ class DamagedFilesLong : public QObject {
     Q_OBJECT
 
 private:
-    static void flips(const std::string& name, const Bytes& b, std::int64_t rows, int perRole, unsigned seedValue)
+    static void flips(const std::string& name, const Bytes& b, std::int64_t rows, int perRole,
+                      unsigned seedValue)
     {
         std::mt19937 rng(seedValue);
         Tally t;
@@ -55,8 +56,8 @@ private slots:
         timer.start();
         QCOMPARE(engine::checkMdbFile(path), std::string());
         const qint64 ms = timer.elapsed();
-        qInfo("check of %lld bytes took %lld ms", static_cast<long long>(std::filesystem::file_size(path)),
-              static_cast<long long>(ms));
+        qInfo("check of %lld bytes took %lld ms",
+              static_cast<long long>(std::filesystem::file_size(path)), static_cast<long long>(ms));
         std::filesystem::remove(path);
         // Guards against work per row that is not a few steps (seconds on a million rows);
         // the check's speed itself is the benchmark's. About 0.9 s on a busy machine.
@@ -70,8 +71,8 @@ private slots:
         Tally t;
         for (std::size_t k = 0; k < full.size() / 4096; ++k)
             for (std::size_t cut : {k * 4096, k * 4096 + 1 + rng() % 4094, k * 4096 + 4095})
-                QVERIFY(loadDamaged("cut-" + std::to_string(cut), Bytes(full.begin(), full.begin() + long(cut)),
-                                    300, t));
+                QVERIFY(loadDamaged("cut-" + std::to_string(cut),
+                                    Bytes(full.begin(), full.begin() + long(cut)), 300, t));
         t.print("truncated");
         QCOMPARE(t.outcomes[Kind::Ok], 0);
     }

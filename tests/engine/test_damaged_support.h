@@ -124,7 +124,16 @@ inline Outcome loadCount(const std::string& dir)
 }
 
 // Page roles in a file from the writer, found from page types and owners.
-enum class Role { Header, GlobalMap, CatalogDef, TableDef, MapRows, RefMap, TableData, CatalogData };
+enum class Role {
+    Header,
+    GlobalMap,
+    CatalogDef,
+    TableDef,
+    MapRows,
+    RefMap,
+    TableData,
+    CatalogData
+};
 
 // The row count a load after a flip in a page of this role must give, or -1 when any count
 // is sound: a flip in a data page or a usage map leaves rows that read as deleted or pages
@@ -137,8 +146,9 @@ inline std::int64_t rowsAfterFlip(Role r, std::int64_t rows)
 
 inline const char* roleName(Role r)
 {
-    static const char* names[] = {"header", "global map", "catalog definition", "table definition",
-                                  "usage-map rows", "reference map", "table data", "catalog data"};
+    static const char* names[] = {"header",           "global map",     "catalog definition",
+                                  "table definition", "usage-map rows", "reference map",
+                                  "table data",       "catalog data"};
     return names[static_cast<int>(r)];
 }
 
@@ -148,15 +158,23 @@ inline std::map<Role, std::vector<std::uint32_t>> pageRoles(const Bytes& b)
     const std::uint32_t pages = static_cast<std::uint32_t>(b.size() / 4096);
     for (std::uint32_t p = 0; p < pages; ++p) {
         const std::uint8_t* pg = b.data() + std::size_t(p) * 4096;
-        const std::uint32_t owner = pg[4] | (pg[5] << 8) | (pg[6] << 16) | (std::uint32_t(pg[7]) << 24);
+        const std::uint32_t owner =
+            pg[4] | (pg[5] << 8) | (pg[6] << 16) | (std::uint32_t(pg[7]) << 24);
         Role r;
-        if (p == 0) r = Role::Header;
-        else if (p == 1) r = Role::GlobalMap;
-        else if (pg[0] == 2) r = p == 2 ? Role::CatalogDef : Role::TableDef;
-        else if (pg[0] == 5) r = Role::RefMap;
-        else if (pg[0] == 1 && owner == 0) r = Role::MapRows;
-        else if (pg[0] == 1 && owner == 2) r = Role::CatalogData;
-        else r = Role::TableData;
+        if (p == 0)
+            r = Role::Header;
+        else if (p == 1)
+            r = Role::GlobalMap;
+        else if (pg[0] == 2)
+            r = p == 2 ? Role::CatalogDef : Role::TableDef;
+        else if (pg[0] == 5)
+            r = Role::RefMap;
+        else if (pg[0] == 1 && owner == 0)
+            r = Role::MapRows;
+        else if (pg[0] == 1 && owner == 2)
+            r = Role::CatalogData;
+        else
+            r = Role::TableData;
         roles[r].push_back(p);
     }
     return roles;
@@ -175,12 +193,17 @@ inline Bytes flipInPage(const Bytes& b, std::uint32_t page, Role role, std::mt19
         int hot = 4096;
         switch (role) {
         case Role::Header: hot = 0x98; break;
-        case Role::CatalogDef: case Role::TableDef: hot = 63 + 25 * 19 + 200; break;
-        case Role::MapRows: case Role::TableData: case Role::CatalogData: case Role::GlobalMap: hot = 14 + 2 * 64; break;
+        case Role::CatalogDef:
+        case Role::TableDef: hot = 63 + 25 * 19 + 200; break;
+        case Role::MapRows:
+        case Role::TableData:
+        case Role::CatalogData:
+        case Role::GlobalMap: hot = 14 + 2 * 64; break;
         case Role::RefMap: hot = 64; break;
         }
         int off;
-        if (coin(rng) != 0 && role != Role::TableData && role != Role::CatalogData && role != Role::MapRows)
+        if (coin(rng) != 0 && role != Role::TableData && role != Role::CatalogData &&
+            role != Role::MapRows)
             off = std::uniform_int_distribution<int>(0, hot - 1)(rng);
         else if (coin(rng) == 0)
             off = std::uniform_int_distribution<int>(0, hot - 1)(rng);
@@ -195,13 +218,14 @@ inline Bytes flipInPage(const Bytes& b, std::uint32_t page, Role role, std::mt19
 struct Tally {
     int cases = 0;
     int rejectedByCheck = 0;
-    int wrongCount = 0;  // loaded, but with a number of rows other than the file's
+    int wrongCount = 0; // loaded, but with a number of rows other than the file's
     std::map<Kind, int> outcomes;
     double slowest = 0;
 
     void print(const char* title) const
     {
-        qInfo("%s: %d damaged files, %d refused by the structural check", title, cases, rejectedByCheck);
+        qInfo("%s: %d damaged files, %d refused by the structural check", title, cases,
+              rejectedByCheck);
         for (const auto& [k, n] : outcomes)
             qInfo("  %-40s %d", kindName(k), n);
         if (wrongCount)
@@ -253,7 +277,8 @@ inline bool loadDamaged(const std::string& caseName, const Bytes& bytes, std::in
     }
     if (o.kind == Kind::Ok && rightCount >= 0 && o.count != rightCount) {
         qWarning("%s: loaded with %lld rows instead of %lld (check said \"%s\")", name.constData(),
-                 static_cast<long long>(o.count), static_cast<long long>(rightCount), why.constData());
+                 static_cast<long long>(o.count), static_cast<long long>(rightCount),
+                 why.constData());
         return false;
     }
     if (o.kind != Kind::Ok && o.message.empty()) {
@@ -261,7 +286,8 @@ inline bool loadDamaged(const std::string& caseName, const Bytes& bytes, std::in
         return false;
     }
     if (verdict.empty() && (o.kind == Kind::Crashed || o.kind == Kind::TimedOut)) {
-        qWarning("%s: accepted by the check, yet the reader %s", name.constData(), kindName(o.kind));
+        qWarning("%s: accepted by the check, yet the reader %s", name.constData(),
+                 kindName(o.kind));
         return false;
     }
     if (!verdict.empty() && o.kind == Kind::Ok) {

@@ -46,7 +46,8 @@ private slots:
     {
         QCOMPARE(engine::reverseChars("абв xy"), std::string("yx вба"));
         QCOMPARE(engine::reverseChars(""), std::string());
-        QCOMPARE(engine::reverseChars(engine::reverseChars("Ёлка🙂!")), std::string("Ёлка🙂!"));
+        QCOMPARE(engine::reverseChars(engine::reverseChars("Ёлка🙂!")),
+                 std::string("Ёлка🙂!"));
     }
 
     void connectionString()
@@ -56,8 +57,10 @@ private slots:
                                  "Persist Security Info=False"));
         QCOMPARE(engine::dataSource(cs), std::string("/home/op/tabl1.mdb"));
         // the root folder already ends in "/": two in a row
-        QCOMPARE(engine::dataSource(engine::buildConnectionString("/")), std::string("//tabl1.mdb"));
-        QCOMPARE(engine::dataSource("provider=x; data source = /a b/c.mdb ;x=y"), std::string("/a b/c.mdb"));
+        QCOMPARE(engine::dataSource(engine::buildConnectionString("/")),
+                 std::string("//tabl1.mdb"));
+        QCOMPARE(engine::dataSource("provider=x; data source = /a b/c.mdb ;x=y"),
+                 std::string("/a b/c.mdb"));
         QCOMPARE(engine::dataSource("Data Source=\"/a;b/c.mdb\";x=y"), std::string("/a;b/c.mdb"));
         QCOMPARE(engine::dataSource("Provider=x"), std::string());
         QCOMPARE(engine::dataSource(""), std::string());
@@ -85,7 +88,8 @@ private slots:
         const Cond& fam = *top.left->left;
         QVERIFY(fam.kind == Cond::Kind::Compare);
         QCOMPARE(fam.column, std::string("FAM"));
-        QCOMPARE(fam.literal, std::string("CITI")); // a literal equal to a column name stays a literal
+        QCOMPARE(fam.literal,
+                 std::string("CITI")); // a literal equal to a column name stays a literal
         const Cond& like = *top.left->right;
         QVERIFY(like.kind == Cond::Kind::Like);
         QCOMPARE(like.literal, std::string("a\"b%"));
@@ -117,8 +121,9 @@ private slots:
     void messages()
     {
         // a double quote typed into a search field breaks the literal
-        QCOMPARE(parseError("SELECT * FROM FZ_T1 WHERE FAM=\"o\"neil\""),
-                 std::string("Синтаксическая ошибка в строке в выражении запроса 'FAM=\"o\"neil\"'."));
+        QCOMPARE(
+            parseError("SELECT * FROM FZ_T1 WHERE FAM=\"o\"neil\""),
+            std::string("Синтаксическая ошибка в строке в выражении запроса 'FAM=\"o\"neil\"'."));
         QCOMPARE(parseError("SELECT * FROM FZ_T1 WHERE FAM=\"o\"\"neil\""), std::string());
         QCOMPARE(parseError("SELECT * FROM FZ_T1 WHERE FAM=\"a\" \"b\""),
                  std::string("Синтаксическая ошибка (пропущен оператор) в выражении запроса "
@@ -127,12 +132,15 @@ private slots:
                  std::string("Синтаксическая ошибка в выражении запроса 'AND FAM=\"a\"'."));
         QCOMPARE(parseError("SELECT * FROM FZ_T1 WHERE FAM=\"a\" AND "),
                  std::string("Синтаксическая ошибка в выражении запроса 'FAM=\"a\" AND'."));
-        QCOMPARE(parseError("SELECT * FROM FZ_T1 WHERE FAM"),
-                 std::string("Синтаксическая ошибка (пропущен оператор) в выражении запроса 'FAM'."));
-        QCOMPARE(parseError("SELECT * FZ_T1"), std::string("Синтаксическая ошибка в предложении FROM."));
-        QCOMPARE(parseError("DELETE FROM FZ_T1"),
-                 std::string("Ошибка в инструкции SQL; предполагалось 'DELETE', 'INSERT', 'PROCEDURE', "
-                             "'SELECT' или 'UPDATE'."));
+        QCOMPARE(
+            parseError("SELECT * FROM FZ_T1 WHERE FAM"),
+            std::string("Синтаксическая ошибка (пропущен оператор) в выражении запроса 'FAM'."));
+        QCOMPARE(parseError("SELECT * FZ_T1"),
+                 std::string("Синтаксическая ошибка в предложении FROM."));
+        QCOMPARE(
+            parseError("DELETE FROM FZ_T1"),
+            std::string("Ошибка в инструкции SQL; предполагалось 'DELETE', 'INSERT', 'PROCEDURE', "
+                        "'SELECT' или 'UPDATE'."));
         QVERIFY(!parseError("").empty());
         QVERIFY(!parseError("SELECT * FROM [FZ_T1").empty());
         QVERIFY(!parseError("SELECT Count(x) FROM FZ_T1").empty());

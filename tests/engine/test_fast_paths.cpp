@@ -19,8 +19,9 @@ using namespace enginetest;
 
 namespace {
 
-const std::vector<std::string> kAlphabet = {"а", "А", "б", "Б", "е", "Е", "ё", "Ё", "ж", "a", "A", "b",
-                                            "B", " ", "%", "_", "\"", "'", "*", "?", "[", "]", "1"};
+const std::vector<std::string> kAlphabet = {"а",  "А", "б", "Б", "е", "Е", "ё", "Ё",
+                                            "ж",  "a", "A", "b", "B", " ", "%", "_",
+                                            "\"", "'", "*", "?", "[", "]", "1"};
 
 std::vector<char32_t> chars(const std::string& s)
 {
@@ -115,18 +116,26 @@ class TestFastPaths : public QObject {
     void checkPattern(const std::string& pattern)
     {
         const auto p = chars(engine::fold(pattern));
-        const auto want = expected([&](const std::string& v) { return like(chars(engine::fold(v)), 0, p, 0); });
-        const auto wantNot = expected([&](const std::string& v) { return !like(chars(engine::fold(v)), 0, p, 0); });
+        const auto want =
+            expected([&](const std::string& v) { return like(chars(engine::fold(v)), 0, p, 0); });
+        const auto wantNot =
+            expected([&](const std::string& v) { return !like(chars(engine::fold(v)), 0, p, 0); });
         for (const char* col : {"FAM", "TEL_h"}) {
             const std::string c(col);
             QCOMPARE(actual(c + " LIKE " + quoted(pattern)), want);
             QCOMPARE(actual(c + " NOT LIKE " + quoted(pattern)), wantNot);
         }
         if (checked_ % 4 == 0) { // the plain column reads every record: not every pattern
-            QCOMPARE(actual("KOD LIKE " + quoted(pattern)),
-                     expected([&](const std::string& v) { return like(chars(engine::fold(v)), 0, p, 0); }, true));
-            QCOMPARE(actual("KOD NOT LIKE " + quoted(pattern)),
-                     expected([&](const std::string& v) { return !like(chars(engine::fold(v)), 0, p, 0); }, true));
+            QCOMPARE(
+                actual("KOD LIKE " + quoted(pattern)),
+                expected(
+                    [&](const std::string& v) { return like(chars(engine::fold(v)), 0, p, 0); },
+                    true));
+            QCOMPARE(
+                actual("KOD NOT LIKE " + quoted(pattern)),
+                expected(
+                    [&](const std::string& v) { return !like(chars(engine::fold(v)), 0, p, 0); },
+                    true));
         }
         ++checked_;
     }
@@ -155,12 +164,20 @@ private slots:
             rows.push_back({std::to_string(i + 1), v, v, unique(i), sex(i)});
         }
         // The longest texts a column holds: their lengths are counted, not just capped.
-        for (const std::string& v : {std::string(254, 'x'), [] { std::string b; for (int i = 0; i < 255; ++i) b += "Б"; return b; }()}) {
+        for (const std::string& v : {std::string(254, 'x'), [] {
+                                         std::string b;
+                                         for (int i = 0; i < 255; ++i)
+                                             b += "Б";
+                                         return b;
+                                     }()}) {
             values_.push_back(v);
-            rows.push_back({std::to_string(values_.size()), v, v, unique(int(values_.size()) - 1), sex(int(values_.size()) - 1)});
+            rows.push_back({std::to_string(values_.size()), v, v, unique(int(values_.size()) - 1),
+                            sex(int(values_.size()) - 1)});
         }
-        std::vector<jet4::Column> cols = {{"ID", jet4::ColumnType::Long, 0}, {"FAM", jet4::ColumnType::Text, 255},
-                                          {"TEL_h", jet4::ColumnType::Text, 255}, {"KOD", jet4::ColumnType::Text, 255},
+        std::vector<jet4::Column> cols = {{"ID", jet4::ColumnType::Long, 0},
+                                          {"FAM", jet4::ColumnType::Text, 255},
+                                          {"TEL_h", jet4::ColumnType::Text, 255},
+                                          {"KOD", jet4::ColumnType::Text, 255},
                                           {"POL", jet4::ColumnType::Text, 255}};
         const std::string dir = freshDir("fastpaths");
         jet4::writeTable(dir + "/tabl1.mdb", "FZ_T1", cols, rows);
@@ -215,16 +232,19 @@ private slots:
 
     void generalPatterns()
     {
-        for (const std::string p : {"%", "%%", "_", "__", "", "_%", "%_", "%а%б%", "а_%", "%_ё", "%[%", "%*%",
-                                    "%?", "[%", "%\"%", "%'%", "% %", "%ё%", "%Ё", "е%", "%%%е", "_ _",
-                                    "a%b", "%a_b%", "%_%_%_%", "ж", "%ж%ж%"})
+        for (const std::string p :
+             {"%",   "%%",  "_",    "__",  "",    "_%",    "%_",      "%а%б%", "а_%",
+              "%_ё", "%[%", "%*%",  "%?",  "[%",  "%\"%",  "%'%",     "% %",   "%ё%",
+              "%Ё",  "е%",  "%%%е", "_ _", "a%b", "%a_b%", "%_%_%_%", "ж",     "%ж%ж%"})
             checkPattern(p);
         for (int i = 0; i < 60; ++i) {
             std::string p;
             int n = 1 + int(rng_() % 4);
             for (int k = 0; k < n; ++k) {
                 unsigned r = rng_() % 10;
-                p += r < 3 ? std::string("%") : r < 5 ? std::string("_") : kAlphabet[rng_() % kAlphabet.size()];
+                p += r < 3   ? std::string("%")
+                     : r < 5 ? std::string("_")
+                             : kAlphabet[rng_() % kAlphabet.size()];
             }
             checkPattern(p);
         }
@@ -241,10 +261,13 @@ private slots:
                 engine::StoreCache::absolutePath(engine::dataSource(q_.connectionString())));
             QCOMPARE(sqlite3_open_v2(store.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
             sqlite3_stmt* st = nullptr;
-            QCOMPARE(sqlite3_prepare_v2(db, "SELECT name, distinct_n FROM fz_columns ORDER BY pos", -1, &st, nullptr), SQLITE_OK);
+            QCOMPARE(sqlite3_prepare_v2(db, "SELECT name, distinct_n FROM fz_columns ORDER BY pos",
+                                        -1, &st, nullptr),
+                     SQLITE_OK);
             std::vector<std::pair<std::string, std::int64_t>> cols;
             while (sqlite3_step(st) == SQLITE_ROW)
-                cols.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), sqlite3_column_int64(st, 1));
+                cols.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)),
+                                  sqlite3_column_int64(st, 1));
             sqlite3_finalize(st);
             sqlite3_close(db);
             QCOMPARE(cols.size(), std::size_t(5));
@@ -257,9 +280,12 @@ private slots:
                 probes.insert(*v);
         for (const auto& s : probes) {
             const std::string f = engine::fold(s);
-            QCOMPARE(actual("KOD=" + quoted(s)), expected([&](const std::string& v) { return engine::fold(v) == f; }, true));
-            QCOMPARE(actual("KOD<>" + quoted(s)), expected([&](const std::string& v) { return engine::fold(v) != f; }, true));
-            QCOMPARE(actual("KOD>=" + quoted(s)), expected([&](const std::string& v) { return engine::fold(v) >= f; }, true));
+            QCOMPARE(actual("KOD=" + quoted(s)),
+                     expected([&](const std::string& v) { return engine::fold(v) == f; }, true));
+            QCOMPARE(actual("KOD<>" + quoted(s)),
+                     expected([&](const std::string& v) { return engine::fold(v) != f; }, true));
+            QCOMPARE(actual("KOD>=" + quoted(s)),
+                     expected([&](const std::string& v) { return engine::fold(v) >= f; }, true));
         }
         std::vector<int> nulls;
         for (size_t i = 0; i < values_.size(); ++i)
@@ -272,7 +298,9 @@ private slots:
             std::set<std::string> want;
             bool wantNull = false;
             for (int id : where.empty() ? expected([](const std::string&) { return true; })
-                                        : expected([](const std::string& v) { return engine::fold(v).rfind("а", 0) == 0; }))
+                                        : expected([](const std::string& v) {
+                                              return engine::fold(v).rfind("а", 0) == 0;
+                                          }))
                 want.insert(engine::fold(*unique(id - 1)));
             if (where.empty())
                 wantNull = true;
@@ -293,7 +321,9 @@ private slots:
     void combinations()
     {
         auto pre = [](const std::string& v) { return engine::fold(v).rfind("а", 0) == 0; };
-        auto has = [](const std::string& v) { return engine::fold(v).find("б") != std::string::npos; };
+        auto has = [](const std::string& v) {
+            return engine::fold(v).find("б") != std::string::npos;
+        };
         QCOMPARE(actual("FAM LIKE \"а%\" AND TEL_h LIKE \"%Б%\""),
                  expected([&](const std::string& v) { return pre(v) && has(v); }));
         QCOMPARE(actual("FAM LIKE \"а%\" OR TEL_h LIKE \"%Б%\""),
@@ -315,7 +345,9 @@ private slots:
                 return out;
             };
             auto isF = [](int i) { return sex(i) && engine::fold(*sex(i)) == "ж"; };
-            auto kodHas1 = [&](int i) { return unique(i) && unique(i)->find('1') != std::string::npos; };
+            auto kodHas1 = [&](int i) {
+                return unique(i) && unique(i)->find('1') != std::string::npos;
+            };
             QCOMPARE(actual("FAM=" + quoted(*v) + " AND POL=\"ж\""), rowsWhere(isF));
             QCOMPARE(actual("FAM=" + quoted(*v) + " AND POL LIKE \"Ж%\""), rowsWhere(isF));
             QCOMPARE(actual("FAM=" + quoted(*v) + " AND NOT POL=\"ж\""),
@@ -343,7 +375,8 @@ private slots:
         q.setConnectionString(q_.connectionString());
         q.addSql("SELECT * FROM FZ_T1 WHERE TEL_h IS NULL OR TEL_h LIKE \"%а%\"");
         q.open();
-        std::vector<int> want = expected([](const std::string& v) { return engine::fold(v).find("а") != std::string::npos; });
+        std::vector<int> want = expected(
+            [](const std::string& v) { return engine::fold(v).find("а") != std::string::npos; });
         for (size_t i = 0; i < values_.size(); ++i)
             if (!values_[i])
                 want.push_back(int(i + 1));
@@ -395,7 +428,8 @@ private slots:
         // The longest text of a column, from the stored lengths, equals a count over every value.
         for (const auto& r : {kept, all})
             for (int c = 0; c < 4; ++c)
-                for (std::int64_t n : {std::int64_t(-1), std::int64_t(0), std::int64_t(1), std::int64_t(100), r->rowCount() - 1})
+                for (std::int64_t n : {std::int64_t(-1), std::int64_t(0), std::int64_t(1),
+                                       std::int64_t(100), r->rowCount() - 1})
                     QCOMPARE(r->maxCharLength(c, n), r->engine::ResultSet::maxCharLength(c, n));
         QCOMPARE(all->maxCharLength(1), 255);
         for (const auto& r : {kept, all})

@@ -33,9 +33,11 @@ private slots:
     {
         QProcess* p = runConsole({QString::fromStdString(mdb_), "SELECT * FROM FZ_T1"});
         QCOMPARE(p->exitCode(), 0);
-        QCOMPARE(QString::fromUtf8(p->readAllStandardOutput()),
-                 QString("3\nпетров\ta\\tb\tx\\ny\nback\\\\slash\t\t\nПЕТРОВА\t иван \tВедрогорск\n"));
-        p = runConsole({QString::fromStdString(mdb_), "SELECT Count(*) FROM FZ_T1 WHERE FAM LIKE \"пет%\""});
+        QCOMPARE(
+            QString::fromUtf8(p->readAllStandardOutput()),
+            QString("3\nпетров\ta\\tb\tx\\ny\nback\\\\slash\t\t\nПЕТРОВА\t иван \tВедрогорск\n"));
+        p = runConsole(
+            {QString::fromStdString(mdb_), "SELECT Count(*) FROM FZ_T1 WHERE FAM LIKE \"пет%\""});
         QCOMPARE(QString::fromUtf8(p->readAllStandardOutput()), QString("1\n2\n"));
         p = runConsole({QString::fromStdString(mdb_), "SELECT Distinct(Name) FROM FZ_T1"});
         QCOMPARE(QString::fromUtf8(p->readAllStandardOutput()), QString("3\n\n иван \na\\tb\n"));
@@ -46,7 +48,8 @@ private slots:
         QProcess* p = runConsole({QString::fromStdString(mdb_), "SELECT * FROM NOPE"});
         QVERIFY(p->exitCode() != 0);
         QVERIFY(p->readAllStandardOutput().isEmpty());
-        QVERIFY(QString::fromUtf8(p->readAllStandardError()).contains("Не удается найти входную таблицу или запрос 'NOPE'"));
+        QVERIFY(QString::fromUtf8(p->readAllStandardError())
+                    .contains("Не удается найти входную таблицу или запрос 'NOPE'"));
         p = runConsole({"/nonexistent/tabl1.mdb", "SELECT * FROM FZ_T1"});
         QVERIFY(p->exitCode() != 0);
         QCOMPARE(QString::fromUtf8(p->readAllStandardError()),

@@ -56,15 +56,18 @@ private slots:
             exactRows.push_back(double(exact));
             ratios.push_back(double(n) / double(exact));
         }
-        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count();
         const double recall = found / double(names.size());
         std::string examples;
         for (const auto& m : missed)
             examples += " " + m;
         qInfo("heard names: %zu, recall %.1f %% (%d found); rows per search: median %.0f (exact "
               "spelling %.0f), median ratio %.2f, largest %.0f; %.2f ms per three searches",
-              names.size(), recall * 100, found, median(similarRows), median(exactRows), median(ratios),
-              *std::max_element(similarRows.begin(), similarRows.end()), ms / double(names.size()));
+              names.size(), recall * 100, found, median(similarRows), median(exactRows),
+              median(ratios), *std::max_element(similarRows.begin(), similarRows.end()),
+              ms / double(names.size()));
         qInfo("missed, for example:%s", examples.c_str());
         QVERIFY(recall >= 0.95);
         QVERIFY(median(similarRows) <= 3 * median(exactRows));

@@ -25,7 +25,9 @@ class CheckAcceptsSoundFiles : public QObject {
     int n_ = 0;
 
     // Writes one file with the given tables, checks it and counts FZ_T1 through the load path.
-    void verify(const std::vector<std::pair<std::string, std::pair<std::vector<Column>, std::vector<Row>>>>& tables)
+    void verify(
+        const std::vector<std::pair<std::string, std::pair<std::vector<Column>, std::vector<Row>>>>&
+            tables)
     {
         const std::string d = dir_ + "/" + std::to_string(++n_);
         fs::create_directories(d);
@@ -75,21 +77,40 @@ private slots:
         std::vector<Row> rows;
         for (int i = 0; i < 500; ++i)
             rows.push_back({std::to_string(i), std::to_string(-i * 1000), std::nullopt});
-        verify({{"FZ_T1", {{{"A", ColumnType::Long, 0}, {"B", ColumnType::Long, 0}, {"C", ColumnType::Long, 0}}, rows}}});
+        verify(
+            {{"FZ_T1",
+              {{{"A", ColumnType::Long, 0}, {"B", ColumnType::Long, 0}, {"C", ColumnType::Long, 0}},
+               rows}}});
     }
 
     void textOfEveryShape()
     {
         // compressed, plain Cyrillic, a character whose low byte is zero, mixed (toggling),
         // one and two characters, empty, null, a leading U+FEFF
-        const std::vector<std::optional<std::string>> values = {
-            "plain latin text", "Кириллица", "Ѐ and ÿ", "abc Жd ef ghi", "a", "ab", "", std::nullopt,
-            "\xEF\xBB\xBF" "bom", "ÀÉÎÕÜ àéîõü", std::string(255, 'x'), "€ and ™", "  spaces  ", "\t\r\n"};
+        const std::vector<std::optional<std::string>> values = {"plain latin text",
+                                                                "Кириллица",
+                                                                "Ѐ and ÿ",
+                                                                "abc Жd ef ghi",
+                                                                "a",
+                                                                "ab",
+                                                                "",
+                                                                std::nullopt,
+                                                                "\xEF\xBB\xBF"
+                                                                "bom",
+                                                                "ÀÉÎÕÜ àéîõü",
+                                                                std::string(255, 'x'),
+                                                                "€ and ™",
+                                                                "  spaces  ",
+                                                                "\t\r\n"};
         std::vector<Row> rows;
         for (std::size_t i = 0; i < values.size(); ++i)
             for (std::size_t j = 0; j < values.size(); ++j)
                 rows.push_back({std::to_string(i * 100 + j), values[i], values[j]});
-        verify({{"FZ_T1", {{{"ID", ColumnType::Long, 0}, {"A", ColumnType::Text, 255}, {"B", ColumnType::Text, 255}}, rows}}});
+        verify({{"FZ_T1",
+                 {{{"ID", ColumnType::Long, 0},
+                   {"A", ColumnType::Text, 255},
+                   {"B", ColumnType::Text, 255}},
+                  rows}}});
     }
 
     void widestRows()

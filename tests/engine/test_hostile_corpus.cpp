@@ -19,9 +19,9 @@ namespace {
 std::int64_t seedRows(const std::string& name)
 {
     static const std::map<std::string, std::int64_t> rows = {
-        {"persons-0", 0}, {"persons-3", 3}, {"persons-40-messy", 40}, {"persons-300", 300},
-        {"five-columns", 12}, {"two-tables", 8}, {"no-fz-t1", -1}, {"traces", 5}, {"jet3-1252", -1},
-        {"encoded", 3}};
+        {"persons-0", 0},     {"persons-3", 3},  {"persons-40-messy", 40}, {"persons-300", 300},
+        {"five-columns", 12}, {"two-tables", 8}, {"no-fz-t1", -1},         {"traces", 5},
+        {"jet3-1252", -1},    {"encoded", 3}};
     auto it = rows.find(name);
     return it == rows.end() ? -2 : it->second;
 }
@@ -122,11 +122,13 @@ private slots:
         Tally t;
         for (const QFileInfo& fi : files) {
             const Regression r = readRegression(fi.absoluteFilePath());
-            QVERIFY2(r.error.empty(), qPrintable(fi.fileName() + ": " + QString::fromStdString(r.error)));
+            QVERIFY2(r.error.empty(),
+                     qPrintable(fi.fileName() + ": " + QString::fromStdString(r.error)));
             const std::string verdict = engine::checkMdbBytes(r.bytes.data(), r.bytes.size());
             if (r.expectRefused)
                 QVERIFY2(!verdict.empty(), qPrintable(fi.fileName()));
-            QVERIFY2(loadDamaged("regression-" + fi.completeBaseName().toStdString(), r.bytes, r.rows, t),
+            QVERIFY2(loadDamaged("regression-" + fi.completeBaseName().toStdString(), r.bytes,
+                                 r.rows, t),
                      qPrintable(fi.fileName()));
         }
         t.print("regressions");

@@ -4,8 +4,8 @@
 #include "EngineTestSupport.h"
 
 #include "engine/Fold.h"
-#include "util/Utf8.h"
 #include "tools/fzgen/Population.h"
+#include "util/Utf8.h"
 
 #include <fstream>
 #include <sstream>
@@ -79,11 +79,12 @@ class TestImportGenerated : public QObject {
             if (!r[size_t(col)])
                 continue;
             const std::string v = engine::fold(*r[size_t(col)]);
-            bool hit = mode == '=' ? v == folded
-                     : mode == '<' ? v.rfind(folded, 0) == 0
-                     : mode == '>' ? v.size() >= folded.size() &&
-                                         v.compare(v.size() - folded.size(), folded.size(), folded) == 0
-                                   : v.find(folded) != std::string::npos;
+            bool hit = mode == '='   ? v == folded
+                       : mode == '<' ? v.rfind(folded, 0) == 0
+                       : mode == '>'
+                           ? v.size() >= folded.size() &&
+                                 v.compare(v.size() - folded.size(), folded.size(), folded) == 0
+                           : v.find(folded) != std::string::npos;
             n += hit;
         }
         return n;

@@ -40,7 +40,8 @@ std::vector<unsigned char> raw(T v)
 std::vector<unsigned char> numeric(bool negative, std::uint64_t high, std::uint64_t low)
 {
     std::vector<unsigned char> b{static_cast<unsigned char>(negative ? 0x80 : 0)};
-    for (std::uint32_t w : {std::uint32_t(high >> 32), std::uint32_t(high), std::uint32_t(low >> 32), std::uint32_t(low)})
+    for (std::uint32_t w : {std::uint32_t(high >> 32), std::uint32_t(high),
+                            std::uint32_t(low >> 32), std::uint32_t(low)})
         for (int i = 0; i < 4; ++i)
             b.push_back(static_cast<unsigned char>(w >> (8 * i)));
     return b;
@@ -79,14 +80,17 @@ private slots:
     {
         using namespace engine::jet;
         QCOMPARE(fixed(kDateTime, raw(16566.0)), "09.05.1945");
-        QCOMPARE(fixed(kDateTime, raw(0.0 + (9 * 3600 + 5 * 60 + 3) / 86400.0)), "30.12.1899 9:05:03");
-        QCOMPARE(fixed(kDateTime, raw(-1.25)), "29.12.1899 6:00:00");      // before day 0: time still forward
-        QCOMPARE(fixed(kDateTime, raw(2.0 - 0.1 / 86400)), "01.01.1900");  // rounds to the next midnight
+        QCOMPARE(fixed(kDateTime, raw(0.0 + (9 * 3600 + 5 * 60 + 3) / 86400.0)),
+                 "30.12.1899 9:05:03");
+        QCOMPARE(fixed(kDateTime, raw(-1.25)),
+                 "29.12.1899 6:00:00"); // before day 0: time still forward
+        QCOMPARE(fixed(kDateTime, raw(2.0 - 0.1 / 86400)),
+                 "01.01.1900"); // rounds to the next midnight
         QCOMPARE(fixed(kDateTime, raw(36526.0)), "01.01.2000");
         QCOMPARE(fixed(kDateTime, raw(-657434.0)), "01.01.0100");
-        QCOMPARE(fixed(kDateTime, raw(1e9)), "1000000000");                 // no calendar date: the number
-        QCOMPARE(fixed(kReplicationId, {0x4D, 0x3C, 0x2B, 0x1A, 0x00, 0x00, 0x00, 0x40, 0x80, 0x00, 0x00, 0xAA,
-                                        0x00, 0xBB, 0x00, 0xCC}),
+        QCOMPARE(fixed(kDateTime, raw(1e9)), "1000000000"); // no calendar date: the number
+        QCOMPARE(fixed(kReplicationId, {0x4D, 0x3C, 0x2B, 0x1A, 0x00, 0x00, 0x00, 0x40, 0x80, 0x00,
+                                        0x00, 0xAA, 0x00, 0xBB, 0x00, 0xCC}),
                  "{1A2B3C4D-0000-4000-8000-00AA00BB00CC}");
         QCOMPARE(fixed(kBinary, {0x0A, 0xFF}), "0AFF");
         QCOMPARE(fixed(0x7E, {0x01}), "01"); // a type nobody knows: its bytes
@@ -100,7 +104,8 @@ private slots:
     {
         // A writer-made header: Jet 4, code page 1251, no password, pages in the clear.
         std::vector<unsigned char> h(engine::kMdbHeaderBytes);
-        QCOMPARE(engine::readMdbHeader(h.data(), h.size()).format, engine::MdbHeader::Format::NotDatabase);
+        QCOMPARE(engine::readMdbHeader(h.data(), h.size()).format,
+                 engine::MdbHeader::Format::NotDatabase);
         const char sig[] = "\x00\x01\x00\x00Standard ACE DB";
         std::memcpy(h.data(), sig, 20);
         h[0x14] = 3;
@@ -110,10 +115,13 @@ private slots:
         QVERIFY(ace.ace);
         QCOMPARE(ace.version, 3);
         h[0x14] = 1; // Jet 4's version under the later formats' signature
-        QCOMPARE(engine::readMdbHeader(h.data(), h.size()).format, engine::MdbHeader::Format::NotDatabase);
+        QCOMPARE(engine::readMdbHeader(h.data(), h.size()).format,
+                 engine::MdbHeader::Format::NotDatabase);
         h[0x14] = 7;
-        QCOMPARE(engine::readMdbHeader(h.data(), h.size()).format, engine::MdbHeader::Format::NotDatabase);
-        QCOMPARE(engine::readMdbHeader(h.data(), 0x40).format, engine::MdbHeader::Format::NotDatabase);
+        QCOMPARE(engine::readMdbHeader(h.data(), h.size()).format,
+                 engine::MdbHeader::Format::NotDatabase);
+        QCOMPARE(engine::readMdbHeader(h.data(), 0x40).format,
+                 engine::MdbHeader::Format::NotDatabase);
 
         QCOMPARE(std::string(engine::jet3Charset(1252)), "CP1252");
         QCOMPARE(std::string(engine::jet3Charset(0)), "CP1251");
@@ -125,11 +133,13 @@ private slots:
     void jet4TextAsTheReaderLibrary()
     {
         const QByteArray dir = qgetenv("FZ_TEST_WORK");
-        const std::string path = (dir.isEmpty() ? std::string(".") : dir.toStdString()) + "/text.mdb";
+        const std::string path =
+            (dir.isEmpty() ? std::string(".") : dir.toStdString()) + "/text.mdb";
         jet4::writeTable(path, "T", {{"A", jet4::ColumnType::Text, 10}}, {{std::string("a")}});
         MdbHandle* mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
         QVERIFY(mdb);
-        const unsigned char units[] = {0x00, 0x01, 0x41, 0x7F, 0x80, 0xD8, 0xDC, 0xDF, 0xE0, 0xFE, 0xFF, 0x04, 0x30};
+        const unsigned char units[] = {0x00, 0x01, 0x41, 0x7F, 0x80, 0xD8, 0xDC,
+                                       0xDF, 0xE0, 0xFE, 0xFF, 0x04, 0x30};
         std::uint32_t seed = 12345;
         auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 16; };
         std::vector<char> lib(1024);
@@ -143,10 +153,12 @@ private slots:
             }
             std::string ours;
             engine::jet::appendJet4Text(ours, v.data(), v.size());
-            const int n = mdb_unicode2ascii(mdb, reinterpret_cast<const char*>(v.data()), v.size(), lib.data(), lib.size());
+            const int n = mdb_unicode2ascii(mdb, reinterpret_cast<const char*>(v.data()), v.size(),
+                                            lib.data(), lib.size());
             std::string theirs(lib.data(), static_cast<std::size_t>(n > 0 ? n : 0));
             theirs = theirs.substr(0, theirs.find('\0'));
-            QCOMPARE(QByteArray::fromStdString(ours).toHex(), QByteArray::fromStdString(theirs).toHex());
+            QCOMPARE(QByteArray::fromStdString(ours).toHex(),
+                     QByteArray::fromStdString(theirs).toHex());
         }
         mdb_close(mdb);
     }

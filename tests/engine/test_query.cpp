@@ -22,9 +22,9 @@ std::vector<jet4::Row> personRows()
             row.push_back("r" + std::to_string(r) + "c" + std::to_string(c));
         rows.push_back(row);
     }
-    rows[1][4] = std::nullopt;        // a null patronymic
-    rows[1][5] = std::string();       // an empty postal code
-    rows[2][2] = std::string("  Ёлкина ");  // surrounding spaces kept
+    rows[1][4] = std::nullopt;             // a null patronymic
+    rows[1][5] = std::string();            // an empty postal code
+    rows[2][2] = std::string("  Ёлкина "); // surrounding spaces kept
     return rows;
 }
 
@@ -33,16 +33,16 @@ std::vector<jet4::Row> ruleRows()
 {
     auto row = [](Cell fam, Cell city) { return jet4::Row{fam, city}; };
     return {
-        row("петров", "Ведрогорск"),        // 1
-        row("ПЕТРОВА", " Ленинский "),      // 2
-        row("ёлкин", "ЦИТИ"),               // 3
-        row("елкин", "CITI"),               // 4
-        row("o\"neil", "a%b"),              // 5
-        row("", "a_b"),                     // 6
-        row(std::nullopt, "a*b?[c]"),       // 7
-        row("пётр", std::nullopt),          // 8
-        row("ПЁТР", "ВЕДРОГОРСК"),           // 9
-        row("Ivanov", "Ведрогорск"),        // 10
+        row("петров", "Ведрогорск"),   // 1
+        row("ПЕТРОВА", " Ленинский "), // 2
+        row("ёлкин", "ЦИТИ"),          // 3
+        row("елкин", "CITI"),          // 4
+        row("o\"neil", "a%b"),         // 5
+        row("", "a_b"),                // 6
+        row(std::nullopt, "a*b?[c]"),  // 7
+        row("пётр", std::nullopt),     // 8
+        row("ПЁТР", "ВЕДРОГОРСК"),     // 9
+        row("Ivanov", "Ведрогорск"),   // 10
     };
 }
 
@@ -61,7 +61,8 @@ private slots:
         jet4::writeTable(personsDir_ + "/tabl1.mdb", "FZ_T1", fzgen::personColumns(), personRows());
         persons_.setConnectionString(engine::buildConnectionString(personsDir_));
         rulesDir_ = freshDir("rules");
-        jet4::writeTable(rulesDir_ + "/tabl1.mdb", "FZ_T1", textColumns({"FAM", "CITI"}), ruleRows());
+        jet4::writeTable(rulesDir_ + "/tabl1.mdb", "FZ_T1", textColumns({"FAM", "CITI"}),
+                         ruleRows());
         rules_.setConnectionString(engine::buildConnectionString(rulesDir_));
     }
 
@@ -178,7 +179,8 @@ private slots:
         QCOMPARE(count(rules_, "FAM LIKE \"п__тр\""), std::int64_t(0));
         QCOMPARE(count(rules_, "FAM LIKE \"_%\""), std::int64_t(8));
         QCOMPARE(count(rules_, "FAM LIKE \"%етр%\""), std::int64_t(2));
-        QCOMPARE(count(rules_, "FAM LIKE \"%ов%\""), std::int64_t(2)); // Cyrillic "ов", not Latin "ov"
+        QCOMPARE(count(rules_, "FAM LIKE \"%ов%\""),
+                 std::int64_t(2)); // Cyrillic "ов", not Latin "ov"
         QCOMPARE(count(rules_, "FAM LIKE \"%o%n%\""), std::int64_t(1));
         QCOMPARE(count(rules_, "FAM LIKE \"%v%\" OR FAM LIKE \"%n_i%\""), std::int64_t(2));
         // % and _ in the data are matched by themselves too
@@ -222,7 +224,8 @@ private slots:
 
     void statementTheSearchBuilds()
     {
-        Table t = run(rules_, "SELECT * FROM FZ_T1 WHERE FAM LIKE \"%петр%\" AND CITI=\"ведрогорск\"");
+        Table t =
+            run(rules_, "SELECT * FROM FZ_T1 WHERE FAM LIKE \"%петр%\" AND CITI=\"ведрогорск\"");
         QCOMPARE(t, (Table{{Cell("петров"), Cell("Ведрогорск")}}));
         QCOMPARE(rules_.recordCount(), std::int64_t(1));
     }
@@ -244,11 +247,13 @@ private slots:
         const std::string dirDir = freshDir("isdir");
         std::filesystem::create_directory(dirDir + "/tabl1.mdb");
         q.setConnectionString(engine::buildConnectionString(dirDir));
-        QVERIFY(errorOf(q, "SELECT Count(*) FROM FZ_T1").find(dirDir + "/tabl1.mdb") != std::string::npos);
+        QVERIFY(errorOf(q, "SELECT Count(*) FROM FZ_T1").find(dirDir + "/tabl1.mdb") !=
+                std::string::npos);
 
-        QCOMPARE(errorOf(rules_, "SELECT * FROM FZ_T2"),
-                 std::string("Не удается найти входную таблицу или запрос 'FZ_T2'. Убедитесь, что он "
-                             "существует и его имя введено без ошибок."));
+        QCOMPARE(
+            errorOf(rules_, "SELECT * FROM FZ_T2"),
+            std::string("Не удается найти входную таблицу или запрос 'FZ_T2'. Убедитесь, что он "
+                        "существует и его имя введено без ошибок."));
         QCOMPARE(errorOf(rules_, "SELECT * FROM FZ_T1 WHERE FAMILY=\"a\""),
                  std::string("Слишком мало параметров. Требуется 1."));
         QCOMPARE(errorOf(rules_, "SELECT Distinct(X) FROM FZ_T1 WHERE Y='1' AND FAM=z"),

@@ -42,8 +42,8 @@ Output runTool(const QString& program, const QStringList& args)
     QProcess p;
     p.start(program, args);
     p.waitForFinished(300000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput().toStdString(),
-            p.readAllStandardError().toStdString()};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
 }
 
 std::vector<std::string> split(const std::string& s, char sep)
@@ -76,10 +76,12 @@ std::vector<int> columnTypes(const std::string& file, const std::string& table)
     if (!mdb)
         return types;
     if (mdb_read_catalog(mdb, MDB_TABLE))
-        if (MdbTableDef* t = mdb_read_table_by_name(mdb, const_cast<gchar*>(table.c_str()), MDB_TABLE)) {
+        if (MdbTableDef* t =
+                mdb_read_table_by_name(mdb, const_cast<gchar*>(table.c_str()), MDB_TABLE)) {
             mdb_read_columns(t);
             for (unsigned i = 0; i < t->num_cols; ++i)
-                types.push_back(static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i))->col_type);
+                types.push_back(
+                    static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i))->col_type);
             mdb_free_tabledef(t);
         }
     mdb_close(mdb);
@@ -103,8 +105,11 @@ void compareTable(const std::string& file, const std::string& table, int& read)
     if (count != static_cast<long long>(ourRows.size()) || ourRows.size() != refRows.size())
         return fail(where, std::to_string(ourRows.size()) + " rows read, mdb-export prints " +
                                std::to_string(refRows.size()));
-    const Output counted = runTool(FZ_BIN_DIR "/fzsql", {qfile, "SELECT Count(*) FROM [" + QString::fromStdString(table) + "]"});
-    if (rowsOf(counted.out).size() < 2 || rowsOf(counted.out)[1][0] != std::to_string(ourRows.size()))
+    const Output counted =
+        runTool(FZ_BIN_DIR "/fzsql",
+                {qfile, "SELECT Count(*) FROM [" + QString::fromStdString(table) + "]"});
+    if (rowsOf(counted.out).size() < 2 ||
+        rowsOf(counted.out)[1][0] != std::to_string(ourRows.size()))
         fail(where, "Count(*) is not the number of rows read");
     const std::vector<int> types = columnTypes(file, table);
     for (std::size_t c = 0; c < types.size(); ++c) {
@@ -123,7 +128,8 @@ void compareTable(const std::string& file, const std::string& table, int& read)
         if (text && a != b && fs::path(file).filename() != kMislabelledFile)
             fail(where, "text column " + std::to_string(c) + " differs from mdb-export");
         if (!text && blanked)
-            fail(where, "column " + std::to_string(c) + ": " + std::to_string(blanked) + " values blanked");
+            fail(where, "column " + std::to_string(c) + ": " + std::to_string(blanked) +
+                            " values blanked");
     }
     ++read;
 }
@@ -144,10 +150,12 @@ int main()
     std::sort(files.begin(), files.end());
     int tables = 0, read = 0, refused = 0;
     for (const std::string& file : files) {
-        const std::string tableList = runTool("mdb-tables", {"-1", QString::fromStdString(file)}).out;
+        const std::string tableList =
+            runTool("mdb-tables", {"-1", QString::fromStdString(file)}).out;
         const bool protectedFile = file.find("password") != std::string::npos;
         if (protectedFile) {
-            const Output o = runTool(FZ_BIN_DIR "/fzsql", {QString::fromStdString(file), "SELECT * FROM [MSysObjects]"});
+            const Output o = runTool(FZ_BIN_DIR "/fzsql",
+                                     {QString::fromStdString(file), "SELECT * FROM [MSysObjects]"});
             if (o.exitCode == 0 || o.err.find("Недопустимый пароль") == std::string::npos)
                 fail(file, "a protected file opened or gave another message: " + o.err);
             ++refused;
@@ -159,7 +167,8 @@ int main()
                 compareTable(file, table, read);
             }
     }
-    std::printf("%zu files: %d of %d user tables read as mdbtools reads them; %d protected file(s) refused\n",
+    std::printf("%zu files: %d of %d user tables read as mdbtools reads them; %d protected file(s) "
+                "refused\n",
                 files.size(), read, tables, refused);
     return failures == 0 ? 0 : 1;
 }

@@ -31,6 +31,7 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<bool>("match");
         // heard one way, written another
+        // clang-format off
         QTest::newRow("ц/с, one edit in five letters") << "шварц" << "шварс" << true;
         QTest::newRow("ё as е") << "ёлкин" << "елкин" << true;
         QTest::newRow("е as ё") << "елкин" << "ёлкин" << true;
@@ -44,7 +45,9 @@ private slots:
         QTest::newRow("сч as щ") << "счукин" << "щукин" << true;
         QTest::newRow("sound only: devoiced д, о/а") << "бодко" << "ботка" << true;
         QTest::newRow("case folded") << "ШВАРЦ" << "Шварс" << true;
+        // clang-format on
         // near, but another name
+        // clang-format off
         QTest::newRow("female surname") << "иванов" << "иванова" << false;
         QTest::newRow("male surname") << "иваноф" << "иванова" << false;
         QTest::newRow("female patronymic") << "сергеевич" << "сергеевна" << false;
@@ -53,6 +56,7 @@ private slots:
         QTest::newRow("two more letters") << "попов" << "попович" << false;
         QTest::newRow("longer name") << "шварц" << "шварцман" << false;
         QTest::newRow("other letters entirely") << "лев" << "ким" << false;
+        // clang-format on
     }
     void heardAndStored()
     {
@@ -78,7 +82,8 @@ private slots:
         dir_ = freshDir("similar");
         // FAM takes match modes (a dictionary); NOTE's values all differ, so it is plain
         // (no dictionary: records are read). More rows than the plain judgement needs.
-        const char* fams[] = {"шварц", "шварс", "Шварцман", "ёлкин", "елкин", "иванов", "иванова", "петров"};
+        const char* fams[] = {"шварц", "шварс",  "Шварцман", "ёлкин",
+                              "елкин", "иванов", "иванова",  "петров"};
         for (int i = 0; i < 1200; ++i) {
             const std::string fam = fams[i % 8];
             rows_.push_back({i % 97 == 0 ? Cell() : Cell(fam), fam + " " + std::to_string(i)});
@@ -105,8 +110,8 @@ private slots:
         // Combined by AND like any condition; exact "=" still keeps ё and е apart.
         std::int64_t both = 0, exact = 0;
         for (const auto& r : rows_) {
-            both += r[0] && engine::similar::matches("ёлкин", *r[0])
-                    && engine::similar::matches("елкин 3", *r[1]);
+            both += r[0] && engine::similar::matches("ёлкин", *r[0]) &&
+                    engine::similar::matches("елкин 3", *r[1]);
             exact += r[0] == Cell("ёлкин");
         }
         QVERIFY(both > 0 && exact > 0);
@@ -116,7 +121,8 @@ private slots:
 
     void statementForm()
     {
-        const auto st = engine::jet::parse("SELECT * FROM FZ_T1 WHERE FAM SIMILAR \"а\" AND NAME=\"б\"");
+        const auto st =
+            engine::jet::parse("SELECT * FROM FZ_T1 WHERE FAM SIMILAR \"а\" AND NAME=\"б\"");
         QVERIFY(st.where->kind == engine::jet::Cond::Kind::And);
         QVERIFY(st.where->left->kind == engine::jet::Cond::Kind::Similar);
         QCOMPARE(st.where->left->literal, std::string("а"));

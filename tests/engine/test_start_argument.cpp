@@ -44,6 +44,7 @@ private slots:
     {
         QTest::addColumn<QString>("argument");
         QTest::addColumn<QString>("expected"); // relative to base_
+        // clang-format off
         QTest::newRow("folder") << "folder" << "folder/tabl1.mdb";
         QTest::newRow("folder, trailing slashes") << "folder//" << "folder/tabl1.mdb";
         QTest::newRow("file of another name") << "folder/x.mdb" << "folder/x.mdb";
@@ -51,6 +52,7 @@ private slots:
         QTest::newRow("semicolon in folder") << "a;b" << "a;b/tabl1.mdb";
         QTest::newRow("semicolon in file") << "a;b/c;d.mdb" << "a;b/c;d.mdb";
         QTest::newRow("trailing blank") << "folder/x.mdb " << "folder/x.mdb ";
+        // clang-format on
     }
 
     void namedPaths()
@@ -58,13 +60,14 @@ private slots:
         QFETCH(QString, argument);
         QFETCH(QString, expected);
         const std::string want = base_ + "/" + expected.toStdString();
-        QCOMPARE(source(argument.toStdString()), want);   // relative
+        QCOMPARE(source(argument.toStdString()), want);               // relative
         QCOMPARE(source(base_ + "/" + argument.toStdString()), want); // absolute
     }
 
     void rootFolder()
     {
-        QCOMPARE(engine::dataSource(engine::startConnectionString("/", base_)), std::string("/tabl1.mdb"));
+        QCOMPARE(engine::dataSource(engine::startConnectionString("/", base_)),
+                 std::string("/tabl1.mdb"));
     }
 
     void fileWithSemicolonOpens()

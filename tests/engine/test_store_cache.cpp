@@ -100,8 +100,10 @@ private slots:
         // a logging importer is not started at all for an unchanged file
         const std::string log = workDir() + "/importer.log";
         std::filesystem::remove(log);
-        qputenv("FZ_IMPORTER", script("logging-importer", "echo run >> '" + log + "'\nexec '" FZ_BIN_DIR
-                                                          "/fzimport' \"$@\"").c_str());
+        qputenv("FZ_IMPORTER",
+                script("logging-importer",
+                       "echo run >> '" + log + "'\nexec '" FZ_BIN_DIR "/fzimport' \"$@\"")
+                    .c_str());
         QCOMPARE(countWith(), std::int64_t(50));
         QVERIFY(!std::filesystem::exists(log));
         // the database itself is never written
@@ -203,20 +205,22 @@ private slots:
     {
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("message");
-        QTest::newRow("killed by a signal") << "echo 'P 1 10'\nkill -SEGV $$"
-                                            << QString::fromStdString(engine::msg::importCrashed("%1"));
+        QTest::newRow("killed by a signal")
+            << "echo 'P 1 10'\nkill -SEGV $$"
+            << QString::fromStdString(engine::msg::importCrashed("%1"));
         QTest::newRow("killed mid-way") << "echo 'P 1 10'\nkill -KILL $$"
                                         << QString::fromStdString(engine::msg::importCrashed("%1"));
-        QTest::newRow("non-zero exit") << "echo 'P 1 10'\nexit 9"
-                                       << QString::fromStdString(engine::msg::importCrashed("%1"));
+        QTest::newRow("non-zero exit")
+            << "echo 'P 1 10'\nexit 9" << QString::fromStdString(engine::msg::importCrashed("%1"));
         QTest::newRow("reports damage") << "echo 'E 4 bad page'\nexit 4"
                                         << QString::fromStdString(engine::msg::badFormat("%1"));
-        QTest::newRow("exits 0 without finishing") << "echo 'P 1 10'\nexit 0"
-                                                   << QString::fromStdString(engine::msg::importCrashed("%1"));
+        QTest::newRow("exits 0 without finishing")
+            << "echo 'P 1 10'\nexit 0" << QString::fromStdString(engine::msg::importCrashed("%1"));
         QTest::newRow("hangs") << "echo 'P 1 10'\nexec sleep 30"
                                << QString::fromStdString(engine::msg::importTimedOut("%1", 1));
-        QTest::newRow("hangs silently after closing its output") << "exec >&-\nexec sleep 30"
-                                                                 << QString::fromStdString(engine::msg::importTimedOut("%1", 1));
+        QTest::newRow("hangs silently after closing its output")
+            << "exec >&-\nexec sleep 30"
+            << QString::fromStdString(engine::msg::importTimedOut("%1", 1));
         QTest::newRow("cannot be started") << ""
                                            << "";
     }
@@ -287,7 +291,8 @@ private slots:
         writeDb(dir_, "c", 2000);
         std::filesystem::remove(storePath());
         QProcess a, b;
-        const QStringList args = {QString::fromStdString(mdb_), "SELECT Count(*) FROM FZ_T1 WHERE FAM LIKE '%9%'"};
+        const QStringList args = {QString::fromStdString(mdb_),
+                                  "SELECT Count(*) FROM FZ_T1 WHERE FAM LIKE '%9%'"};
         a.start(FZ_BIN_DIR "/fzsql", args);
         b.start(FZ_BIN_DIR "/fzsql", args);
         QVERIFY(a.waitForFinished(30000));

@@ -199,13 +199,15 @@ private slots:
 
     void cancelWritesNothing()
     {
-        const auto before = QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        const auto before =
+            QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         whenModal<QFileDialog>([&](QFileDialog* d) {
             d->selectFile(path("cancelled"));
             static_cast<QDialog*>(d)->reject();
         });
         exportGridWithDialog(nullptr, sampleGrid());
-        QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 before);
     }
 
     void failedExportShowsAMessage()

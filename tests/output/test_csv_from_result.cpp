@@ -28,7 +28,8 @@ public:
         const QString text = QString::fromUtf8(v.data(), qsizetype(v.size()));
         return col < 2 ? fz::CapitalizeFirst(text) : text;
     }
-    bool cellUtf8(int col, int dataRow, std::string_view& text, bool& capitalizeFirst) const override
+    bool cellUtf8(int col, int dataRow, std::string_view& text,
+                  bool& capitalizeFirst) const override
     {
         if (!bytes)
             return false;
@@ -49,10 +50,31 @@ QByteArray exportOf(const StringGrid& grid, const QString& path)
     return f.readAll();
 }
 
-const std::vector<std::string> kTexts = {
-    "", "иванов", "ёлкин", "Ёжик", "émile", "ßtraße", "a,b", "say \"hi\"", "\"", "line\r\nbreak",
-    "€100 — №5 «ok»", "日本", "😀smile", "ǆemal", "ΣΊΣΥΦΟΣ", "\xFF" "bad", "ok\xD0", "\xED\xA0\x80x",
-    "\xC0\xAFover", "\xF4\x90\x80\x80", "tab\tin", std::string("nul\0in", 6), "ґанок", "ўсё"};
+const std::vector<std::string> kTexts = {"",
+                                         "иванов",
+                                         "ёлкин",
+                                         "Ёжик",
+                                         "émile",
+                                         "ßtraße",
+                                         "a,b",
+                                         "say \"hi\"",
+                                         "\"",
+                                         "line\r\nbreak",
+                                         "€100 — №5 «ok»",
+                                         "日本",
+                                         "😀smile",
+                                         "ǆemal",
+                                         "ΣΊΣΥΦΟΣ",
+                                         "\xFF"
+                                         "bad",
+                                         "ok\xD0",
+                                         "\xED\xA0\x80x",
+                                         "\xC0\xAFover",
+                                         "\xF4\x90\x80\x80",
+                                         "tab\tin",
+                                         std::string("nul\0in", 6),
+                                         "ґанок",
+                                         "ўсё"};
 
 } // namespace
 
@@ -67,7 +89,8 @@ private slots:
         slow->bytes = false;
         // every text in every column, so each is seen capitalised and as it is
         for (size_t i = 0; i < kTexts.size(); ++i)
-            fast->rows.push_back({kTexts[i], kTexts[(i + 5) % kTexts.size()], kTexts[(i + 11) % kTexts.size()]});
+            fast->rows.push_back(
+                {kTexts[i], kTexts[(i + 5) % kTexts.size()], kTexts[(i + 11) % kTexts.size()]});
         slow->rows = fast->rows;
 
         StringGrid a(3), b(3);

@@ -12,7 +12,10 @@ namespace {
 // Cells made on demand, as a grid model hands them out.
 class GeneratedGrid : public GridCells {
 public:
-    explicit GeneratedGrid(int rows) : rows(rows) {}
+    explicit GeneratedGrid(int rows)
+        : rows(rows)
+    {
+    }
     int gridRowCount() const override { return rows + 1; }
     int gridColumnCount() const override { return 17; }
     QString cell(int c, int r) const override
@@ -24,8 +27,8 @@ public:
 
 private:
     int rows;
-    const QString texts[8] = {"Иванов", "Пётр", "Сергеевич", "Ленина", "12", "01.02.1970",
-                              "4951234567", "Ведрогорск, Центральный р-н"};
+    const QString texts[8] = {"Иванов", "Пётр",       "Сергеевич",  "Ленина",
+                              "12",     "01.02.1970", "4951234567", "Ведрогорск, Центральный р-н"};
 };
 
 } // namespace

@@ -155,7 +155,8 @@ private slots:
         QCOMPARE(m2.at(0), QStringLiteral("Справочник по г.Ведрогорска. ")); // trailing space kept
         QCOMPARE(m2.mid(11), QStringList({"", " ", " ", ""}));
         QCOMPARE(m6.size(), 24);
-        QCOMPARE(m6.at(4), QStringLiteral("«совпадение справа». Лучше всего выбирайте «в любом месте». Это "));
+        QCOMPARE(m6.at(4), QStringLiteral(
+                               "«совпадение справа». Лучше всего выбирайте «в любом месте». Это "));
         QVERIFY(readOnly);
         QVERIFY(blinked);
     }

@@ -121,9 +121,11 @@ private slots:
         search::layoutGridHeader(grid);
         search::fillGridFromResult(grid, q.result());
         QString error;
-        QVERIFY2(writeGridCsv(grid, QString::fromStdString(dir_ + "/export.csv"), &error), qPrintable(error));
+        QVERIFY2(writeGridCsv(grid, QString::fromStdString(dir_ + "/export.csv"), &error),
+                 qPrintable(error));
         // a failed export next to it changes nothing either
-        QVERIFY(!writeGridCsv(grid, QString::fromStdString(dir_ + "/no-such-folder/x.csv"), &error));
+        QVERIFY(
+            !writeGridCsv(grid, QString::fromStdString(dir_ + "/no-such-folder/x.csv"), &error));
         q.close();
 
         QCOMPARE(fileHash(mdb_), before);
@@ -139,9 +141,9 @@ private slots:
     void damagedStoreIsMadeAgain_data()
     {
         QTest::addColumn<QString>("damage");
-        for (const char* d : {"cut in half", "one page zeroed", "random bytes in the middle", "empty",
-                              "header overwritten", "foreign sqlite file", "store of another database",
-                              "not sqlite at all"})
+        for (const char* d : {"cut in half", "one page zeroed", "random bytes in the middle",
+                              "empty", "header overwritten", "foreign sqlite file",
+                              "store of another database", "not sqlite at all"})
             QTest::newRow(d) << QString(d);
     }
 
@@ -176,7 +178,8 @@ private slots:
             fs::remove(store);
             sqlite3* db = nullptr;
             QCOMPARE(sqlite3_open(store.c_str(), &db), SQLITE_OK);
-            sqlite3_exec(db, "CREATE TABLE FZ_T1(a); INSERT INTO FZ_T1 VALUES(1);", nullptr, nullptr, nullptr);
+            sqlite3_exec(db, "CREATE TABLE FZ_T1(a); INSERT INTO FZ_T1 VALUES(1);", nullptr,
+                         nullptr, nullptr);
             sqlite3_close(db);
         } else if (damage == "store of another database") {
             const std::string other = dir_ + "-other";
@@ -186,7 +189,8 @@ private slots:
             o.rows = 30;
             o.seed = 2;
             fzgen::writePersons(other + "/tabl1.mdb", o);
-            QCOMPARE(everything(other, "SELECT Count(*) FROM FZ_T1"), std::vector<std::string>{"30"});
+            QCOMPARE(everything(other, "SELECT Count(*) FROM FZ_T1"),
+                     std::vector<std::string>{"30"});
             fs::copy_file(engine::StoreCache::storePathFor(other + "/tabl1.mdb"), store,
                           fs::copy_options::overwrite_existing);
         } else {
@@ -194,7 +198,8 @@ private slots:
         }
 
         const int importsBefore = engine::StoreCache::importCount();
-        QCOMPARE(everything(dir_, "SELECT Count(*) FROM FZ_T1"), std::vector<std::string>{std::to_string(kRows)});
+        QCOMPARE(everything(dir_, "SELECT Count(*) FROM FZ_T1"),
+                 std::vector<std::string>{std::to_string(kRows)});
         QCOMPARE(everything(dir_, "SELECT * FROM FZ_T1"), reference_);
         if (damage != "one page zeroed" && damage != "random bytes in the middle")
             QVERIFY(engine::StoreCache::importCount() > importsBefore); // noticed at once
@@ -216,7 +221,8 @@ private slots:
         fzgen::writePersons(big + "/tabl1.mdb", o);
         const QByteArray before = fileHash(big + "/tabl1.mdb");
         for (int round = 0; round < 3; ++round) {
-            const QString cache = QString::fromStdString(work() + "/both-cache-" + std::to_string(round));
+            const QString cache =
+                QString::fromStdString(work() + "/both-cache-" + std::to_string(round));
             QDir(cache).removeRecursively();
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert("XDG_CACHE_HOME", cache);
@@ -225,7 +231,8 @@ private slots:
                 p->setProcessEnvironment(env);
                 p->setWorkingDirectory(QString::fromStdString(big));
             }
-            const QStringList args{"tabl1.mdb", "SELECT Count(*) FROM FZ_T1 WHERE FAM LIKE \"%ов\""};
+            const QStringList args{"tabl1.mdb",
+                                   "SELECT Count(*) FROM FZ_T1 WHERE FAM LIKE \"%ов\""};
             a.start(fzsql, args);
             b.start(fzsql, args);
             QVERIFY(a.waitForFinished(60000));

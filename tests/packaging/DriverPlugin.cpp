@@ -61,8 +61,9 @@ private:
             } else if (!pressed_) {
                 pressed_ = true;
                 // Posted: the load and its message boxes run from the dialog's own loop.
-                QCoreApplication::postEvent(dialog, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return,
-                                                                  Qt::NoModifier, QStringLiteral("\r")));
+                QCoreApplication::postEvent(dialog,
+                                            new QKeyEvent(QEvent::KeyPress, Qt::Key_Return,
+                                                          Qt::NoModifier, QStringLiteral("\r")));
             }
         } else if (!modal) {
             for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -83,11 +84,11 @@ private:
         }
     }
 
-    QTimer timer_;          // polls for what the program shows
-    QElapsedTimer clock_;   // since the program started
-    bool busy_ = false;     // inside a step (the load runs nested event loops)
-    bool pressed_ = false;  // Enter sent to the loading dialog
-    bool failed_ = false;   // a message box was shown
+    QTimer timer_;         // polls for what the program shows
+    QElapsedTimer clock_;  // since the program started
+    bool busy_ = false;    // inside a step (the load runs nested event loops)
+    bool pressed_ = false; // Enter sent to the loading dialog
+    bool failed_ = false;  // a message box was shown
 };
 
 } // namespace

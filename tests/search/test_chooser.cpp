@@ -46,7 +46,12 @@ private slots:
         QCOMPARE(open(surname, [](TFormFinde* d) { d->BitBtn2Click(); }).first,
                  QStringLiteral("Где искать по полю Фамилия"));
         QPointer<TFormFinde> closed;
-        QCOMPARE(open(city, [&closed](TFormFinde* d) { closed = d; d->BitBtn2Click(); }).first,
+        QCOMPARE(open(city,
+                      [&closed](TFormFinde* d) {
+                          closed = d;
+                          d->BitBtn2Click();
+                      })
+                     .first,
                  QStringLiteral("Где искать по полю "));
         QVERIFY(closed.isNull()); // deleted once closed
     }
@@ -55,7 +60,8 @@ private slots:
     {
         city->setText(QStringLiteral("с права"));
         const auto seen = open(city, [](TFormFinde* d) {
-            QTest::mouseClick(d->RadioButton2, Qt::LeftButton, {}, QPoint(6, d->RadioButton2->height() / 2));
+            QTest::mouseClick(d->RadioButton2, Qt::LeftButton, {},
+                              QPoint(6, d->RadioButton2->height() / 2));
             QTest::mouseClick(d->BitBtn1, Qt::LeftButton);
         });
         QVERIFY(seen.second); // opens on the exact mode whatever the label shows
@@ -72,9 +78,11 @@ private slots:
             fifth = d->RadioButton5->geometry();
             fourth = d->RadioButton1->geometry();
             box = d->GroupBox1->contentsRect();
-            spoken = QAccessible::queryAccessibleInterface(d->RadioButton5)->text(QAccessible::Name);
+            spoken =
+                QAccessible::queryAccessibleInterface(d->RadioButton5)->text(QAccessible::Name);
             QVERIFY(!d->RadioButton5->isChecked());
-            QTest::mouseClick(d->RadioButton5, Qt::LeftButton, {}, QPoint(6, d->RadioButton5->height() / 2));
+            QTest::mouseClick(d->RadioButton5, Qt::LeftButton, {},
+                              QPoint(6, d->RadioButton5->height() / 2));
             QTest::keyClick(d, Qt::Key_Enter);
         });
         QCOMPARE(city->text(), QStringLiteral("похожее"));
@@ -98,7 +106,8 @@ private slots:
         // Enter on a focused "Отмена" cancels; a screen reader hears the field's name.
         QString groupName;
         open(surname, [&groupName](TFormFinde* d) {
-            groupName = QAccessible::queryAccessibleInterface(d->GroupBox1)->text(QAccessible::Name);
+            groupName =
+                QAccessible::queryAccessibleInterface(d->GroupBox1)->text(QAccessible::Name);
             d->RadioButton2->setChecked(true);
             d->BitBtn2->setFocus(Qt::TabFocusReason);
             QTest::keyClick(d->BitBtn2, Qt::Key_Return);

@@ -11,7 +11,10 @@ namespace {
 class TableResult : public engine::ResultSet {
 public:
     using Row = std::vector<std::optional<std::string>>;
-    explicit TableResult(int columns) : columns_(columns) {}
+    explicit TableResult(int columns)
+        : columns_(columns)
+    {
+    }
     void add(Row r)
     {
         r.resize(std::size_t(columns_));
@@ -85,8 +88,8 @@ private slots:
         QCOMPARE(g.cell(1, 1), QString("Иван"));
         QCOMPARE(g.cell(2, 1), QString("Иванович"));
         QCOMPARE(g.cell(3, 1), QString("Ведрогорск"));
-        const QStringList expected = {"v8", "v10", "v11", "v12", "v13", "v14", "v5", "v7", "v6",
-                                      "v15", "муж", "v17", "v18"};
+        const QStringList expected = {"v8", "v10", "v11", "v12", "v13", "v14", "v5",
+                                      "v7", "v6",  "v15", "муж", "v17", "v18"};
         for (int c = 4; c < 17; ++c)
             QCOMPARE(g.cell(c, 1), expected.at(c - 4));
         QCOMPARE(g.cell(0, 2), QString("Ёлкина"));

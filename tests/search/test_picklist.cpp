@@ -10,8 +10,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
-using modaltest::whenModal;
 using modaltest::typeText;
+using modaltest::whenModal;
 
 namespace {
 
@@ -21,8 +21,8 @@ QString selectedText(TFormStreet* d)
     return sel.isEmpty() ? QStringLiteral("<none>") : sel.first()->text();
 }
 
-const QStringList kStreets = {"  Ленина ", "", "   ", "\tМира", "ленина", "Ёлочная", "Есенина",
-                              "Заречная", "абрикосовая", "Ленинградская"};
+const QStringList kStreets = {"  Ленина ", "",        "   ",      "\tМира",      "ленина",
+                              "Ёлочная",   "Есенина", "Заречная", "абрикосовая", "Ленинградская"};
 
 } // namespace
 
@@ -52,15 +52,17 @@ private slots:
 
     void entriesAndOrder()
     {
-        QCOMPARE(pickListEntries({" a ", "", " \t\r\n", "a", QStringLiteral("\x01") + "b c\x1f"}, 4),
-                 QStringList({"a", "a", "b c"}));
+        QCOMPARE(
+            pickListEntries({" a ", "", " \t\r\n", "a", QStringLiteral("\x01") + "b c\x1f"}, 4),
+            QStringList({"a", "a", "b c"}));
         QCOMPARE(pickListEntries({"x", "y", "z"}, 1), QStringList({"x", "y"}));
         QCOMPARE(pickListEntries({"x", "y"}, 10), QStringList({"x", "y"}));
 
-        QStringList l = {"ель", "ёлка", "Жук", "еда", "Ёж", "ежи", "борис", "Анна", "алла", "Борис", "яр"};
+        QStringList l = {"ель",   "ёлка", "Жук",  "еда",   "Ёж", "ежи",
+                         "борис", "Анна", "алла", "Борис", "яр"};
         sortPickList(l);
-        QCOMPARE(l, QStringList({"алла", "Анна", "борис", "Борис", "еда", "Ёж", "ежи", "ёлка", "ель",
-                                 "Жук", "яр"}));
+        QCOMPARE(l, QStringList({"алла", "Анна", "борис", "Борис", "еда", "Ёж", "ежи", "ёлка",
+                                 "ель", "Жук", "яр"}));
     }
 
     void typeAheadRules()
@@ -83,17 +85,20 @@ private slots:
             for (int i = 0; i < d->ListBox1->count(); ++i)
                 shown << d->ListBox1->item(i)->text();
             count = d->StaticText2->text();
-            countRead = QAccessible::queryAccessibleInterface(d->StaticText2)->text(QAccessible::Name);
+            countRead =
+                QAccessible::queryAccessibleInterface(d->StaticText2)->text(QAccessible::Name);
             centre = d->frameGeometry().center();
             // the dialog takes the focus once the window system has activated it
             (void)QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }, 3000);
-            focus = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+            focus =
+                QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
             d->SpeedButton1Click();
         });
         QCOMPARE(shown, QStringList({"абрикосовая", "Ёлочная", "Есенина", "Заречная", "Ленина",
                                      "ленина", "Ленинградская", "Мира"}));
         QCOMPARE(count, QStringLiteral("8"));
-        QVERIFY2(countRead.contains(QStringLiteral("8")), qPrintable(countRead)); // a screen reader hears it
+        QVERIFY2(countRead.contains(QStringLiteral("8")),
+                 qPrintable(countRead)); // a screen reader hears it
         QVERIFY((centre - mainWindow->frameGeometry().center()).manhattanLength() <= 4);
         QCOMPARE(focus, QStringLiteral("ListBox1"));
         QCOMPARE(result, QStringLiteral("было")); // "выход" leaves the field alone
@@ -119,30 +124,36 @@ private slots:
 
     void acceptWritesTheSelectionOrEmptyText()
     {
-        QCOMPARE(pick(kStreets, [](TFormStreet* d) {
-                     typeText(d->Edit1, QStringLiteral("мир"));
-                     QTest::keyClick(d->Edit1, Qt::Key_Return);
-                 }),
+        QCOMPARE(pick(kStreets,
+                      [](TFormStreet* d) {
+                          typeText(d->Edit1, QStringLiteral("мир"));
+                          QTest::keyClick(d->Edit1, Qt::Key_Return);
+                      }),
                  QStringLiteral("Мира"));
         field->setText(QStringLiteral("было"));
-        QCOMPARE(pick(kStreets, [](TFormStreet* d) {
-                     typeText(d->Edit1, QStringLiteral("Zzz"));
-                     QTest::keyClick(d->Edit1, Qt::Key_Enter);
-                 }),
+        QCOMPARE(pick(kStreets,
+                      [](TFormStreet* d) {
+                          typeText(d->Edit1, QStringLiteral("Zzz"));
+                          QTest::keyClick(d->Edit1, Qt::Key_Enter);
+                      }),
                  QString());
         field->setText(QStringLiteral("было"));
-        QCOMPARE(pick(kStreets, [](TFormStreet* d) { QTest::mouseClick(d->SpeedButton2, Qt::LeftButton); }),
+        QCOMPARE(pick(kStreets,
+                      [](TFormStreet* d) { QTest::mouseClick(d->SpeedButton2, Qt::LeftButton); }),
                  QString());
-        QCOMPARE(pick(kStreets, [](TFormStreet* d) {
-                     QTest::keyClick(d->ListBox1, Qt::Key_Down);
-                     QTest::keyClick(d->ListBox1, Qt::Key_Return);
-                 }),
+        QCOMPARE(pick(kStreets,
+                      [](TFormStreet* d) {
+                          QTest::keyClick(d->ListBox1, Qt::Key_Down);
+                          QTest::keyClick(d->ListBox1, Qt::Key_Return);
+                      }),
                  QStringLiteral("Ёлочная")); // the focus put the list on its first item
-        QCOMPARE(pick(kStreets, [](TFormStreet* d) {
-                     const QPoint at = d->ListBox1->visualItemRect(d->ListBox1->item(3)).center();
-                     QTest::mouseClick(d->ListBox1->viewport(), Qt::LeftButton, {}, at);
-                     QTest::mouseDClick(d->ListBox1->viewport(), Qt::LeftButton, {}, at);
-                 }),
+        QCOMPARE(pick(kStreets,
+                      [](TFormStreet* d) {
+                          const QPoint at =
+                              d->ListBox1->visualItemRect(d->ListBox1->item(3)).center();
+                          QTest::mouseClick(d->ListBox1->viewport(), Qt::LeftButton, {}, at);
+                          QTest::mouseDClick(d->ListBox1->viewport(), Qt::LeftButton, {}, at);
+                      }),
                  QStringLiteral("Заречная"));
     }
 

@@ -13,13 +13,16 @@ class TestPickListSpeed : public QObject {
 private slots:
     void fiftyThousandEntries()
     {
-        static const QStringList stems = {"Ленина", "Мира", "ёлочная", "Садовая", "Заречная",
-                                          "Набережная", "Школьная", "Берёзовая", "Лесная", "Полевая"};
+        static const QStringList stems = {"Ленина",   "Мира",       "ёлочная",  "Садовая",
+                                          "Заречная", "Набережная", "Школьная", "Берёзовая",
+                                          "Лесная",   "Полевая"};
         QRandomGenerator rng(7);
         QStringList values;
         values.reserve(50000);
         for (int i = 0; i < 50000; ++i)
-            values << QStringLiteral(" %1 %2 ").arg(stems[rng.bounded(stems.size())]).arg(rng.bounded(100000));
+            values << QStringLiteral(" %1 %2 ")
+                          .arg(stems[rng.bounded(stems.size())])
+                          .arg(rng.bounded(100000));
 
         QElapsedTimer t;
         t.start();

@@ -48,12 +48,12 @@ private slots:
         f.name = "Na";
         f.fam = "Fa";
         QCOMPARE(search::searchStatement(f),
-                 kSelect
-                     + "FAM=\"fa\" AND NAME=\"na\" AND OTCHEST=\"ot\" AND IndexFZ=\"i\" AND "
-                       "STRANA=\"st\" AND OBL=\"o\" AND RAION=\"r\" AND CITI=\"c\" AND "
-                       "DEREV=\"d\" AND STRIT=\"s\" AND N_HOUSE1=\"4\" AND N_HOUSE2=\"а\" AND "
-                       "N_kv=\"5\" AND DATA_r=\"01.01.2000\" AND TEL_h=\"1\" AND TEL_r=\"2\" AND "
-                       "POL=\"муж\"");
+                 kSelect +
+                     "FAM=\"fa\" AND NAME=\"na\" AND OTCHEST=\"ot\" AND IndexFZ=\"i\" AND "
+                     "STRANA=\"st\" AND OBL=\"o\" AND RAION=\"r\" AND CITI=\"c\" AND "
+                     "DEREV=\"d\" AND STRIT=\"s\" AND N_HOUSE1=\"4\" AND N_HOUSE2=\"а\" AND "
+                     "N_kv=\"5\" AND DATA_r=\"01.01.2000\" AND TEL_h=\"1\" AND TEL_r=\"2\" AND "
+                     "POL=\"муж\"");
         f.male = false;
         f.female = true;
         QVERIFY(search::searchStatement(f).endsWith(" AND POL=\"жен\""));
@@ -73,7 +73,8 @@ private slots:
         // The heard spelling: the value whole, a "%" in it no wildcard, a quote doubled.
         f.famMode = search::kModeSimilar;
         f.fam = " Шва\"рц% ";
-        QVERIFY(search::searchStatement(f).startsWith(kSelect + "FAM SIMILAR \"шва\"\"рц%\" AND CITI"));
+        QVERIFY(
+            search::searchStatement(f).startsWith(kSelect + "FAM SIMILAR \"шва\"\"рц%\" AND CITI"));
         // modes do not apply to equality-only columns
         QCOMPARE(search::Pole(f, "TEL_h", search::kModeAnywhere), QString("TEL_h=\"XXXXXXXXXX\""));
         QCOMPARE(search::Pole(f, "NOSUCH", search::kModeExact), QString());
@@ -110,7 +111,7 @@ private slots:
         QCOMPARE(search::searchStatement(f), kSelect + "N_HOUSE1=\" №дома 1\"");
         f = SearchForm{};
         f.date = "01.02.    "; // a partly typed date goes out trimmed
-        f.kv = "7 ";          // the flat number as typed
+        f.kv = "7 ";           // the flat number as typed
         QCOMPARE(search::searchStatement(f), kSelect + "N_kv=\"7 \" AND DATA_r=\"01.02.\"");
         f.date = "";
         QCOMPARE(search::Pole(f, "DATA_r", search::kNoMode), QString());

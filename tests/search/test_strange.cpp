@@ -23,17 +23,38 @@ namespace {
 // Values stored in FAM and CITI; row i has ID i + 1.
 const std::vector<std::optional<QString>>& storedValues()
 {
-    static const std::vector<std::optional<QString>> v = {
-        QStringLiteral("Петров"), QStringLiteral("петров"), QStringLiteral("ПЕТРОВ"),
-        QStringLiteral("Пет\"ров"), QStringLiteral("Пет%ров"), QStringLiteral("Пет_ров"),
-        QStringLiteral("Петр[ов]"), QStringLiteral("[Петров"), QStringLiteral("O'Brien"),
-        QStringLiteral("o'brien"), QStringLiteral("Пет\tров"), QStringLiteral("Пет\x01ров"),
-        QStringLiteral("Éloïse"), QStringLiteral("éloïse"), QStringLiteral("ÉLOÏSE"),
-        QStringLiteral("Ёлкин"), QStringLiteral("Елкин"), QStringLiteral("Straße"),
-        QStringLiteral("100%"), QStringLiteral("a_b"), QStringLiteral("axb"),
-        QStringLiteral("\""), QStringLiteral("'"), QStringLiteral("%"), QStringLiteral("_"),
-        QStringLiteral("["), QStringLiteral("Łódź Ŀ Смайл"), QString(), std::nullopt,
-        QStringLiteral("Пет\"\"ров"), QStringLiteral("ab\"\"cd\""), QStringLiteral("Ωμέγα σοφός")};
+    static const std::vector<std::optional<QString>> v = {QStringLiteral("Петров"),
+                                                          QStringLiteral("петров"),
+                                                          QStringLiteral("ПЕТРОВ"),
+                                                          QStringLiteral("Пет\"ров"),
+                                                          QStringLiteral("Пет%ров"),
+                                                          QStringLiteral("Пет_ров"),
+                                                          QStringLiteral("Петр[ов]"),
+                                                          QStringLiteral("[Петров"),
+                                                          QStringLiteral("O'Brien"),
+                                                          QStringLiteral("o'brien"),
+                                                          QStringLiteral("Пет\tров"),
+                                                          QStringLiteral("Пет\x01ров"),
+                                                          QStringLiteral("Éloïse"),
+                                                          QStringLiteral("éloïse"),
+                                                          QStringLiteral("ÉLOÏSE"),
+                                                          QStringLiteral("Ёлкин"),
+                                                          QStringLiteral("Елкин"),
+                                                          QStringLiteral("Straße"),
+                                                          QStringLiteral("100%"),
+                                                          QStringLiteral("a_b"),
+                                                          QStringLiteral("axb"),
+                                                          QStringLiteral("\""),
+                                                          QStringLiteral("'"),
+                                                          QStringLiteral("%"),
+                                                          QStringLiteral("_"),
+                                                          QStringLiteral("["),
+                                                          QStringLiteral("Łódź Ŀ Смайл"),
+                                                          QString(),
+                                                          std::nullopt,
+                                                          QStringLiteral("Пет\"\"ров"),
+                                                          QStringLiteral("ab\"\"cd\""),
+                                                          QStringLiteral("Ωμέγα σοφός")};
     return v;
 }
 
@@ -48,7 +69,8 @@ QStringList inputs()
       << QStringLiteral("\"ров") << QStringLiteral("\"\"") << QStringLiteral("т%р")
       << QStringLiteral("т_ов") << QStringLiteral("[П") << QStringLiteral("'b")
       << QString(10000, QChar(0x044F)) << QStringLiteral("\t") << QStringLiteral("Пет\x01")
-      << QStringLiteral("\U0001F600") << QStringLiteral("ŁÓDŹ ŀ") << QStringLiteral("ΩΜΈ") << QStringLiteral("ΣΟΦΌΣ") << QStringLiteral("élo") << QStringLiteral("ÏSE")
+      << QStringLiteral("\U0001F600") << QStringLiteral("ŁÓDŹ ŀ") << QStringLiteral("ΩΜΈ")
+      << QStringLiteral("ΣΟΦΌΣ") << QStringLiteral("élo") << QStringLiteral("ÏSE")
       << QStringLiteral("\x01") << QStringLiteral("ё") << QStringLiteral("е")
       << QStringLiteral("  Петров\t ") << QStringLiteral("x\ny") << QStringLiteral("a]b")
       << QStringLiteral("*") << QStringLiteral("?") << QStringLiteral("#") << QStringLiteral("\\");
@@ -135,12 +157,12 @@ private slots:
             jet4::Row r(cols.size());
             r[0] = std::to_string(i + 1);
             if (vals[i])
-                r[2] = vals[i]->toStdString();                       // FAM
-            const auto& c = vals[vals.size() - 1 - i];               // CITI, other order
+                r[2] = vals[i]->toStdString();         // FAM
+            const auto& c = vals[vals.size() - 1 - i]; // CITI, other order
             if (c) {
-                r[9] = c->toStdString();                             // CITI
-                r[6] = c->toStdString();                             // STRANA
-                r[17] = c->toStdString();                            // TEL_h
+                r[9] = c->toStdString();  // CITI
+                r[6] = c->toStdString();  // STRANA
+                r[17] = c->toStdString(); // TEL_h
             }
             r[3] = std::string("Иван");
             rows.push_back(r);
@@ -231,9 +253,12 @@ private slots:
             std::sort(got.begin(), got.end());
             if (got != expected) {
                 QString g, x;
-                for (auto n : got) g += QString::number(n) + ' ';
-                for (auto n : expected) x += QString::number(n) + ' ';
-                QFAIL(qPrintable(QStringLiteral("%1\n got: %2\n expected: %3").arg(stmt.left(200), g, x)));
+                for (auto n : got)
+                    g += QString::number(n) + ' ';
+                for (auto n : expected)
+                    x += QString::number(n) + ' ';
+                QFAIL(qPrintable(
+                    QStringLiteral("%1\n got: %2\n expected: %3").arg(stmt.left(200), g, x)));
             }
         }
         QVERIFY(statements > 40);

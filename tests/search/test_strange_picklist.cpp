@@ -11,13 +11,16 @@ class StrangePickList : public QObject {
 
     static QStringList strangeValues()
     {
-        return {QStringLiteral("Пет\"ров"), QStringLiteral("100%"), QStringLiteral("a_b"),
-                QStringLiteral("[Центр]"), QStringLiteral("O'Brien"), QStringLiteral("ул.\tЛенина"),
-                QStringLiteral("Ки\x01ров"), QStringLiteral("Smile \U0001F600"),
-                QStringLiteral("Éloïse"), QStringLiteral("éloïse"), QStringLiteral("Ёлкино"),
-                QStringLiteral("Елкино"), QString(10000, QChar(0x0436)), QStringLiteral("  пробелы  "),
-                QStringLiteral("\t"), QString(), QStringLiteral("*?"), QStringLiteral("\\"),
-                QStringLiteral("\"\""), QStringLiteral("'")};
+        return {QStringLiteral("Пет\"ров"),    QStringLiteral("100%"),
+                QStringLiteral("a_b"),         QStringLiteral("[Центр]"),
+                QStringLiteral("O'Brien"),     QStringLiteral("ул.\tЛенина"),
+                QStringLiteral("Ки\x01ров"),   QStringLiteral("Smile \U0001F600"),
+                QStringLiteral("Éloïse"),      QStringLiteral("éloïse"),
+                QStringLiteral("Ёлкино"),      QStringLiteral("Елкино"),
+                QString(10000, QChar(0x0436)), QStringLiteral("  пробелы  "),
+                QStringLiteral("\t"),          QString(),
+                QStringLiteral("*?"),          QStringLiteral("\\"),
+                QStringLiteral("\"\""),        QStringLiteral("'")};
     }
 
     // The first item beginning with the typed text, letter case aside (a plain scan).
@@ -56,10 +59,10 @@ private slots:
         for (const QString& it : items) {
             typed << it << it.left(1) << it.left(3) << it.toUpper() << it + QStringLiteral("x");
         }
-        typed << QStringLiteral("\"") << QStringLiteral("%") << QStringLiteral("_") << QStringLiteral("[")
-              << QStringLiteral("'") << QStringLiteral("\t") << QStringLiteral("\x01")
-              << QStringLiteral("\U0001F600") << QString(20000, QChar(0x0436)) << QStringLiteral("ÉLO")
-              << QString();
+        typed << QStringLiteral("\"") << QStringLiteral("%") << QStringLiteral("_")
+              << QStringLiteral("[") << QStringLiteral("'") << QStringLiteral("\t")
+              << QStringLiteral("\x01") << QStringLiteral("\U0001F600")
+              << QString(20000, QChar(0x0436)) << QStringLiteral("ÉLO") << QString();
         for (const QString& t : typed)
             QCOMPARE(typeAheadIndex(items, t), scan(items, t));
     }

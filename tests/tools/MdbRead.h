@@ -25,7 +25,8 @@ struct TableInfo {
 
 // Calls onRow for every row of `table`; returns false when the file or table cannot be read.
 inline bool readTable(const std::string& path, const std::string& table, TableInfo& info,
-                      const std::function<void(const jet4::Row&)>& onRow) {
+                      const std::function<void(const jet4::Row&)>& onRow)
+{
     MdbHandle* mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
     if (!mdb)
         return false;
@@ -71,7 +72,8 @@ inline bool readTable(const std::string& path, const std::string& table, TableIn
 }
 
 inline std::vector<jet4::Row> readAll(const std::string& path, const std::string& table,
-                                      TableInfo* info = nullptr) {
+                                      TableInfo* info = nullptr)
+{
     TableInfo local;
     std::vector<jet4::Row> rows;
     readTable(path, table, info ? *info : local, [&](const jet4::Row& r) { rows.push_back(r); });
@@ -84,7 +86,8 @@ struct Run {
     QByteArray err;
 };
 
-inline Run run(const QString& program, const QStringList& args, int timeoutMs = 600000) {
+inline Run run(const QString& program, const QStringList& args, int timeoutMs = 600000)
+{
     QProcess p;
     p.start(program, args);
     Run r;
@@ -105,7 +108,8 @@ struct CsvField {
     std::string text;
     bool quoted = false;
 };
-inline std::vector<std::vector<CsvField>> parseCsv(const std::string& s) {
+inline std::vector<std::vector<CsvField>> parseCsv(const std::string& s)
+{
     std::vector<std::vector<CsvField>> records;
     std::vector<CsvField> rec;
     CsvField f;

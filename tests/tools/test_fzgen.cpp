@@ -17,16 +17,19 @@ namespace {
 
 const QString kFzgen = QStringLiteral(FZ_BIN_DIR "/fzgen");
 
-QByteArray fileBytes(const QString& path) {
+QByteArray fileBytes(const QString& path)
+{
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool endsWith(const std::string& s, const std::string& t) {
+bool endsWith(const std::string& s, const std::string& t)
+{
     return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
 }
 
-bool hasUpper(const std::string& s) {
+bool hasUpper(const std::string& s)
+{
     for (std::size_t i = 0; i < s.size(); ++i) {
         const auto c = static_cast<unsigned char>(s[i]);
         const auto n = i + 1 < s.size() ? static_cast<unsigned char>(s[i + 1]) : 0;
@@ -37,7 +40,8 @@ bool hasUpper(const std::string& s) {
     return false;
 }
 
-bool isDate(const std::string& s) {
+bool isDate(const std::string& s)
+{
     if (s.size() != 10 || s[2] != '.' || s[5] != '.')
         return false;
     for (int i : {0, 1, 3, 4, 6, 7, 8, 9})
@@ -55,8 +59,9 @@ using namespace fz::person;
 
 class Fzgen : public QObject {
     Q_OBJECT
-  private slots:
-    void sameSeedSameBytes() {
+private slots:
+    void sameSeedSameBytes()
+    {
         for (const char* f : {"a.mdb", "b.mdb", "c.mdb", "m1.mdb", "m2.mdb"})
             QFile::remove(f);
         QCOMPARE(readback::run(kFzgen, {"a.mdb", "--rows", "3000", "--seed", "7"}).exitCode, 0);
@@ -72,7 +77,8 @@ class Fzgen : public QObject {
         QVERIFY(fileBytes("m1.mdb") == fileBytes("m2.mdb"));
     }
 
-    void csvMatchesTheDatabase() {
+    void csvMatchesTheDatabase()
+    {
         QCOMPARE(readback::run(kFzgen, {"p.mdb", "--rows", "5000", "--seed", "3", "--messy",
                                         "--csv", "p.csv"})
                      .exitCode,
@@ -105,7 +111,8 @@ class Fzgen : public QObject {
     }
 
     // Plain persons follow the rules the program relies on and look like a real city.
-    void plainPersonsHaveRealisticShape() {
+    void plainPersonsHaveRealisticShape()
+    {
         fzgen::Options o;
         o.rows = 20000;
         o.seed = 2007;
@@ -170,7 +177,8 @@ class Fzgen : public QObject {
     }
 
     // --messy keeps the plain persons and adds awkward values to a few rows.
-    void messyRowsAddAwkwardValues() {
+    void messyRowsAddAwkwardValues()
+    {
         fzgen::Options o;
         o.rows = 20000;
         fzgen::PersonGenerator plain(o);
@@ -205,7 +213,8 @@ class Fzgen : public QObject {
             QVERIFY2(seen[k] > 10, k);
     }
 
-    void commandLineErrors() {
+    void commandLineErrors()
+    {
         const QList<QStringList> bad = {
             {},
             {"x.mdb"},

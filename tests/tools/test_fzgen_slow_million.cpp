@@ -10,8 +10,9 @@
 
 class FzgenMillion : public QObject {
     Q_OBJECT
-  private slots:
-    void millionRows() {
+private slots:
+    void millionRows()
+    {
         const QString fzgen = QStringLiteral(FZ_BIN_DIR "/fzgen");
         QElapsedTimer timer;
         timer.start();

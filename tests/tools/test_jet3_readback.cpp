@@ -19,7 +19,8 @@ const std::vector<Column> kColumns = {
     {"Nr", ColumnType::Long}, {"Ort", ColumnType::Text, 40}, {"Betrag", ColumnType::Text, 10}};
 
 std::vector<Row> readIn(const char* charset, const std::string& path, const std::string& table,
-                        readback::TableInfo* info = nullptr) {
+                        readback::TableInfo* info = nullptr)
+{
     ::setenv("MDB_JET3_CHARSET", charset, 1);
     return readback::readAll(path, table, info);
 }
@@ -28,8 +29,9 @@ std::vector<Row> readIn(const char* charset, const std::string& path, const std:
 
 class Jet3Readback : public QObject {
     Q_OBJECT
-  private slots:
-    void textComesBackInItsCodePage() {
+private slots:
+    void textComesBackInItsCodePage()
+    {
         const std::vector<Row> rows = {
             {"1", "Montréal", "£ 5"},
             {"-2147483648", std::nullopt, ""},
@@ -59,7 +61,8 @@ class Jet3Readback : public QObject {
         QVERIFY(readIn("CP1252", "w1251.mdb", "Города").empty());
     }
 
-    void refusesWhatItCannotStore() {
+    void refusesWhatItCannotStore()
+    {
         const auto refused = [](const std::string& table, const std::vector<Row>& rows) {
             try {
                 jet4::writeJet3Table("refused.mdb", table, kColumns, rows, 1252);
@@ -70,14 +73,14 @@ class Jet3Readback : public QObject {
         };
         QVERIFY(refused("Города", {}));
         QVERIFY(refused("T", {{"1", "Москва", ""}}));
-        QVERIFY(refused("T", {{"1", "a", "12345678901"}}));     // longer than the column
+        QVERIFY(refused("T", {{"1", "a", "12345678901"}})); // longer than the column
         const Row wide = {"1", std::string(40, 'x'), std::string(10, 'y')};
         QVERIFY(!refused("T", {wide}));
         QFile::remove("refused.mdb");
         const std::vector<Column> long255 = {{"A", ColumnType::Text, 255}};
-        QVERIFY_THROWS_EXCEPTION(jet4::WriteError,
-                                 jet4::writeJet3Table("long.mdb", "T", long255,
-                                                      {{std::string(251, 'z')}}, 1252)); // 256 bytes
+        QVERIFY_THROWS_EXCEPTION(jet4::WriteError, jet4::writeJet3Table("long.mdb", "T", long255,
+                                                                        {{std::string(251, 'z')}},
+                                                                        1252)); // 256 bytes
         QVERIFY(refused("T", std::vector<Row>(40, wide))); // more than one page
         QVERIFY_THROWS_EXCEPTION(jet4::WriteError,
                                  jet4::writeJet3Table("cp.mdb", "T", kColumns, {}, 99999));

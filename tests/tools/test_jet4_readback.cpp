@@ -15,12 +15,14 @@ using jet4::Row;
 
 namespace {
 
-std::string cellText(const Cell& c) {
+std::string cellText(const Cell& c)
+{
     return c ? "\"" + *c + "\"" : "NULL";
 }
 
 // Compares value by value, NULL and "" kept apart.
-void compareRows(const std::vector<Row>& got, const std::vector<Row>& want) {
+void compareRows(const std::vector<Row>& got, const std::vector<Row>& want)
+{
     QCOMPARE(got.size(), want.size());
     for (std::size_t r = 0; r < want.size(); ++r) {
         QCOMPARE(got[r].size(), want[r].size());
@@ -34,7 +36,8 @@ void compareRows(const std::vector<Row>& got, const std::vector<Row>& want) {
     }
 }
 
-std::string repeat(const std::string& unit, int n) {
+std::string repeat(const std::string& unit, int n)
+{
     std::string s;
     for (int i = 0; i < n; ++i)
         s += unit;
@@ -44,7 +47,8 @@ std::string repeat(const std::string& unit, int n) {
 const std::vector<Column> kPeople = {
     {"ID", ColumnType::Long}, {"FAM", ColumnType::Text, 50}, {"CITY", ColumnType::Text, 100}};
 
-std::vector<Row> peopleRows(int count) {
+std::vector<Row> peopleRows(int count)
+{
     std::vector<Row> rows;
     for (int i = 0; i < count; ++i)
         rows.push_back({std::to_string(i + 1),
@@ -53,7 +57,8 @@ std::vector<Row> peopleRows(int count) {
     return rows;
 }
 
-QString mdbTool(const char* name) {
+QString mdbTool(const char* name)
+{
     return QString("mdb-") + name;
 }
 
@@ -61,8 +66,9 @@ QString mdbTool(const char* name) {
 
 class Jet4Readback : public QObject {
     Q_OBJECT
-  private slots:
-    void smallTableThroughLibmdbAndCommands() {
+private slots:
+    void smallTableThroughLibmdbAndCommands()
+    {
         const std::vector<Row> rows = {
             {"1", "иванов", "  Ведрогорск  "},
             {"-2147483648", std::nullopt, ""},
@@ -106,7 +112,8 @@ class Jet4Readback : public QObject {
 
     // Enough rows for well over 512 data pages: the owned-pages map becomes a reference map
     // with bitmap pages; a second table follows it in the same file.
-    void manyPagesUseReferenceMap() {
+    void manyPagesUseReferenceMap()
+    {
         const std::vector<Row> big = peopleRows(40000);
         const std::vector<Row> tail = peopleRows(900);
         {
@@ -139,7 +146,8 @@ class Jet4Readback : public QObject {
 
     // Every column at its 255-character limit, in one-byte (Latin) and two-byte (Cyrillic)
     // storage; a row past the Jet limit of 4060 bytes is refused without spoiling the table.
-    void fullWidthColumns() {
+    void fullWidthColumns()
+    {
         std::vector<Column> latinCols, cyrCols;
         for (int i = 0; i < 15; ++i)
             latinCols.push_back({"L" + std::to_string(i), ColumnType::Text, 255});
@@ -191,7 +199,8 @@ class Jet4Readback : public QObject {
 
     // Stored forms: one byte per character where every character allows it, else UTF-16LE;
     // a leading U+FEFF and characters with a zero low byte still read back exactly.
-    void textEncodings() {
+    void textEncodings()
+    {
         auto stored = [](const std::string& utf8) {
             std::vector<std::uint8_t> out;
             jet4::appendText(out, jet4::toUcs2(utf8), true);
@@ -228,7 +237,8 @@ class Jet4Readback : public QObject {
 
     // Definitions longer than a page continue on further pages; the first case makes the last
     // column name end exactly at the end of the first page.
-    void definitionsSpanningPages() {
+    void definitionsSpanningPages()
+    {
         for (int layout = 0; layout < 2; ++layout) {
             std::vector<jet4::Column> cols;
             Row row;
@@ -250,7 +260,8 @@ class Jet4Readback : public QObject {
         }
     }
 
-    void severalTablesAndEmptyOnes() {
+    void severalTablesAndEmptyOnes()
+    {
         jet4::Writer w("multi.mdb");
         w.beginTable("Первая", kPeople);
         for (const Row& r : peopleRows(30))
@@ -280,7 +291,8 @@ class Jet4Readback : public QObject {
 
     // Misuse is refused with a message; a refused row does not end up in the file; a writer
     // that never finishes leaves neither the target nor its temporary file behind.
-    void misuseAndAbandonedFiles() {
+    void misuseAndAbandonedFiles()
+    {
         QFile::remove("misuse.mdb");
         {
             jet4::Writer w("misuse.mdb");

@@ -46,7 +46,9 @@ private slots:
         QCOMPARE(cp1251Code(char32_t(0x1F600)), -1);
         QCOMPARE(toCp1251(u"Мüller"), QByteArray("\xCC?ller"));
         // A character outside the basic plane is one "?", not one per surrogate.
-        QCOMPARE(toCp1251(QString::fromUtf8("a\xF0\x9F\x98\x80" "b")), QByteArray("a?b"));
+        QCOMPARE(toCp1251(QString::fromUtf8("a\xF0\x9F\x98\x80"
+                                            "b")),
+                 QByteArray("a?b"));
         // A lone surrogate is one "?" too.
         QString lone = QStringLiteral("x");
         lone.append(QChar(0xD800));

@@ -12,6 +12,7 @@ private slots:
         QTest::addColumn<int>("n");
         QTest::addColumn<QString>("sep");
         QTest::addColumn<QString>("want");
+        // clang-format off
         QTest::newRow("first of several") << "www.a.example  x@y" << 1 << " " << "www.a.example";
         QTest::newRow("no separator") << "whole" << 1 << " " << "whole";
         QTest::newRow("empty text") << "" << 1 << " " << "";
@@ -23,6 +24,7 @@ private slots:
         QTest::newRow("trailing separator, beyond") << "a," << 2 << "," << "";
         QTest::newRow("n = 0 never stops") << "a,b" << 0 << "," << "b";
         QTest::newRow("cyrillic separator") << "ДомЖКвартира" << 2 << "Ж" << "Квартира";
+        // clang-format on
     }
     void fields()
     {

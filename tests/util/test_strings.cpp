@@ -9,12 +9,14 @@ private slots:
     {
         QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("out");
+        // clang-format off
         QTest::newRow("empty") << "" << "";
         QTest::newRow("only blanks") << " \t\r\n " << "";
         QTest::newRow("spaces around") << "  Петров  " << "Петров";
         QTest::newRow("control chars") << QString("\x01\x1f") + "ab" + QChar(0x7) << "ab";
         QTest::newRow("inner kept") << " а  б " << "а  б";
         QTest::newRow("nbsp is not trimmed") << QString(QChar(0xA0)) + "x" << QString(QChar(0xA0)) + "x";
+        // clang-format on
     }
     void trim()
     {
@@ -33,6 +35,7 @@ private slots:
     {
         QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("out");
+        // clang-format off
         QTest::newRow("empty") << "" << "";
         QTest::newRow("cyrillic") << "петров" << "Петров";
         QTest::newRow("yo") << "ёлкин" << "Ёлкин";
@@ -43,6 +46,7 @@ private slots:
         QTest::newRow("sharp s stays one char") << "ßa" << "ßa";
         QTest::newRow("astral letter") << QString::fromUtf8("\xf0\x90\x90\xa8x")
                                        << QString::fromUtf8("\xf0\x90\x90\x80x");
+        // clang-format on
     }
     void capitalizeFirst()
     {

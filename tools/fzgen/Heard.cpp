@@ -14,34 +14,40 @@ namespace fzgen {
 
 namespace {
 
-std::uint32_t below(std::mt19937_64& r, std::uint32_t n) {
+std::uint32_t below(std::mt19937_64& r, std::uint32_t n)
+{
     return static_cast<std::uint32_t>(r() % n);
 }
 
-std::u32string decode(const std::string& s) {
+std::u32string decode(const std::string& s)
+{
     std::u32string out;
     for (std::size_t i = 0; i < s.size();)
         out.push_back(fz::utf8::decode(s, i));
     return out;
 }
 
-std::string encode(const std::u32string& w) {
+std::string encode(const std::u32string& w)
+{
     std::string out;
     for (char32_t c : w)
         fz::utf8::append(c, out);
     return out;
 }
 
-bool isLetter(char32_t c) {
+bool isLetter(char32_t c)
+{
     return (c >= U'а' && c <= U'я') || c == U'ё';
 }
 
-bool isVowel(char32_t c) {
+bool isVowel(char32_t c)
+{
     return std::u32string_view(U"аеёиоуыэюя").find(c) != std::u32string_view::npos;
 }
 
 // The other member of a pair of letters a listener confuses, or 0.
-char32_t partner(char32_t c, std::u32string_view pairs) {
+char32_t partner(char32_t c, std::u32string_view pairs)
+{
     for (std::size_t i = 0; i + 1 < pairs.size(); i += 2) {
         if (pairs[i] == c)
             return pairs[i + 1];
@@ -53,7 +59,8 @@ char32_t partner(char32_t c, std::u32string_view pairs) {
 
 // A random position i in w where ok(i) holds, or npos.
 template <class Ok>
-std::size_t somewhere(const std::u32string& w, std::mt19937_64& r, Ok ok) {
+std::size_t somewhere(const std::u32string& w, std::mt19937_64& r, Ok ok)
+{
     std::vector<std::size_t> at;
     for (std::size_t i = 0; i < w.size(); ++i)
         if (ok(i))
@@ -64,7 +71,8 @@ std::size_t somewhere(const std::u32string& w, std::mt19937_64& r, Ok ok) {
 constexpr auto npos = std::u32string::npos;
 
 // One slip; returns false when the chosen kind has nothing to act on in w.
-bool slip(std::u32string& w, std::mt19937_64& r) {
+bool slip(std::u32string& w, std::mt19937_64& r)
+{
     // Kinds weighted: the sounds far more often than the letters' order.
     static const int kinds[] = {0, 0, 0, 1, 1, 1, 1, 2, 3, 3, 4, 5, 6, 7, 8, 9};
     const int kind = kinds[below(r, std::size(kinds))];
@@ -100,7 +108,9 @@ bool slip(std::u32string& w, std::mt19937_64& r) {
             w.erase(i, 1);
             return true;
         }
-        i = somewhere(w, r, [&](std::size_t k) { return k > 0 && !isVowel(w[k]) && w[k] != U'ь' && w[k] != U'й'; });
+        i = somewhere(w, r, [&](std::size_t k) {
+            return k > 0 && !isVowel(w[k]) && w[k] != U'ь' && w[k] != U'й';
+        });
         if (i == npos)
             return false;
         w.insert(i, 1, w[i]);
@@ -111,7 +121,9 @@ bool slip(std::u32string& w, std::mt19937_64& r) {
             w.erase(i, 1);
             return true;
         }
-        i = somewhere(w, r, [&](std::size_t k) { return k > 0 && k + 1 < w.size() && !isVowel(w[k]) && !isVowel(w[k + 1]); });
+        i = somewhere(w, r, [&](std::size_t k) {
+            return k > 0 && k + 1 < w.size() && !isVowel(w[k]) && !isVowel(w[k + 1]);
+        });
         if (i == npos)
             return false;
         w.insert(i + 1, 1, U'ь');
@@ -131,7 +143,8 @@ bool slip(std::u32string& w, std::mt19937_64& r) {
         }
         return false;
     case 6: // two neighbours swapped
-        i = somewhere(w, r, [&](std::size_t k) { return k > 0 && k + 1 < w.size() && w[k] != w[k + 1]; });
+        i = somewhere(w, r,
+                      [&](std::size_t k) { return k > 0 && k + 1 < w.size() && w[k] != w[k + 1]; });
         if (i == npos)
             return false;
         std::swap(w[i], w[i + 1]);
@@ -142,7 +155,8 @@ bool slip(std::u32string& w, std::mt19937_64& r) {
         w.erase(1 + below(r, static_cast<std::uint32_t>(w.size() - 1)), 1);
         return true;
     case 8: { // a letter added: a vowel between two consonants, or a neighbour's echo
-        i = somewhere(w, r, [&](std::size_t k) { return k > 0 && !isVowel(w[k]) && !isVowel(w[k - 1]); });
+        i = somewhere(w, r,
+                      [&](std::size_t k) { return k > 0 && !isVowel(w[k]) && !isVowel(w[k - 1]); });
         static const std::u32string_view vowels = U"аоеиы";
         if (i != npos) {
             w.insert(i, 1, vowels[below(r, static_cast<std::uint32_t>(vowels.size()))]);
@@ -153,7 +167,9 @@ bool slip(std::u32string& w, std::mt19937_64& r) {
         return true;
     }
     default: // "й" and "и"
-        i = somewhere(w, r, [&](std::size_t k) { return w[k] == U'й' || (w[k] == U'и' && k > 0 && isVowel(w[k - 1])); });
+        i = somewhere(w, r, [&](std::size_t k) {
+            return w[k] == U'й' || (w[k] == U'и' && k > 0 && isVowel(w[k - 1]));
+        });
         if (i == npos)
             return false;
         w[i] = w[i] == U'й' ? U'и' : U'й';
@@ -161,7 +177,8 @@ bool slip(std::u32string& w, std::mt19937_64& r) {
     }
 }
 
-bool plainName(const jet4::Cell& c) {
+bool plainName(const jet4::Cell& c)
+{
     if (!c || fz::utf8::charCount(*c) < 2)
         return false;
     const std::u32string w = decode(*c);
@@ -170,7 +187,8 @@ bool plainName(const jet4::Cell& c) {
 
 } // namespace
 
-std::string misheard(const std::string& name, std::mt19937_64& random) {
+std::string misheard(const std::string& name, std::mt19937_64& random)
+{
     std::u32string w = decode(name);
     const std::u32string original = w;
     const int slips = below(random, 4) == 0 ? 2 : 1;
@@ -181,7 +199,8 @@ std::string misheard(const std::string& name, std::mt19937_64& random) {
     return encode(w);
 }
 
-std::vector<HeardName> heardNames(const Options& options, std::size_t count, std::uint64_t seed) {
+std::vector<HeardName> heardNames(const Options& options, std::size_t count, std::uint64_t seed)
+{
     std::mt19937_64 r(seed);
     count = std::min<std::uint64_t>(count, options.rows);
     std::set<std::uint64_t> chosen;
@@ -196,7 +215,9 @@ std::vector<HeardName> heardNames(const Options& options, std::size_t count, std
         if (!isChosen && owed == 0)
             continue;
         const std::uint32_t pick = below(r, 5);
-        const std::size_t col = pick < 3 ? fz::person::FAM : pick == 3 ? fz::person::NAME : fz::person::OTCHEST;
+        const std::size_t col = pick < 3    ? fz::person::FAM
+                                : pick == 3 ? fz::person::NAME
+                                            : fz::person::OTCHEST;
         const std::size_t use = plainName(person[col]) ? col : fz::person::FAM;
         if (!plainName(person[use])) {
             owed += isChosen;
@@ -214,7 +235,8 @@ std::vector<HeardName> heardNames(const Options& options, std::size_t count, std
     return out;
 }
 
-void writeHeardCsv(const std::string& path, const std::vector<HeardName>& names) {
+void writeHeardCsv(const std::string& path, const std::vector<HeardName>& names)
+{
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     if (!f)
         throw jet4::WriteError("cannot create " + path + ": " + std::strerror(errno));

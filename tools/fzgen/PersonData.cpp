@@ -2,7 +2,8 @@
 
 namespace fzgen::data {
 
-const std::vector<std::string>& surnames() {
+const std::vector<std::string>& surnames()
+{
     static const std::vector<std::string> list = {
         "смирнов",    "иванов",    "кузнецов",     "соколов",     "попов",          "лебедев",
         "козлов",     "новиков",   "морозов",      "петров",      "волков",         "соловьев",
@@ -53,7 +54,8 @@ const std::vector<std::string>& surnames() {
     return list;
 }
 
-const std::vector<std::string>& maleNames() {
+const std::vector<std::string>& maleNames()
+{
     static const std::vector<std::string> list = {
         "александр", "сергей",   "владимир",  "андрей",    "алексей",    "дмитрий", "николай",
         "иван",      "михаил",   "евгений",   "игорь",     "юрий",       "виктор",  "олег",
@@ -67,7 +69,8 @@ const std::vector<std::string>& maleNames() {
     return list;
 }
 
-const std::vector<std::string>& femaleNames() {
+const std::vector<std::string>& femaleNames()
+{
     static const std::vector<std::string> list = {
         "елена",    "ольга",     "наталья", "татьяна", "ирина",    "светлана",   "анна",
         "мария",    "екатерина", "галина",  "людмила", "марина",   "юлия",       "валентина",
@@ -80,7 +83,8 @@ const std::vector<std::string>& femaleNames() {
     return list;
 }
 
-const std::vector<Patronymic>& patronymics() {
+const std::vector<Patronymic>& patronymics()
+{
     static const std::vector<Patronymic> list = [] {
         std::vector<Patronymic> out;
         // Regular forms: stem + "ич" / stem + "на".
@@ -104,21 +108,25 @@ const std::vector<Patronymic>& patronymics() {
     return list;
 }
 
-std::string_view country() {
+std::string_view country()
+{
     return "Россия";
 }
 
-const std::vector<std::string>& otherCountries() {
+const std::vector<std::string>& otherCountries()
+{
     static const std::vector<std::string> list = {"Украина", "Беларусь", "Казахстан",
                                                   "Армения", "Молдова",  "Узбекистан"};
     return list;
 }
 
-std::string_view region() {
+std::string_view region()
+{
     return "Ведрогорская область";
 }
 
-const std::vector<std::string>& otherRegions() {
+const std::vector<std::string>& otherRegions()
+{
     static const std::vector<std::string> list = {
         "Московская область", "Самарская область",  "Саратовская область",
         "Пензенская область", "Тамбовская область", "Воронежская область",
@@ -126,11 +134,13 @@ const std::vector<std::string>& otherRegions() {
     return list;
 }
 
-std::string_view city() {
+std::string_view city()
+{
     return "Ведрогорск";
 }
 
-const std::vector<std::string>& cityDistricts() {
+const std::vector<std::string>& cityDistricts()
+{
     static const std::vector<std::string> list = {
         "Центральный", "Ленинский", "Октябрьский",     "Заводской", "Советский",
         "Кировский",   "Заречный",  "Железнодорожный", "Северный",  "Промышленный",
@@ -138,12 +148,14 @@ const std::vector<std::string>& cityDistricts() {
     return list;
 }
 
-const std::vector<std::string>& ruralDistricts() {
+const std::vector<std::string>& ruralDistricts()
+{
     static const std::vector<std::string> list = {"Ведрогорский", "Сосновский"};
     return list;
 }
 
-const std::vector<std::string>& towns() {
+const std::vector<std::string>& towns()
+{
     static const std::vector<std::string> list = {
         "Краснозаводск", "Нижнереченск", "Белокаменск", "Светлоярск",
         "Новоключевск",  "Озерки",       "Луговской",
@@ -151,7 +163,8 @@ const std::vector<std::string>& towns() {
     return list;
 }
 
-const std::vector<std::string>& villages() {
+const std::vector<std::string>& villages()
+{
     static const std::vector<std::string> list = {
         "Ивановка",   "Березовка", "Михайловка", "Покровка",   "Александровка",
         "Никольское", "Троицкое",  "Васильевка", "Дубровка",   "Сосновка",
@@ -161,7 +174,8 @@ const std::vector<std::string>& villages() {
     return list;
 }
 
-const std::vector<std::string>& cityStreets() {
+const std::vector<std::string>& cityStreets()
+{
     static const std::vector<std::string> list = [] {
         // Streets named after people or events (genitive) and descriptive ones (adjectives).
         // clang-format off
@@ -224,7 +238,8 @@ const std::vector<std::string>& cityStreets() {
     return list;
 }
 
-const std::vector<std::string>& villageStreets() {
+const std::vector<std::string>& villageStreets()
+{
     static const std::vector<std::string> list = {
         "Центральная", "Школьная", "Полевая", "Лесная", "Садовая",
         "Новая",       "Луговая",  "Речная",  "Мира",   "Колхозная",
@@ -232,7 +247,8 @@ const std::vector<std::string>& villageStreets() {
     return list;
 }
 
-const std::vector<std::string>& houseLetters() {
+const std::vector<std::string>& houseLetters()
+{
     static const std::vector<std::string> list = {"а", "б", "в", "/1", "/2"};
     return list;
 }

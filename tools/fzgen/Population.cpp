@@ -17,8 +17,9 @@ namespace {
 
 // xoshiro256** seeded through splitmix64: the same seed gives the same persons everywhere.
 class Random {
-  public:
-    explicit Random(std::uint64_t seed) {
+public:
+    explicit Random(std::uint64_t seed)
+    {
         for (auto& w : s_) {
             seed += 0x9E3779B97F4A7C15ull;
             std::uint64_t z = seed;
@@ -27,7 +28,8 @@ class Random {
             w = z ^ (z >> 31);
         }
     }
-    std::uint64_t next() {
+    std::uint64_t next()
+    {
         const std::uint64_t result = rotl(s_[1] * 5, 7) * 9;
         const std::uint64_t t = s_[1] << 17;
         s_[2] ^= s_[0];
@@ -40,13 +42,14 @@ class Random {
     }
     // 0..n-1 (n > 0); the modulo bias is far below anything a test could see.
     std::uint32_t below(std::uint32_t n) { return static_cast<std::uint32_t>((next() >> 11) % n); }
-    int between(int lo, int hi) {
+    int between(int lo, int hi)
+    {
         return lo + static_cast<int>(below(static_cast<std::uint32_t>(hi - lo + 1)));
     }
     // true with the given chance in thousandths
     bool chance(std::uint32_t perMille) { return below(1000) < perMille; }
 
-  private:
+private:
     static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
     std::uint64_t s_[4];
 };
@@ -54,15 +57,17 @@ class Random {
 // Rank-weighted choice: the k-th entry has weight about 1/(k+offset), so the first entries
 // are far more frequent than the last (surnames, first names, streets).
 class RankedPick {
-  public:
-    RankedPick(std::size_t count, std::uint32_t offset) {
+public:
+    RankedPick(std::size_t count, std::uint32_t offset)
+    {
         std::uint64_t total = 0;
         for (std::size_t k = 0; k < count; ++k) {
             total += 1000000u / (k + offset);
             cumulative_.push_back(total);
         }
     }
-    std::size_t pick(Random& r) const {
+    std::size_t pick(Random& r) const
+    {
         const std::uint64_t x = (r.next() >> 11) % cumulative_.back();
         std::size_t lo = 0;
         std::size_t hi = cumulative_.size() - 1;
@@ -76,15 +81,17 @@ class RankedPick {
         return lo;
     }
 
-  private:
+private:
     std::vector<std::uint64_t> cumulative_;
 };
 
-bool endsWith(const std::string& s, const std::string& tail) {
+bool endsWith(const std::string& s, const std::string& tail)
+{
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-std::string femaleSurname(const std::string& m) {
+std::string femaleSurname(const std::string& m)
+{
     for (const char* t : {"ов", "ев", "ёв", "ин", "ын"})
         if (endsWith(m, t))
             return m + "а";
@@ -94,25 +101,29 @@ std::string femaleSurname(const std::string& m) {
     return m; // -ко, -ук, -их and the like do not change
 }
 
-std::string digits(Random& r, int count) {
+std::string digits(Random& r, int count)
+{
     std::string s;
     for (int i = 0; i < count; ++i)
         s.push_back(static_cast<char>('0' + r.below(10)));
     return s;
 }
 
-std::string twoDigits(int v) {
+std::string twoDigits(int v)
+{
     return {static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
 }
 
-int daysInMonth(int month, int year) {
+int daysInMonth(int month, int year)
+{
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     return month == 2 && leap ? 29 : days[month - 1];
 }
 
 // Upper-cases every other letter (ASCII and basic Cyrillic), for the mixed-case messy rows.
-std::string mixCase(const std::string& s) {
+std::string mixCase(const std::string& s)
+{
     std::string out;
     bool up = true;
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -152,7 +163,8 @@ std::string mixCase(const std::string& s) {
 }
 
 // Byte position of the character nearest the middle of a UTF-8 string.
-std::size_t middle(const std::string& s) {
+std::size_t middle(const std::string& s)
+{
     std::size_t pos = s.size() / 2;
     while (pos > 0 && fz::utf8::continues(static_cast<unsigned char>(s[pos])))
         --pos;
@@ -163,15 +175,18 @@ using namespace fz::person;
 
 } // namespace
 
-std::vector<jet4::Column> personColumns() {
+std::vector<jet4::Column> personColumns()
+{
     using jet4::ColumnType;
     // Types and widths as the directory's files declare them, column by column.
     static constexpr std::pair<ColumnType, int> kShapes[] = {
-        {ColumnType::Long, 0},  {ColumnType::Text, 20},  {ColumnType::Text, 50},  {ColumnType::Text, 50},
-        {ColumnType::Text, 50}, {ColumnType::Text, 10},  {ColumnType::Text, 50},  {ColumnType::Text, 100},
-        {ColumnType::Text, 100}, {ColumnType::Text, 100}, {ColumnType::Text, 100}, {ColumnType::Text, 100},
-        {ColumnType::Text, 10}, {ColumnType::Text, 10},  {ColumnType::Text, 10},  {ColumnType::Text, 10},
-        {ColumnType::Text, 10}, {ColumnType::Text, 20},  {ColumnType::Text, 20},
+        {ColumnType::Long, 0},   {ColumnType::Text, 20},  {ColumnType::Text, 50},
+        {ColumnType::Text, 50},  {ColumnType::Text, 50},  {ColumnType::Text, 10},
+        {ColumnType::Text, 50},  {ColumnType::Text, 100}, {ColumnType::Text, 100},
+        {ColumnType::Text, 100}, {ColumnType::Text, 100}, {ColumnType::Text, 100},
+        {ColumnType::Text, 10},  {ColumnType::Text, 10},  {ColumnType::Text, 10},
+        {ColumnType::Text, 10},  {ColumnType::Text, 10},  {ColumnType::Text, 20},
+        {ColumnType::Text, 20},
     };
     static_assert(std::size(kShapes) == kColumnCount);
     std::vector<jet4::Column> out;
@@ -198,10 +213,15 @@ struct PersonGenerator::Impl {
     RankedPick villages{data::villages().size(), 2};
 
     Impl(const Options& o)
-        : options(o), random(o.seed), messyRandom(o.seed ^ 0x6D657373795F726Full) {}
+        : options(o)
+        , random(o.seed)
+        , messyRandom(o.seed ^ 0x6D657373795F726Full)
+    {
+    }
 
     // An optional text: present with `presentPerMille`, otherwise "" or (1 in 8) NULL.
-    jet4::Cell optional(std::uint32_t presentPerMille, const std::string& value) {
+    jet4::Cell optional(std::uint32_t presentPerMille, const std::string& value)
+    {
         if (random.chance(presentPerMille))
             return value;
         if (random.below(8) == 0)
@@ -209,7 +229,8 @@ struct PersonGenerator::Impl {
         return std::string();
     }
 
-    jet4::Row person() {
+    jet4::Row person()
+    {
         Random& r = random;
         jet4::Row row(kColumnCount);
         row[ID] = std::to_string(produced + 1);
@@ -304,7 +325,8 @@ struct PersonGenerator::Impl {
 
     // Rows with awkward values: surrounding spaces, quotes, commas, wildcard characters,
     // empty strings, mixed case, extra NULLs.
-    void mess(jet4::Row& row) {
+    void mess(jet4::Row& row)
+    {
         Random& r = messyRandom;
         const int changes = 1 + static_cast<int>(r.below(3));
         for (int i = 0; i < changes; ++i) {
@@ -313,30 +335,14 @@ struct PersonGenerator::Impl {
             std::string v = cell ? *cell : std::string();
             jet4::Cell result;
             switch (r.below(8)) {
-            case 0:
-                result = " " + v + " ";
-                break;
-            case 1:
-                result = "  " + v;
-                break;
-            case 2:
-                result = v.insert(middle(v), "\"");
-                break;
-            case 3:
-                result = v.insert(middle(v), ", ");
-                break;
-            case 4:
-                result = v.insert(middle(v), "%");
-                break;
-            case 5:
-                result = v.insert(middle(v), "_");
-                break;
-            case 6:
-                result = mixCase(v);
-                break;
-            default:
-                result = r.chance(500) ? jet4::Cell() : jet4::Cell(std::string());
-                break;
+            case 0: result = " " + v + " "; break;
+            case 1: result = "  " + v; break;
+            case 2: result = v.insert(middle(v), "\""); break;
+            case 3: result = v.insert(middle(v), ", "); break;
+            case 4: result = v.insert(middle(v), "%"); break;
+            case 5: result = v.insert(middle(v), "_"); break;
+            case 6: result = mixCase(v); break;
+            default: result = r.chance(500) ? jet4::Cell() : jet4::Cell(std::string()); break;
             }
             if (!result ||
                 fz::utf8::charCount(*result) <=
@@ -346,10 +352,14 @@ struct PersonGenerator::Impl {
     }
 };
 
-PersonGenerator::PersonGenerator(const Options& options) : d(std::make_unique<Impl>(options)) {}
+PersonGenerator::PersonGenerator(const Options& options)
+    : d(std::make_unique<Impl>(options))
+{
+}
 PersonGenerator::~PersonGenerator() = default;
 
-jet4::Row PersonGenerator::next() {
+jet4::Row PersonGenerator::next()
+{
     jet4::Row row = d->person();
     ++d->produced;
     if (d->options.messy && d->messyRandom.chance(50))
@@ -357,7 +367,8 @@ jet4::Row PersonGenerator::next() {
     return row;
 }
 
-std::string csvLine(const jet4::Row& row) {
+std::string csvLine(const jet4::Row& row)
+{
     std::string line;
     for (std::size_t i = 0; i < row.size(); ++i) {
         if (i > 0)
@@ -387,7 +398,8 @@ std::string csvLine(const jet4::Row& row) {
 namespace {
 
 void writeRows(const std::string& mdbPath, const Options& options, std::ofstream& csv,
-               const std::string& csvPath) {
+               const std::string& csvPath)
+{
     jet4::Writer writer(mdbPath);
     writer.beginTable("FZ_T1", personColumns());
     PersonGenerator generator(options);
@@ -408,7 +420,8 @@ void writeRows(const std::string& mdbPath, const Options& options, std::ofstream
 
 } // namespace
 
-void writePersons(const std::string& mdbPath, const Options& options, const std::string& csvPath) {
+void writePersons(const std::string& mdbPath, const Options& options, const std::string& csvPath)
+{
     if (options.rows > 2147483647u)
         throw jet4::WriteError("too many rows: the person number must fit a Long Integer");
     std::ofstream csv;

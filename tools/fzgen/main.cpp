@@ -16,12 +16,14 @@ namespace {
 const char* const kUsage =
     "usage: fzgen OUT.mdb --rows N [--seed S] [--messy] [--csv OUT.csv] [--heard K HEARD.csv]";
 
-int usageError(const std::string& message) {
+int usageError(const std::string& message)
+{
     std::cerr << "fzgen: " << message << "\n" << kUsage << "\n";
     return 2;
 }
 
-std::optional<std::uint64_t> parseCount(const std::string& s) {
+std::optional<std::uint64_t> parseCount(const std::string& s)
+{
     std::uint64_t v = 0;
     const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
     if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size())
@@ -31,7 +33,8 @@ std::optional<std::uint64_t> parseCount(const std::string& s) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     fzgen::Options options;
     std::string out;
     std::string csv;

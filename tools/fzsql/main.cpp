@@ -35,8 +35,8 @@ int main(int argc, char** argv)
     }
     std::string file = argv[1];
     // The connection string names a folder and tabl1.mdb; any file name is allowed here.
-    std::string cs = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + file +
-                     "\";Persist Security Info=False";
+    std::string cs =
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + file + "\";Persist Security Info=False";
     try {
         engine::AdoQuery q;
         q.setConnectionString(cs);

@@ -29,7 +29,7 @@ using u8 = std::uint8_t;
 using Bytes = std::vector<u8>;
 
 constexpr std::size_t kPageSize = 2048;
-constexpr std::size_t kDataHeader = 10;  // data page: row count at 8, row offsets from 10
+constexpr std::size_t kDataHeader = 10;   // data page: row count at 8, row offsets from 10
 constexpr std::size_t kMaxRowBytes = 255; // longer rows need a jump table, which we never write
 constexpr std::size_t kMapRowBytes = 69;
 constexpr std::uint32_t kCatalogTdef = 2;
@@ -45,7 +45,9 @@ using namespace types;
 // UTF-8 to the file's code page; refuses what the code page cannot hold.
 class CodePageText {
 public:
-    explicit CodePageText(unsigned codePage) : codePage_(codePage) {
+    explicit CodePageText(unsigned codePage)
+        : codePage_(codePage)
+    {
         const std::string name = "CP" + std::to_string(codePage);
         cd_ = ::iconv_open(name.c_str(), "UTF-8");
         if (cd_ == reinterpret_cast<iconv_t>(-1))
@@ -55,7 +57,8 @@ public:
     CodePageText(const CodePageText&) = delete;
     CodePageText& operator=(const CodePageText&) = delete;
 
-    std::string operator()(const std::string& utf8) const {
+    std::string operator()(const std::string& utf8) const
+    {
         ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);
         std::string out(utf8.size() * 2 + 8, '\0');
         char* in = const_cast<char*>(utf8.data());
@@ -65,26 +68,25 @@ public:
         if (::iconv(cd_, &in, &inLeft, &dst, &outLeft) == static_cast<std::size_t>(-1) ||
             ::iconv(cd_, nullptr, nullptr, &dst, &outLeft) == static_cast<std::size_t>(-1))
             throw WriteError("\"" + utf8 + "\" cannot be stored in code page " +
-                             std::to_string(codePage_) +
-                             " (a character it lacks, or not UTF-8)");
+                             std::to_string(codePage_) + " (a character it lacks, or not UTF-8)");
         out.resize(out.size() - outLeft);
         return out;
     }
 
 private:
-    iconv_t cd_;         ///< UTF-8 to the code page
-    unsigned codePage_;  ///< for messages
+    iconv_t cd_;        ///< UTF-8 to the code page
+    unsigned codePage_; ///< for messages
 };
 
 struct ColumnDef {
-    std::string name;  // UTF-8, for messages
+    std::string name;   // UTF-8, for messages
     std::string stored; // name in the code page
     u8 type = kTypeText;
     bool fixed = false;
     u8 number = 0;
     std::uint16_t varIndex = 0; // fixed columns: the number of variable columns before it
     std::uint16_t fixedOffset = 0;
-    std::uint16_t length = 0;   // bytes
+    std::uint16_t length = 0; // bytes
 };
 
 struct TableDef {
@@ -95,7 +97,8 @@ struct TableDef {
     std::size_t fixedSize = 0;
 };
 
-ColumnDef column(const std::string& name, u8 type, std::uint16_t length, bool fixed) {
+ColumnDef column(const std::string& name, u8 type, std::uint16_t length, bool fixed)
+{
     ColumnDef c;
     c.name = name;
     c.type = type;
@@ -104,7 +107,8 @@ ColumnDef column(const std::string& name, u8 type, std::uint16_t length, bool fi
     return c;
 }
 
-void layoutColumns(TableDef& t, const CodePageText& cp) {
+void layoutColumns(TableDef& t, const CodePageText& cp)
+{
     std::uint16_t fixedOffset = 0;
     std::uint16_t nvar = 0;
     for (std::size_t i = 0; i < t.cols.size(); ++i) {
@@ -124,13 +128,15 @@ void layoutColumns(TableDef& t, const CodePageText& cp) {
 }
 
 // Sort order recorded beside the code page; readers ignore it.
-std::uint16_t sortOrderFor(unsigned codePage) {
+std::uint16_t sortOrderFor(unsigned codePage)
+{
     return codePage == 1251 ? 0x0419 : 0x0409;
 }
 
 // The definition page (one page; the caller checks the size).
 Bytes definition(const TableDef& t, std::uint32_t rows, std::uint32_t ownedMap,
-                 std::uint32_t freeMap, unsigned codePage) {
+                 std::uint32_t freeMap, unsigned codePage)
+{
     Bytes s(43, 0);
     s[0] = 0x02;
     s[1] = 0x01;
@@ -174,7 +180,8 @@ Bytes definition(const TableDef& t, std::uint32_t rows, std::uint32_t ownedMap,
 
 // One row: column count, fixed values, variable values, end of data, variable offsets
 // (reversed), variable count, null mask. All offsets are single bytes.
-Bytes encodeRow(const TableDef& t, const Row& cells, std::size_t rowNo, const CodePageText& cp) {
+Bytes encodeRow(const TableDef& t, const Row& cells, std::size_t rowNo, const CodePageText& cp)
+{
     const std::string rowName = "row " + std::to_string(rowNo) + " of table " + t.name;
     if (cells.size() != t.cols.size())
         throw WriteError(rowName + " has " + std::to_string(cells.size()) +
@@ -206,8 +213,7 @@ Bytes encodeRow(const TableDef& t, const Row& cells, std::size_t rowNo, const Co
         u8* dst = row.data() + 1 + c.fixedOffset;
         putFixedValue(dst, c.type, v, where);
     }
-    const std::size_t total =
-        row.size() + (t.varCount > 0 ? 2 + t.varCount : 0) + mask.size();
+    const std::size_t total = row.size() + (t.varCount > 0 ? 2 + t.varCount : 0) + mask.size();
     if (total > kMaxRowBytes)
         throw WriteError(rowName + " takes " + std::to_string(total) +
                          " bytes; this writer puts at most " + std::to_string(kMaxRowBytes) +
@@ -224,7 +230,8 @@ Bytes encodeRow(const TableDef& t, const Row& cells, std::size_t rowNo, const Co
 
 // Rows packed downwards from the page end; throws when they do not fit.
 void fillDataPage(u8* page, std::uint32_t owner, const std::vector<Bytes>& rows,
-                  const std::string& table) {
+                  const std::string& table)
+{
     page[0] = 0x01;
     page[1] = 0x01;
     put32(page + 4, owner);
@@ -242,7 +249,8 @@ void fillDataPage(u8* page, std::uint32_t owner, const std::vector<Bytes>& rows,
 }
 
 // An inline usage map naming `dataPage` (or nothing when it is 0).
-Bytes inlineMap(std::uint32_t dataPage) {
+Bytes inlineMap(std::uint32_t dataPage)
+{
     Bytes m(kMapRowBytes, 0);
     if (dataPage != 0) {
         const std::uint32_t start = dataPage & ~7u;
@@ -252,7 +260,8 @@ Bytes inlineMap(std::uint32_t dataPage) {
     return m;
 }
 
-TableDef catalogTable() {
+TableDef catalogTable()
+{
     TableDef t;
     t.name = "MSysObjects";
     t.tableType = 0x53;
@@ -262,11 +271,13 @@ TableDef catalogTable() {
 }
 
 Row catalogRow(std::uint32_t id, std::uint32_t parent, const std::string& name, int type,
-               std::uint32_t flags) {
+               std::uint32_t flags)
+{
     return jet4::catalogRow(id, parent, name, type, flags, kCreationDate);
 }
 
-void header(u8* h, unsigned codePage) {
+void header(u8* h, unsigned codePage)
+{
     h[1] = 0x01;
     std::memcpy(h + 4, "Standard Jet DB", 16);
     // version 0 at 0x14: Jet 3
@@ -277,7 +288,8 @@ void header(u8* h, unsigned codePage) {
     rc4(key, sizeof key, h + 0x18, 126);
 }
 
-void writeFile(const std::string& path, const Bytes& file) {
+void writeFile(const std::string& path, const Bytes& file)
+{
     std::string tmp = path + ".tmp-XXXXXX";
     const int fd = ::mkstemp(tmp.data());
     if (fd < 0)
@@ -312,7 +324,8 @@ void writeFile(const std::string& path, const Bytes& file) {
 
 void writeJet3Table(const std::string& path, const std::string& table,
                     const std::vector<Column>& columns, const std::vector<Row>& rows,
-                    unsigned codePage) {
+                    unsigned codePage)
+{
     if (path.empty())
         throw WriteError("no file name given for the database");
     const CodePageText cp(codePage);
@@ -360,9 +373,8 @@ void writeJet3Table(const std::string& path, const std::string& table,
     if (hasData)
         fillDataPage(page(kUserData), kUserTdef, userRows, table);
 
-    const Bytes catDef =
-        definition(catalog, static_cast<std::uint32_t>(catalogRows.size()), kMapPage << 8 | 0,
-                   kMapPage << 8 | 1, codePage);
+    const Bytes catDef = definition(catalog, static_cast<std::uint32_t>(catalogRows.size()),
+                                    kMapPage << 8 | 0, kMapPage << 8 | 1, codePage);
     std::memcpy(page(kCatalogTdef), catDef.data(), catDef.size());
     const Bytes userDef = definition(user, static_cast<std::uint32_t>(userRows.size()),
                                      kMapPage << 8 | 2, kMapPage << 8 | 3, codePage);

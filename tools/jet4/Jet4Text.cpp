@@ -6,11 +6,13 @@ namespace jet4 {
 
 namespace {
 
-[[noreturn]] void badUtf8(std::size_t at) {
+[[noreturn]] void badUtf8(std::size_t at)
+{
     throw WriteError("text is not valid UTF-8 (byte " + std::to_string(at + 1) + ")");
 }
 
-std::string hex(char32_t cp) {
+std::string hex(char32_t cp)
+{
     static const char digits[] = "0123456789ABCDEF";
     std::string h;
     for (int shift = 20; shift >= 0; shift -= 4)
@@ -21,7 +23,8 @@ std::string hex(char32_t cp) {
 
 } // namespace
 
-std::u16string toUcs2(std::string_view s) {
+std::u16string toUcs2(std::string_view s)
+{
     std::u16string out;
     out.reserve(s.size());
     std::size_t i = 0;
@@ -68,14 +71,16 @@ std::u16string toUcs2(std::string_view s) {
     return out;
 }
 
-void appendUtf16le(std::vector<std::uint8_t>& out, std::u16string_view text) {
+void appendUtf16le(std::vector<std::uint8_t>& out, std::u16string_view text)
+{
     for (char16_t c : text) {
         out.push_back(static_cast<std::uint8_t>(c & 0xFF));
         out.push_back(static_cast<std::uint8_t>(c >> 8));
     }
 }
 
-void appendText(std::vector<std::uint8_t>& out, std::u16string_view text, bool allowCompression) {
+void appendText(std::vector<std::uint8_t>& out, std::u16string_view text, bool allowCompression)
+{
     bool oneByte = allowCompression && text.size() > 2;
     for (char16_t c : text)
         if (c == 0 || c > 0xFF)

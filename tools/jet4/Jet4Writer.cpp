@@ -6,13 +6,13 @@
 #include "tools/jet4/Jet4Text.h"
 
 #include <algorithm>
-#include <tuple>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 // File layout written here:
@@ -49,22 +49,22 @@ constexpr double kCreationDate = 39123.0; // 2007-02-10, days since 1899-12-30
 using namespace types;
 
 // Flags in a data page's row offsets.
-constexpr std::uint16_t kRowMoved = 0x4000;    // the row holds a pointer to where it moved
+constexpr std::uint16_t kRowMoved = 0x4000;     // the row holds a pointer to where it moved
 constexpr std::uint16_t kRowElsewhere = 0x8000; // a row that scans pass over (moved here)
 constexpr std::uint16_t kRowDeleted = kRowMoved | kRowElsewhere;
 constexpr std::size_t kNumericBytes = 17;
 constexpr int kMaxNumericDigits = 28;
 
-void push16(std::vector<std::uint8_t>& v, std::uint32_t x) {
+void push16(std::vector<std::uint8_t>& v, std::uint32_t x)
+{
     v.push_back(static_cast<std::uint8_t>(x));
     v.push_back(static_cast<std::uint8_t>(x >> 8));
 }
 
-std::uint32_t pageRow(std::uint32_t page, std::uint32_t row) {
+std::uint32_t pageRow(std::uint32_t page, std::uint32_t row)
+{
     return page << 8 | row;
 }
-
-
 
 struct ColumnDef {
     std::string name;
@@ -97,11 +97,12 @@ struct TableDef {
     std::uint32_t mapPage = 0;
     std::uint32_t firstData = 0;
     std::uint32_t dataPages = 0;
-    std::uint64_t rows = 0;    // rows added
+    std::uint64_t rows = 0; // rows added
     TableQuirks quirks;
 };
 
-ColumnDef fixedColumn(const std::string& name, std::uint8_t type, std::uint16_t size) {
+ColumnDef fixedColumn(const std::string& name, std::uint8_t type, std::uint16_t size)
+{
     ColumnDef c;
     c.name = name;
     c.type = type;
@@ -111,7 +112,8 @@ ColumnDef fixedColumn(const std::string& name, std::uint8_t type, std::uint16_t 
     return c;
 }
 
-ColumnDef varColumn(const std::string& name, std::uint8_t type, std::uint16_t size) {
+ColumnDef varColumn(const std::string& name, std::uint8_t type, std::uint16_t size)
+{
     ColumnDef c;
     c.name = name;
     c.type = type;
@@ -122,7 +124,8 @@ ColumnDef varColumn(const std::string& name, std::uint8_t type, std::uint16_t si
 }
 
 // Numbers columns, places fixed values and orders variable ones.
-void layoutColumns(TableDef& t, bool userTable) {
+void layoutColumns(TableDef& t, bool userTable)
+{
     std::uint16_t fixedOffset = 0;
     std::uint16_t nvar = 0;
     t.varOrder.clear();
@@ -181,7 +184,8 @@ constexpr std::size_t kColLength = 23;
 
 // The definition as one byte stream (first page header included), before it is cut into pages.
 std::vector<std::uint8_t> definitionStream(const TableDef& t, std::uint32_t ownedMap,
-                                           std::uint32_t freeMap) {
+                                           std::uint32_t freeMap)
+{
     using namespace tdef;
     std::vector<std::uint8_t> s(kColumnRecords, 0);
     s[0] = kPageType;
@@ -192,7 +196,8 @@ std::vector<std::uint8_t> definitionStream(const TableDef& t, std::uint32_t owne
     s[kTableType] = t.tableType;
     const auto ncols = static_cast<std::uint32_t>(t.cols.size());
     put16(&s[kMaxColumns], ncols);
-    put16(&s[kVarColumns], static_cast<std::uint32_t>(t.varOrder.size() + (t.quirks.droppedTextColumn ? 1 : 0)));
+    put16(&s[kVarColumns],
+          static_cast<std::uint32_t>(t.varOrder.size() + (t.quirks.droppedTextColumn ? 1 : 0)));
     put16(&s[kColumns], ncols);
     put32(&s[kOwnedMap], ownedMap);
     put32(&s[kFreeMap], freeMap);
@@ -226,7 +231,8 @@ std::vector<std::uint8_t> definitionStream(const TableDef& t, std::uint32_t owne
     return s;
 }
 
-std::uint32_t definitionPages(std::size_t streamBytes) {
+std::uint32_t definitionPages(std::size_t streamBytes)
+{
     const std::size_t perPage = kPageSize - 8;
     return static_cast<std::uint32_t>((streamBytes - 8 + perPage - 1) / perPage);
 }
@@ -237,7 +243,8 @@ struct DataPage {
     int rows = 0;
     std::size_t top = kPageSize;
 
-    void reset(std::uint32_t owner) {
+    void reset(std::uint32_t owner)
+    {
         std::memset(buf, 0, sizeof buf);
         buf[0] = 0x01;
         buf[1] = 0x01;
@@ -245,10 +252,12 @@ struct DataPage {
         rows = 0;
         top = kPageSize;
     }
-    bool fits(std::size_t len) const {
+    bool fits(std::size_t len) const
+    {
         return rows < kMaxRowsPerPage && top >= len + kDataHeader + 2 * (rows + 1);
     }
-    void add(const std::uint8_t* row, std::size_t len, std::uint16_t flags = 0) {
+    void add(const std::uint8_t* row, std::size_t len, std::uint16_t flags = 0)
+    {
         top -= len;
         std::memcpy(buf + top, row, len);
         put16(buf + kDataHeader + 2 * rows, static_cast<std::uint32_t>(top) | flags);
@@ -275,14 +284,16 @@ struct Writer::Impl {
     // Moved rows of the open table: their data, written after its other pages, and where
     // their pointers wait on the page being filled and on pages already written.
     std::vector<std::vector<std::uint8_t>> movedData;
-    std::vector<std::pair<int, std::size_t>> pointersOnPage;                 // row, moved #
+    std::vector<std::pair<int, std::size_t>> pointersOnPage;                  // row, moved #
     std::vector<std::tuple<std::uint32_t, int, std::size_t>> pointersWritten; // page, row, moved #
 
-    [[noreturn]] void ioError(const std::string& what) const {
+    [[noreturn]] void ioError(const std::string& what) const
+    {
         throw WriteError(what + " " + tempPath + ": " + std::strerror(errno));
     }
 
-    void writeAt(std::uint32_t pageNo, const std::uint8_t* data, std::size_t len) const {
+    void writeAt(std::uint32_t pageNo, const std::uint8_t* data, std::size_t len) const
+    {
         auto off = static_cast<off_t>(pageNo) * kPageSize;
         while (len > 0) {
             const ssize_t n = ::pwrite(fd, data, len, off);
@@ -297,7 +308,8 @@ struct Writer::Impl {
         }
     }
 
-    std::uint32_t allocate(std::uint32_t count) {
+    std::uint32_t allocate(std::uint32_t count)
+    {
         if (static_cast<std::uint64_t>(nextPage) + count > kMaxPages)
             throw WriteError("the database would exceed the Jet 4 limit of 2 GiB");
         const std::uint32_t first = nextPage;
@@ -305,7 +317,8 @@ struct Writer::Impl {
         return first;
     }
 
-    void flushPage(TableDef& t) {
+    void flushPage(TableDef& t)
+    {
         if (!pageInUse)
             return;
         const std::uint32_t no = allocate(1);
@@ -319,11 +332,13 @@ struct Writer::Impl {
         pointersOnPage.clear();
     }
 
-    static bool listed(const std::vector<std::size_t>& rows, std::uint64_t row) {
+    static bool listed(const std::vector<std::size_t>& rows, std::uint64_t row)
+    {
         return std::find(rows.begin(), rows.end(), row) != rows.end();
     }
 
-    void placeRow(TableDef& t, const std::uint8_t* row, std::size_t len, std::uint16_t flags) {
+    void placeRow(TableDef& t, const std::uint8_t* row, std::size_t len, std::uint16_t flags)
+    {
         if (pageInUse && !page.fits(len))
             flushPage(t);
         if (!pageInUse) {
@@ -333,21 +348,24 @@ struct Writer::Impl {
         page.add(row, len, flags);
     }
 
-    void appendRow(TableDef& t, const std::vector<std::uint8_t>& row) {
+    void appendRow(TableDef& t, const std::vector<std::uint8_t>& row)
+    {
         if (listed(t.quirks.movedRows, t.rows)) {
             const std::uint8_t pointer[4] = {}; // filled in once the data has its place
             placeRow(t, pointer, sizeof pointer, kRowMoved);
             pointersOnPage.emplace_back(page.rows - 1, movedData.size());
             movedData.push_back(row);
         } else {
-            placeRow(t, row.data(), row.size(), listed(t.quirks.deletedRows, t.rows) ? kRowDeleted : 0);
+            placeRow(t, row.data(), row.size(),
+                     listed(t.quirks.deletedRows, t.rows) ? kRowDeleted : 0);
         }
         ++t.rows;
     }
 
     // The moved rows go to pages of their own after the table's other pages; then each
     // pointer is set to its row's new place.
-    void writeMovedRows(TableDef& t) {
+    void writeMovedRows(TableDef& t)
+    {
         if (movedData.empty())
             return;
         std::vector<std::uint32_t> places(movedData.size());
@@ -367,7 +385,8 @@ struct Writer::Impl {
             const auto off = static_cast<off_t>(no) * kPageSize;
             if (::pread(fd, buf, kPageSize, off) != static_cast<ssize_t>(kPageSize))
                 ioError("cannot read back");
-            const std::uint32_t start = (buf[kDataHeader + 2 * row] | buf[kDataHeader + 2 * row + 1] << 8) & 0x1FFF;
+            const std::uint32_t start =
+                (buf[kDataHeader + 2 * row] | buf[kDataHeader + 2 * row + 1] << 8) & 0x1FFF;
             put32(buf + start, places[moved]);
             writeAt(no, buf, kPageSize);
         }
@@ -377,7 +396,8 @@ struct Writer::Impl {
 
     // Encodes one row into rowBuf; `cells` holds UTF-8 text or decimal numbers. Throws before
     // anything reaches a page, so a rejected row leaves the table as it was.
-    void encodeRow(const TableDef& t, const Row& cells) {
+    void encodeRow(const TableDef& t, const Row& cells)
+    {
         const std::string rowNo = std::to_string(t.rows + 1);
         if (cells.size() != t.cols.size())
             throw WriteError("row " + rowNo + " of table " + t.name + " has " +
@@ -455,7 +475,8 @@ struct Writer::Impl {
     // A decimal number as a Numeric value: a sign byte, then the digits without the point as
     // a 128-bit integer in four 32-bit words, the most significant first, each little-endian.
     static void encodeNumeric(std::uint8_t* dst, const ColumnDef& c, const std::string& v,
-                              const std::string& where) {
+                              const std::string& where)
+    {
         __extension__ typedef unsigned __int128 u128;
         std::size_t i = 0;
         const bool negative = !v.empty() && v[0] == '-';
@@ -488,7 +509,8 @@ struct Writer::Impl {
 
     // Writes the table's two usage-map rows (and bitmap pages of a reference map), then its
     // definition. Called once all its data pages are on disk.
-    void closeTable(TableDef& t) {
+    void closeTable(TableDef& t)
+    {
         std::uint8_t owned[kMapRowBytes] = {};
         std::uint8_t freeMap[kMapRowBytes] = {};
         const std::uint32_t first = t.firstData;
@@ -535,7 +557,8 @@ struct Writer::Impl {
         writeDefinition(t, stream);
     }
 
-    void writeDefinition(const TableDef& t, const std::vector<std::uint8_t>& stream) {
+    void writeDefinition(const TableDef& t, const std::vector<std::uint8_t>& stream)
+    {
         using namespace tdef;
         const std::size_t perPage = kPageSize - kPageHeader;
         std::uint8_t buf[kPageSize];
@@ -555,7 +578,8 @@ struct Writer::Impl {
         }
     }
 
-    void startTable(TableDef t) {
+    void startTable(TableDef t)
+    {
         layoutColumns(t, t.tableType == 0x4E);
         t.name16 = toUcs2(t.name);
         const std::vector<std::uint8_t> probe = definitionStream(t, 0, 0);
@@ -572,7 +596,8 @@ struct Writer::Impl {
         pageInUse = false;
     }
 
-    void finishTable() {
+    void finishTable()
+    {
         TableDef& t = *current;
         flushPage(t);
         writeMovedRows(t);
@@ -581,22 +606,26 @@ struct Writer::Impl {
         current.reset();
     }
 
-    static TableDef catalogTable() {
+    static TableDef catalogTable()
+    {
         TableDef t;
         t.name = "MSysObjects";
         t.tableType = 0x53;
         for (const CatalogColumn& c : catalogColumns())
-            t.cols.push_back(c.fixed ? fixedColumn(c.name, c.type, c.size)
-                                     : varColumn(c.name, c.type, c.type == kTypeText ? c.size * 2 : c.size));
+            t.cols.push_back(
+                c.fixed ? fixedColumn(c.name, c.type, c.size)
+                        : varColumn(c.name, c.type, c.type == kTypeText ? c.size * 2 : c.size));
         return t;
     }
 
     static Row catalogRow(std::uint32_t id, std::uint32_t parent, const std::string& name, int type,
-                          std::uint32_t flags) {
+                          std::uint32_t flags)
+    {
         return jet4::catalogRow(id, parent, name, type, flags, kCreationDate);
     }
 
-    void writeCatalog() {
+    void writeCatalog()
+    {
         startTable(catalogTable());
         TableDef& cat = *current;
         std::vector<Row> rows;
@@ -613,7 +642,8 @@ struct Writer::Impl {
         finishTable();
     }
 
-    void writeHeaderAndGlobalMap() {
+    void writeHeaderAndGlobalMap()
+    {
         std::uint8_t h[kPageSize] = {};
         h[1] = 0x01;
         std::memcpy(h + 4, "Standard Jet DB", 16);
@@ -641,7 +671,8 @@ struct Writer::Impl {
         writeAt(1, global.buf, kPageSize);
     }
 
-    void discard() {
+    void discard()
+    {
         if (fd >= 0) {
             ::close(fd);
             fd = -1;
@@ -651,7 +682,9 @@ struct Writer::Impl {
     }
 };
 
-Writer::Writer(const std::string& path) : d(std::make_unique<Impl>()) {
+Writer::Writer(const std::string& path)
+    : d(std::make_unique<Impl>())
+{
     if (path.empty())
         throw WriteError("no file name given for the database");
     d->path = path;
@@ -663,13 +696,15 @@ Writer::Writer(const std::string& path) : d(std::make_unique<Impl>()) {
     ::fchmod(d->fd, 0644);
 }
 
-Writer::~Writer() {
+Writer::~Writer()
+{
     if (!d->finished)
         d->discard();
 }
 
 void Writer::beginTable(const std::string& name, const std::vector<Column>& columns,
-                        const TableQuirks& quirks) {
+                        const TableQuirks& quirks)
+{
     if (d->finished)
         throw WriteError("the database is already finished");
     if (d->current)
@@ -685,9 +720,11 @@ void Writer::beginTable(const std::string& name, const std::vector<Column>& colu
         if (c.type == ColumnType::Long) {
             t.cols.push_back(fixedColumn(c.name, kTypeLong, 4));
         } else if (c.type == ColumnType::Numeric) {
-            if (c.precision < 1 || c.precision > kMaxNumericDigits || c.scale < 0 || c.scale > c.precision)
+            if (c.precision < 1 || c.precision > kMaxNumericDigits || c.scale < 0 ||
+                c.scale > c.precision)
                 throw WriteError("numeric column " + c.name + " has precision " +
-                                 std::to_string(c.precision) + " and scale " + std::to_string(c.scale));
+                                 std::to_string(c.precision) + " and scale " +
+                                 std::to_string(c.scale));
             ColumnDef def = fixedColumn(c.name, kTypeNumeric, kNumericBytes);
             def.precision = static_cast<std::uint8_t>(c.precision);
             def.scale = static_cast<std::uint8_t>(c.scale);
@@ -704,20 +741,23 @@ void Writer::beginTable(const std::string& name, const std::vector<Column>& colu
     d->startTable(std::move(t));
 }
 
-void Writer::addRow(const Row& row) {
+void Writer::addRow(const Row& row)
+{
     if (!d->current)
         throw WriteError("no table is open; begin a table before adding rows");
     d->encodeRow(*d->current, row);
     d->appendRow(*d->current, d->rowBuf);
 }
 
-void Writer::endTable() {
+void Writer::endTable()
+{
     if (!d->current)
         throw WriteError("no table is open");
     d->finishTable();
 }
 
-void Writer::finish() {
+void Writer::finish()
+{
     if (d->finished)
         throw WriteError("the database is already finished");
     if (d->current)
@@ -739,7 +779,8 @@ void Writer::finish() {
 
 void writeTable(const std::string& path, const std::string& table,
                 const std::vector<Column>& columns, const std::vector<Row>& rows,
-                const TableQuirks& quirks) {
+                const TableQuirks& quirks)
+{
     Writer w(path);
     w.beginTable(table, columns, quirks);
     for (const Row& r : rows)

@@ -8,15 +8,18 @@
 
 namespace jet4::bytes {
 
-inline void put16(std::uint8_t* p, std::uint32_t v) {
+inline void put16(std::uint8_t* p, std::uint32_t v)
+{
     p[0] = static_cast<std::uint8_t>(v);
     p[1] = static_cast<std::uint8_t>(v >> 8);
 }
-inline void put32(std::uint8_t* p, std::uint32_t v) {
+inline void put32(std::uint8_t* p, std::uint32_t v)
+{
     put16(p, v & 0xFFFF);
     put16(p + 2, v >> 16);
 }
-inline void putDouble(std::uint8_t* p, double d) {
+inline void putDouble(std::uint8_t* p, double d)
+{
     std::uint64_t bits = 0;
     std::memcpy(&bits, &d, sizeof bits);
     put32(p, static_cast<std::uint32_t>(bits));
@@ -24,7 +27,8 @@ inline void putDouble(std::uint8_t* p, double d) {
 }
 
 // RC4 keystream XOR, used to mask the header's settings block.
-inline void rc4(const std::uint8_t* key, std::size_t keyLen, std::uint8_t* data, std::size_t len) {
+inline void rc4(const std::uint8_t* key, std::size_t keyLen, std::uint8_t* data, std::size_t len)
+{
     std::uint8_t s[256];
     for (int i = 0; i < 256; ++i)
         s[i] = static_cast<std::uint8_t>(i);
@@ -43,7 +47,8 @@ inline void rc4(const std::uint8_t* key, std::size_t keyLen, std::uint8_t* data,
     }
 }
 
-inline std::string lowerAscii(std::string s) {
+inline std::string lowerAscii(std::string s)
+{
     for (char& c : s)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');

@@ -35,17 +35,26 @@ struct CatalogColumn {
     bool fixed;
 };
 
-inline const std::vector<CatalogColumn>& catalogColumns() {
+inline const std::vector<CatalogColumn>& catalogColumns()
+{
     using namespace types;
     static const std::vector<CatalogColumn> columns = {
-        {"Id", kTypeLong, 4, true},           {"ParentId", kTypeLong, 4, true},
-        {"Name", kTypeText, 255, false},      {"Type", kTypeInteger, 2, true},
-        {"DateCreate", kTypeDateTime, 8, true}, {"DateUpdate", kTypeDateTime, 8, true},
-        {"Owner", kTypeBinary, 255, false},   {"Flags", kTypeLong, 4, true},
-        {"Database", kTypeMemo, 0, false},    {"Connect", kTypeMemo, 0, false},
-        {"ForeignName", kTypeText, 255, false}, {"RmtInfoShort", kTypeBinary, 255, false},
-        {"RmtInfoLong", kTypeOle, 0, false},  {"Lv", kTypeOle, 0, false},
-        {"LvProp", kTypeOle, 0, false},       {"LvModule", kTypeOle, 0, false},
+        {"Id", kTypeLong, 4, true},
+        {"ParentId", kTypeLong, 4, true},
+        {"Name", kTypeText, 255, false},
+        {"Type", kTypeInteger, 2, true},
+        {"DateCreate", kTypeDateTime, 8, true},
+        {"DateUpdate", kTypeDateTime, 8, true},
+        {"Owner", kTypeBinary, 255, false},
+        {"Flags", kTypeLong, 4, true},
+        {"Database", kTypeMemo, 0, false},
+        {"Connect", kTypeMemo, 0, false},
+        {"ForeignName", kTypeText, 255, false},
+        {"RmtInfoShort", kTypeBinary, 255, false},
+        {"RmtInfoLong", kTypeOle, 0, false},
+        {"Lv", kTypeOle, 0, false},
+        {"LvProp", kTypeOle, 0, false},
+        {"LvModule", kTypeOle, 0, false},
         {"LvExtra", kTypeOle, 0, false},
     };
     return columns;
@@ -53,7 +62,9 @@ inline const std::vector<CatalogColumn>& catalogColumns() {
 
 // A fixed-width cell (Integer, Long, DateTime) from its text: decimal digits, or a day
 // number for a date. `where` names the cell in errors.
-inline void putFixedValue(std::uint8_t* dst, std::uint8_t type, const std::string& v, const std::string& where) {
+inline void putFixedValue(std::uint8_t* dst, std::uint8_t type, const std::string& v,
+                          const std::string& where)
+{
     if (type == types::kTypeDateTime) {
         double d = 0;
         const auto r = std::from_chars(v.data(), v.data() + v.size(), d);
@@ -72,7 +83,8 @@ inline void putFixedValue(std::uint8_t* dst, std::uint8_t type, const std::strin
         throw WriteError(where + ": \"" + v + "\" is not a whole number");
     const bool isInt16 = type == types::kTypeInteger;
     if (n < (isInt16 ? -32768 : -2147483648LL) || n > (isInt16 ? 32767 : 2147483647LL))
-        throw WriteError(where + ": " + v + " is out of range for a " + (isInt16 ? "Integer" : "Long Integer"));
+        throw WriteError(where + ": " + v + " is out of range for a " +
+                         (isInt16 ? "Integer" : "Long Integer"));
     const auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(n));
     if (isInt16)
         bytes::put16(dst, u & 0xFFFF);
@@ -82,7 +94,8 @@ inline void putFixedValue(std::uint8_t* dst, std::uint8_t type, const std::strin
 
 // One catalog row: an object of `type` (1 table, 3 container) with its id and parent.
 inline Row catalogRow(std::uint32_t id, std::uint32_t parent, const std::string& name, int type,
-                      std::uint32_t flags, double created) {
+                      std::uint32_t flags, double created)
+{
     Row r(catalogColumns().size());
     const std::string date = std::to_string(static_cast<int>(created));
     r[0] = std::to_string(static_cast<std::int32_t>(id));
@@ -98,7 +111,8 @@ inline Row catalogRow(std::uint32_t id, std::uint32_t parent, const std::string&
 // Throws WriteError when the table cannot be written. `storedLength` gives a name's length
 // as the format stores it (characters of UCS-2, or bytes of a code page).
 inline void checkTableShape(const std::string& table, const std::vector<Column>& columns,
-                            const std::function<std::size_t(const std::string&)>& storedLength) {
+                            const std::function<std::size_t(const std::string&)>& storedLength)
+{
     const std::size_t len = storedLength(table);
     if (len == 0 || len > 64)
         throw WriteError("a table name must have 1 to 64 characters: \"" + table + "\"");
