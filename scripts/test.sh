@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, and runs the whole test suite twice: a normal build and
-# a build with AddressSanitizer + UndefinedBehaviorSanitizer. Set FZ_NO_SANITIZE=1 to skip
-# the second run while developing.
+# Installs what is needed, checks the formatting, builds, and runs the whole test suite twice:
+# a normal build and a build with AddressSanitizer + UndefinedBehaviorSanitizer. Set
+# FZ_NO_SANITIZE=1 to skip the second run while developing.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/scripts/deps.sh"
+"$here/scripts/format.sh" --check
 export QT_QPA_PLATFORM=offscreen
 
 "$here/scripts/build.sh" build
