@@ -212,7 +212,7 @@ bool StoreRows::decode(Slot& slot, size_t within) const
     if (!seek(slot.chunk))
         return done(false);
     const size_t size = static_cast<size_t>(sqlite3_blob_bytes(blob_.get()));
-    if (within == 0 && slot.decoded == 0) {
+    if ((dense_ || within == 0) && slot.decoded == 0) {
         slot.bytes.resize(size);
         if (sqlite3_blob_read(blob_.get(), slot.bytes.data(), static_cast<int>(size), 0) != SQLITE_OK) {
             slot.bytes.clear();

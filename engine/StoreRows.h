@@ -1,9 +1,11 @@
 #pragma once
 // A result that holds its row numbers only: a record is read from the store when one of its
 // cells is asked for. The last few chunks asked for are kept with the records of them read
-// so far: a chunk first asked for at its first record is read whole (row order, as an
-// export reads), any other only record by record (a scattered result needs one record of
-// most chunks). The store (and its connection) stays open as long as the result lives.
+// so far. A result of two rows or more per chunk on average reads a chunk whole, and so
+// does any result whose chunk is first asked for at its first record (row order, as an
+// export reads); any other chunk is read record by record (a scattered result needs one
+// record of most chunks). The store (and its connection) stays open as long as the result
+// lives.
 
 #include "engine/Result.h"
 #include "engine/Sqlite.h"
@@ -24,7 +26,8 @@ public:
               std::vector<int> pick, Rows rows, bool all)
         : store_(std::move(store)), t_(t), names_(std::move(names)), pick_(std::move(pick)),
           rows_(std::move(rows)), all_(all),
-          n_(all ? t.rows : static_cast<std::int64_t>(rows_.size())), ncols_(t.columns.size())
+          n_(all ? t.rows : static_cast<std::int64_t>(rows_.size())), ncols_(t.columns.size()),
+          dense_(n_ * record::kChunkRows >= 2 * t.rows)
     {
     }
 
@@ -100,6 +103,7 @@ private:
     bool all_;
     std::int64_t n_;
     size_t ncols_;
+    bool dense_; // two rows or more per chunk on average
     mutable std::array<Slot, kSlots> slots_;
     mutable std::unique_ptr<sqlite3_blob, BlobClose> blob_; // declared after store_: closed before it
     mutable std::int64_t cursor_ = -1;                     // the chunk blob_ stands on, -1 none

@@ -36,17 +36,22 @@ void appendCsvField(QByteArray& out, QStringView cell)
 
 bool appendCsvFieldUtf8(QByteArray& out, std::string_view utf8, bool capitalizeFirst)
 {
+    const qsizetype start = out.size();
+    out.resize(start + qsizetype(csvFieldUtf8Room(utf8.size())));
+    char* end = putCsvFieldUtf8(out.data() + start, utf8, capitalizeFirst);
+    out.resize(end ? end - out.constData() : start);
+    return end != nullptr;
+}
+
+char* putCsvFieldUtf8(char* dst, std::string_view utf8, bool capitalizeFirst)
+{
     const auto* begin = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto* p = begin;
     const auto* end = p + utf8.size();
     bool quote = false;
     for (const unsigned char* q = p; q < end; ++q)
         quote |= *q == ',' || *q == '"' || *q == '\r' || *q == '\n';
-    // One pass: bytes are checked as they are converted; on malformed bytes the output is
-    // cut back to where it was.
-    const qsizetype start = out.size();
-    out.resize(start + qsizetype(utf8.size()) * 2 + 2); // quotes doubled at most
-    char* dst = out.data() + start;
+    // One pass: bytes are checked as they are converted.
     if (quote)
         *dst++ = '"';
     bool first = capitalizeFirst;
@@ -64,10 +69,8 @@ bool appendCsvFieldUtf8(QByteArray& out, std::string_view utf8, bool capitalizeF
         } else {
             std::size_t at = std::size_t(p - begin);
             const char32_t c = fz::utf8::decode(utf8, at);
-            if (c == fz::utf8::kInvalid) {
-                out.resize(start);
-                return false;
-            }
+            if (c == fz::utf8::kInvalid)
+                return nullptr;
             p = begin + at;
             cp = std::int32_t(c);
             if (first && cp < 0x10000)
@@ -85,8 +88,7 @@ bool appendCsvFieldUtf8(QByteArray& out, std::string_view utf8, bool capitalizeF
     }
     if (quote)
         *dst++ = '"';
-    out.resize(dst - out.constData());
-    return true;
+    return dst;
 }
 
 QByteArray csvLine(const QStringList& cells)
