@@ -56,27 +56,40 @@ char* putCsvFieldUtf8(char* dst, std::string_view utf8, bool capitalizeFirst)
         *dst++ = '"';
     bool first = capitalizeFirst;
     while (p < end) {
-        std::int32_t cp;
-        if (*p < 0x80 && !first) {
-            cp = *p++;
-        } else if ((p[0] == 0xD0 || p[0] == 0xD1) && end - p >= 2 && fz::utf8::continues(p[1]) && !first) {
-            cp = ((p[0] & 0x1F) << 6) | (p[1] & 0x3F);
-            p += 2;
-            if (cp >= 0x410 && cp <= 0x44F) { // the Russian alphabet: one run of the code page
-                *dst++ = char(0xC0 + (cp - 0x410));
+        // The common letters first: ASCII, and the Russian alphabet (U+0410..U+044F, two
+        // bytes each), which is one run of the code page from 0xC0.
+        if (!first) {
+            const unsigned char c = *p;
+            if (c < 0x80) {
+                *dst++ = char(c);
+                if (c == '"' && quote)
+                    *dst++ = '"';
+                ++p;
                 continue;
             }
-        } else {
-            std::size_t at = std::size_t(p - begin);
-            const char32_t c = fz::utf8::decode(utf8, at);
-            if (c == fz::utf8::kInvalid)
-                return nullptr;
-            p = begin + at;
-            cp = std::int32_t(c);
-            if (first && cp < 0x10000)
-                cp = std::int32_t(QChar::toUpper(char32_t(cp)));
-            first = false;
+            if (end - p >= 2) {
+                const unsigned char c2 = p[1];
+                if (c == 0xD0 && c2 >= 0x90 && c2 <= 0xBF) { // А..п
+                    *dst++ = char(c2 + 0x30);
+                    p += 2;
+                    continue;
+                }
+                if (c == 0xD1 && c2 >= 0x80 && c2 <= 0x8F) { // р..я
+                    *dst++ = char(c2 + 0x70);
+                    p += 2;
+                    continue;
+                }
+            }
         }
+        std::size_t at = std::size_t(p - begin);
+        const char32_t c = fz::utf8::decode(utf8, at);
+        if (c == fz::utf8::kInvalid)
+            return nullptr;
+        p = begin + at;
+        std::int32_t cp = std::int32_t(c);
+        if (first && cp < 0x10000)
+            cp = std::int32_t(QChar::toUpper(char32_t(cp)));
+        first = false;
         if (cp < 0x80) {
             *dst++ = char(cp);
             if (cp == '"' && quote)
