@@ -43,14 +43,16 @@ bool appendCsvFieldUtf8(QByteArray& out, std::string_view utf8, bool capitalizeF
     return end != nullptr;
 }
 
-char* putCsvFieldUtf8(char* dst, std::string_view utf8, bool capitalizeFirst)
+namespace {
+
+// putCsvFieldUtf8 with quotes or without. Unquoted, a character that needs them stops it:
+// `needQuotes` is set and null returned.
+char* putField(char* dst, std::string_view utf8, bool capitalizeFirst, bool quote, bool& needQuotes)
 {
     const auto* begin = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto* p = begin;
     const auto* end = p + utf8.size();
-    bool quote = false;
-    for (const unsigned char* q = p; q < end; ++q)
-        quote |= *q == ',' || *q == '"' || *q == '\r' || *q == '\n';
+    auto special = [](std::int32_t c) { return c <= ',' && (c == ',' || c == '"' || c == '\r' || c == '\n'); };
     // One pass: bytes are checked as they are converted.
     if (quote)
         *dst++ = '"';
@@ -61,9 +63,15 @@ char* putCsvFieldUtf8(char* dst, std::string_view utf8, bool capitalizeFirst)
         if (!first) {
             const unsigned char c = *p;
             if (c < 0x80) {
+                if (special(c)) {
+                    if (!quote) {
+                        needQuotes = true;
+                        return nullptr;
+                    }
+                    if (c == '"')
+                        *dst++ = '"';
+                }
                 *dst++ = char(c);
-                if (c == '"' && quote)
-                    *dst++ = '"';
                 ++p;
                 continue;
             }
@@ -91,9 +99,15 @@ char* putCsvFieldUtf8(char* dst, std::string_view utf8, bool capitalizeFirst)
             cp = std::int32_t(QChar::toUpper(char32_t(cp)));
         first = false;
         if (cp < 0x80) {
+            if (special(cp)) {
+                if (!quote) {
+                    needQuotes = true;
+                    return nullptr;
+                }
+                if (cp == '"')
+                    *dst++ = '"';
+            }
             *dst++ = char(cp);
-            if (cp == '"' && quote)
-                *dst++ = '"';
             continue;
         }
         const int code = cp1251Code(char32_t(cp));
@@ -102,6 +116,16 @@ char* putCsvFieldUtf8(char* dst, std::string_view utf8, bool capitalizeFirst)
     if (quote)
         *dst++ = '"';
     return dst;
+}
+
+} // namespace
+
+char* putCsvFieldUtf8(char* dst, std::string_view utf8, bool capitalizeFirst)
+{
+    // Unquoted first; the few fields that need quotes are written again.
+    bool needQuotes = false;
+    char* end = putField(dst, utf8, capitalizeFirst, false, needQuotes);
+    return needQuotes ? putField(dst, utf8, capitalizeFirst, true, needQuotes) : end;
 }
 
 QByteArray csvLine(const QStringList& cells)
