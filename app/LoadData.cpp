@@ -3,6 +3,7 @@
 #include "app/Controls.h"
 #include "app/StartDatabase.h"
 #include "app/Unit1.h"
+#include "search/Widgets.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -13,13 +14,6 @@
 #include <QPushButton>
 
 #include <algorithm>
-
-bool DataLoaded = false;
-QStringList ListRaion;
-QStringList ListCiti;
-QStringList ListDerev;
-QStringList ListStrit;
-TFormLoadData* FormLoadData = nullptr;
 
 // ---- the load steps ----
 
@@ -55,7 +49,7 @@ QStringList DatabaseLoad::distinctValues(const QString& column)
     return values;
 }
 
-void DatabaseLoad::run(const std::string& connectionString, const ValueLists& lists)
+void DatabaseLoad::run(const std::string& connectionString, ValueLists& lists)
 {
     progress(0);
     q_.setConnectionString(connectionString);
@@ -77,10 +71,10 @@ void DatabaseLoad::run(const std::string& connectionString, const ValueLists& li
         const char* column;
         QStringList* list;
         int progressAfter;
-    } steps[] = {{"Raion", lists.raion, 60},
-                 {"Citi", lists.citi, 75},
-                 {"Derev", lists.derev, 90},
-                 {"strit", lists.strit, 100}};
+    } steps[] = {{"Raion", &lists.ListRaion, 60},
+                 {"Citi", &lists.ListCiti, 75},
+                 {"Derev", &lists.ListDerev, 90},
+                 {"strit", &lists.ListStrit, 100}};
     for (const auto& step : steps) {
         step.list->clear();
         *step.list = distinctValues(QString::fromLatin1(step.column));
@@ -120,23 +114,14 @@ TFormLoadData::TFormLoadData(TForm1& mainForm, QWidget* parent)
     pal.setColor(QPalette::Window, QColor(0x00, 0xFF, 0x00));
     setPalette(pal);
 
-    SpeedButton1 = new QPushButton(QStringLiteral("ОК"), this);
-    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-    SpeedButton1->setAccessibleName(QStringLiteral("ОК"));
-    SpeedButton1->setFlat(true);
-    SpeedButton1->setAutoDefault(false);
-    SpeedButton1->setFocusPolicy(Qt::NoFocus);
-    SpeedButton1->setGeometry(291, 8, 129, 45);
-    QFont f = SpeedButton1->font();
-    f.setPixelSize(33);
-    f.setBold(true);
-    SpeedButton1->setFont(f);
+    SpeedButton1 = widgets::flatButton(this, QStringLiteral("SpeedButton1"), QStringLiteral("ОК"),
+                                       QRect(291, 8, 129, 45));
+    SpeedButton1->setFont(widgets::pixelFont(SpeedButton1->font(), 33, true));
     SpeedButton1->setStyleSheet(QStringLiteral("QPushButton { color: #FF0000; }"));
     connect(SpeedButton1, &QPushButton::clicked, this, &TFormLoadData::SpeedButton1Click);
 
-    ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setAccessibleName(QStringLiteral("Ход загрузки"));
+    ProgressBar1 = widgets::named(new QProgressBar(this), QStringLiteral("ProgressBar1"),
+                                  QStringLiteral("Ход загрузки"));
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setGeometry(9, 74, 409, 33);
@@ -191,10 +176,7 @@ void TFormLoadData::SpeedButton1Click()
         box->clear();
         box->setEditText(text);
     }
-    ListRaion.clear();
-    ListCiti.clear();
-    ListDerev.clear();
-    ListStrit.clear();
+    form_.valueLists() = {};
 
     DatabaseLoad::Hooks hooks;
     hooks.statusText = [this](const QString& text) { form_.setStatusText(text); };
@@ -216,7 +198,7 @@ void TFormLoadData::SpeedButton1Click()
 
     QString failure;
     try {
-        DatabaseLoad(form_.ADOQuery1, hooks).run(databaseConnectionString(), ValueLists{});
+        DatabaseLoad(form_.ADOQuery1, hooks).run(databaseConnectionString(), form_.valueLists());
     } catch (const std::exception& e) {
         failure = QString::fromUtf8(e.what());
     }

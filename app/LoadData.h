@@ -12,19 +12,12 @@ class QProgressBar;
 class QPushButton;
 class TForm1;
 
-// Set as the last step of a completed load.
-extern bool DataLoaded;
-// Distinct districts, cities, villages and streets, for the pick lists.
-extern QStringList ListRaion;
-extern QStringList ListCiti;
-extern QStringList ListDerev;
-extern QStringList ListStrit;
-
+// Distinct districts, cities, villages and streets of the table, for the pick lists.
 struct ValueLists {
-    QStringList* raion = &ListRaion;
-    QStringList* citi = &ListCiti;
-    QStringList* derev = &ListDerev;
-    QStringList* strit = &ListStrit;
+    QStringList ListRaion; ///< districts
+    QStringList ListCiti;  ///< towns
+    QStringList ListDerev; ///< villages
+    QStringList ListStrit; ///< streets
 };
 
 // The load, step by step, through the shared query object. Each step reports through the
@@ -41,7 +34,7 @@ public:
 
     // Opens the database the connection string names and runs every step; throws
     // engine::EngineError. Leaves the query object closed and without a connection when done.
-    void run(const std::string& connectionString, const ValueLists& lists);
+    void run(const std::string& connectionString, ValueLists& lists);
 
     // The values of "SELECT Distinct(column) FROM FZ_T1", in the engine's order; null as "".
     QStringList distinctValues(const QString& column);
@@ -65,6 +58,8 @@ public:
     void SpeedButton1Click();
     void LoadComboBox(QComboBox* box, const QString& column);
     bool loading() const { return loading_; }
+    // A load has completed (a later failed one does not undo it).
+    bool loaded() const { return DataLoaded; }
 
 protected:
     void showEvent(QShowEvent* e) override;   // FormShow
@@ -72,8 +67,7 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    TForm1& form_;
-    bool loading_ = false;
+    TForm1& form_;          ///< the window the load fills in
+    bool loading_ = false;  ///< a load is running
+    bool DataLoaded = false;   ///< a load has completed
 };
-
-extern TFormLoadData* FormLoadData;

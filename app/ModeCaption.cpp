@@ -37,7 +37,7 @@ QSize ModeCaption::sizeHint() const
     const QFontMetrics fm = fontMetrics();
     int widest = 0;
     for (const QString& c : {search::kModeExact, search::kModePrefix, search::kModeAnywhere,
-                             search::kModeSuffix})
+                             search::kModeSuffix, search::kModeSimilar})
         widest = std::max(widest, textWidth(fm, c));
     return {own.width() - textWidth(fm, text()) + widest, own.height()};
 }

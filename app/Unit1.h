@@ -1,5 +1,6 @@
 #pragma once
 // The main window: search panel, results panel, result grid, status bar.
+#include "app/LoadData.h"
 #include "engine/AdoQuery.h"
 #include "search/QueryBuilder.h"
 #include "util/StringGrid.h"
@@ -22,6 +23,7 @@ class ClickLabel;
 class DateMaskEdit;
 class DropDownComboBox;
 class TFormLoadData;
+class WebBanner;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -30,25 +32,28 @@ public:
     static constexpr int kClientHeight = 614;
 
     // Builds the window and runs FormCreate, which shows the loading dialog modally.
-    // When it returns with DataLoaded clear, the caller discards the window unshown.
+    // When it returns without dataLoaded(), the caller discards the window unshown.
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
-    engine::AdoQuery ADOQuery1;
+    engine::AdoQuery ADOQuery1; ///< every search and the load go through it
 
-    QMenuBar* MainMenu1 = nullptr;
+    // The widgets keep the names the forms gave them (also their object names, which tests
+    // and tools look them up by); beside each, what it is.
+
+    QMenuBar* MainMenu1 = nullptr;    // the menu strip
     QLabel* Panel2 = nullptr;         // the web banner
     QTimer* Timer1 = nullptr;         // the banner's timer
-    QTabWidget* PageControl1 = nullptr;
+    QTabWidget* PageControl1 = nullptr; // the page tabs
     QWidget* TabSheet1 = nullptr;     // "База физических лиц 2006"
     QFrame* Panel1 = nullptr;         // search panel
-    QFrame* Bevel1 = nullptr;
+    QFrame* Bevel1 = nullptr;         // frame around the three name fields
     QLineEdit* LabeledEdit1 = nullptr; // surname
     QLineEdit* LabeledEdit2 = nullptr; // name
     QLineEdit* LabeledEdit3 = nullptr; // patronymic
-    ClickLabel* StaticText6 = nullptr;
-    ClickLabel* StaticText14 = nullptr;
-    ClickLabel* StaticText15 = nullptr;
+    ClickLabel* StaticText6 = nullptr;  // surname match mode
+    ClickLabel* StaticText14 = nullptr; // name match mode
+    ClickLabel* StaticText15 = nullptr; // patronymic match mode
     QGroupBox* GroupBox1 = nullptr;   // "Адрес места жительства:"
     QLineEdit* LabeledEdit23 = nullptr; // postal code
     DropDownComboBox* ComboBox1 = nullptr; // country
@@ -57,14 +62,14 @@ public:
     QLineEdit* LabeledEdit25 = nullptr; // city
     QLineEdit* LabeledEdit26 = nullptr; // village
     QLineEdit* LabeledEdit4 = nullptr;  // street
-    ClickLabel* StaticText4 = nullptr;
-    ClickLabel* StaticText8 = nullptr;
-    ClickLabel* StaticText9 = nullptr;
-    ClickLabel* StaticText3 = nullptr;
-    QPushButton* Button2 = nullptr;
-    QPushButton* Button8 = nullptr;
-    QPushButton* Button9 = nullptr;
-    QPushButton* Button7 = nullptr;
+    ClickLabel* StaticText4 = nullptr;  // district match mode
+    ClickLabel* StaticText8 = nullptr;  // city match mode
+    ClickLabel* StaticText9 = nullptr;  // village match mode
+    ClickLabel* StaticText3 = nullptr;  // street match mode
+    QPushButton* Button2 = nullptr;     // district pick list
+    QPushButton* Button8 = nullptr;     // city pick list
+    QPushButton* Button9 = nullptr;     // village pick list
+    QPushButton* Button7 = nullptr;     // street pick list
     QLineEdit* LabeledEdit7 = nullptr;  // house
     QLineEdit* Edit1 = nullptr;         // additional house number
     QLineEdit* LabeledEdit8 = nullptr;  // flat
@@ -81,12 +86,19 @@ public:
     QPushButton* BitBtn3 = nullptr;     // "Помощь!!!"
     QPushButton* BitBtn2 = nullptr;     // "Поиск..."
     QPushButton* BitBtn1 = nullptr;     // "Выход"
-    QTableView* StringGrid1 = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
+    QTableView* StringGrid1 = nullptr;  // the result grid
+    QStatusBar* StatusBar1 = nullptr;   // the status line
 
     StringGrid& grid() { return *grid_; }
     const StringGrid& grid() const { return *grid_; }
     TFormLoadData* loadDialog() const { return loadDialog_.get(); }
+    // The loading dialog completed a load.
+    bool dataLoaded() const { return loadDialog_ && loadDialog_->loaded(); }
+    // The pick lists' values, as the load left them.
+    ValueLists& valueLists() { return valueLists_; }
+    const ValueLists& valueLists() const { return valueLists_; }
+    // The web banner and the service mode.
+    const WebBanner& banner() const { return *banner_; }
 
     QString statusText() const;
     void setStatusText(const QString& text);
@@ -115,7 +127,15 @@ protected:
 
 private:
     void buildWindow();
+    void buildBanner(); // over the menu strip; needs the save button built
     void buildSearchPanel();
+    void buildNameFields();
+    void buildAddressBox();
+    void buildPlaceFields();
+    void buildHouseFields();
+    void buildMoreInfoBox();
+    void connectSearchPanel();
+    void setSearchTabOrder();
     void buildResultsPanel();
     void buildGrid();
     void layoutPage();
@@ -124,8 +144,8 @@ private:
 
     std::unique_ptr<StringGrid> grid_;
     std::unique_ptr<TFormLoadData> loadDialog_;
+    ValueLists valueLists_;
+    std::unique_ptr<WebBanner> banner_;
     QLabel* statusLabel_ = nullptr;
     bool applyingWidths_ = false;
 };
-
-extern TForm1* Form1;

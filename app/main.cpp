@@ -17,7 +17,7 @@ int main(int argc, char** argv)
         DatabaseArgument = argv[1];
 
     auto* form = new TForm1; // shows the loading dialog while it is created
-    if (!DataLoaded) {
+    if (!form->dataLoaded()) {
         delete form; // loading abandoned: the window is never shown
         return 0;
     }

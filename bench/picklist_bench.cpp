@@ -87,7 +87,7 @@ int main(int argc, char** argv)
     for (int k = 0; k < reps; ++k) {
         QElapsedTimer t;
         t.start();
-        TFormStreet dlg;
+        TFormStreet dlg(nullptr);
         dlg.LoadListBox(values, int(values.size()) - 1);
         dlg.show();
         QCoreApplication::processEvents();

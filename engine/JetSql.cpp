@@ -334,6 +334,12 @@ private:
             p_ += c->negated ? 2 : 1;
             c->kind = Cond::Kind::Like;
             c->literal = literal();
+        } else if (keywordIs(t, "SIMILAR") ||
+                   (keywordIs(t, "NOT") && keywordIs(peek(1), "SIMILAR"))) {
+            c->negated = keywordIs(t, "NOT");
+            p_ += c->negated ? 2 : 1;
+            c->kind = Cond::Kind::Similar;
+            c->literal = literal();
         } else if (keywordIs(t, "IS")) {
             ++p_;
             c->kind = Cond::Kind::IsNull;

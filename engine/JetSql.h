@@ -5,7 +5,7 @@
 //     [WHERE cond]
 //   cond: cond AND cond | cond OR cond | NOT cond | (cond)
 //         | col {= | <> | < | > | <= | >=} literal | col [NOT] LIKE literal
-//         | col IS [NOT] NULL
+//         | col IS [NOT] NULL | col [NOT] SIMILAR literal
 // Identifiers are ASCII-case-insensitive and may be written in [brackets]. Literals are in
 // double or single quotes (the quote doubled inside stands for one) or plain numbers.
 // Errors are EngineError with the message a user sees.
@@ -24,6 +24,9 @@
 // - DISTINCT gives one row per value up to letter case, spelled as its first row spells it;
 //   a null comes first, then the values in the order of their folded code points, except that
 //   "ё" follows "е" as in the alphabet; null and the empty text are two values.
+// - SIMILAR is this engine's own: the value may be the literal heard and written down
+//   differently (Similar.h has the rules). The desktop engine knows no such operator and
+//   refuses the statement with its usual syntax message.
 // - SELECT * and column lists return the rows in table order; Count(*) is one column named
 //   "Expr1000".
 
@@ -34,13 +37,13 @@
 namespace engine::jet {
 
 struct Cond {
-    enum class Kind { And, Or, Not, Compare, Like, IsNull };
+    enum class Kind { And, Or, Not, Compare, Like, IsNull, Similar };
     Kind kind = Kind::Compare;
     std::unique_ptr<Cond> left, right; // And, Or (both); Not (left)
-    std::string column;                // Compare, Like, IsNull: the name as written
+    std::string column;                // Compare, Like, IsNull, Similar: the name as written
     std::string op;                    // Compare: = <> < > <= >=
-    std::string literal;               // Compare, Like: the value (UTF-8)
-    bool negated = false;              // Like: NOT LIKE; IsNull: IS NOT NULL
+    std::string literal;               // Compare, Like, Similar: the value (UTF-8)
+    bool negated = false;              // Like, Similar: NOT before it; IsNull: IS NOT NULL
 };
 
 struct Statement {

@@ -189,6 +189,57 @@ void appendDouble(std::string& out, double v, int digits)
         out += buf[i] == '.' ? ',' : buf[i];
 }
 
+namespace {
+
+// Appends one UCS-2 unit as UTF-8; false for the zero unit, which ends the text.
+bool appendUnit(std::string& out, std::uint32_t u)
+{
+    if (u == 0)
+        return false;
+    if (u < 0x80) {
+        out.push_back(static_cast<char>(u));
+    } else if (u < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (u >> 6)));
+        out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+        out.push_back('?'); // UCS-2 has no surrogates: a unit that cannot be converted
+    } else {
+        out.push_back(static_cast<char>(0xE0 | (u >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+    }
+    return true;
+}
+
+} // namespace
+
+void appendJet4Text(std::string& out, const unsigned char* p, std::size_t len)
+{
+    constexpr unsigned char kCompressedMark[] = {0xFF, 0xFE};
+    if (len >= 2 && p[0] == kCompressedMark[0] && p[1] == kCompressedMark[1]) {
+        bool oneByte = true; // a compressed value starts with one byte per character
+        for (std::size_t i = 2; i < len;) {
+            if (p[i] == 0) {
+                oneByte = !oneByte;
+                ++i;
+            } else if (oneByte) {
+                appendUnit(out, p[i]);
+                ++i;
+            } else if (i + 1 < len) {
+                if (!appendUnit(out, p[i] | (std::uint32_t(p[i + 1]) << 8)))
+                    return;
+                i += 2;
+            } else {
+                return; // an odd last byte
+            }
+        }
+        return;
+    }
+    for (std::size_t i = 0; i + 1 < len; i += 2)
+        if (!appendUnit(out, p[i] | (std::uint32_t(p[i + 1]) << 8)))
+            return;
+}
+
 void appendBoolean(std::string& out, bool value)
 {
     out += value ? "Да" : "Нет";

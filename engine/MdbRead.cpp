@@ -65,6 +65,10 @@ struct MdbFile::Private {
     // Text in the file's encoding (UCS-2, compressed or 8-bit) appended as UTF-8.
     void appendText(std::string& out, const void* src, std::size_t len)
     {
+        if (!IS_JET3(mdb)) {
+            jet::appendJet4Text(out, static_cast<const u8*>(src), len);
+            return;
+        }
         const std::size_t need = 3 * len + 16;  // the most UTF-8 one stored byte can become
         if (text.size() < need)
             text.resize(need);

@@ -3,6 +3,7 @@
 #include "engine/Fold.h"
 #include "engine/Messages.h"
 #include "engine/Result.h"
+#include "engine/SimilarIndex.h"
 #include "engine/StoreFormat.h"
 #include "engine/StoreQuery.h"
 #include "engine/StoreRows.h"
@@ -234,6 +235,20 @@ std::shared_ptr<const std::vector<std::uint8_t>> Store::lengths(const Table& t) 
 }
 
 
+std::shared_ptr<const SimilarIndex> Store::similarIndex(const Table& t, int j) const
+{
+    if (t.columns[static_cast<size_t>(j)].distinct < 0)
+        return nullptr;
+    auto& at = similar_[{t.id, j}];
+    if (!at) {
+        std::vector<std::string> values;
+        sql::Stmt st(db_, "SELECT f FROM " + storeTable::dictionary(t.id, static_cast<size_t>(j)));
+        while (st.step())
+            values.push_back(st.text(0));
+        at = std::make_shared<const SimilarIndex>(std::move(values));
+    }
+    return at;
+}
 
 namespace {
 

@@ -28,12 +28,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace engine {
 
+class SimilarIndex;
 class StoreQuery;
 
 constexpr int kStoreFormat = 12;
@@ -132,11 +134,15 @@ private:
     // Every cell's length in characters of table t (rows * columns bytes, then
     // record::kLengthPadding zero bytes), read once.
     std::shared_ptr<const std::vector<std::uint8_t>> lengths(const Table& t) const;
+    // Column j of table t's distinct values prepared for SIMILAR, read once (null for a
+    // plain column, which has no dictionary).
+    std::shared_ptr<const SimilarIndex> similarIndex(const Table& t, int j) const;
     std::string path_;
     SourceKey key_;
     sql::Db db_;
     std::vector<Table> tables_;
     mutable std::vector<std::shared_ptr<const std::vector<std::uint8_t>>> lengths_;
+    mutable std::map<std::pair<int, int>, std::shared_ptr<const SimilarIndex>> similar_; // by (table id, column)
     friend class StoreQuery;
     friend class StoreRows;
 };

@@ -1,6 +1,7 @@
 #include "engine/StoreQuery.h"
 
 #include "engine/Fold.h"
+#include "engine/SimilarIndex.h"
 #include "util/Utf8.h"
 
 #include <algorithm>
@@ -102,8 +103,44 @@ Rows StoreQuery::eval(const jet::Cond& c, bool neg, const Rows* within)
         Rows m = match(j, p, binds, within);
         return positive ? m : nonNullExcept(j, m);
     }
+    case K::Similar: {
+        int j = column(c.column);
+        Rows m = similar(j, c.literal, within);
+        return c.negated == neg ? m : nonNullExcept(j, m);
+    }
     }
     return {};
+}
+
+Rows StoreQuery::similar(int j, const std::string& literal, const Rows* within)
+{
+    const std::string typed = fold(literal);
+    const auto index = s_.similarIndex(t_, j);
+    if (!index) { // a plain column: its records are read
+        const similar::Heard heard = similar::hear(typed);
+        Rows out;
+        forRows(within, [&](std::uint32_t r, const std::vector<std::string_view>& v, const std::vector<char>& nul) {
+            if (!nul[static_cast<size_t>(j)] && similar::matches(heard, similar::hear(fold(v[static_cast<size_t>(j)]))))
+                out.push_back(r);
+        });
+        return out;
+    }
+    // The matching values' rows, a bounded number of values per statement.
+    const std::vector<std::string> values = index->find(typed);
+    constexpr size_t kPerStatement = 500;
+    Rows out;
+    for (size_t from = 0; from < values.size(); from += kPerStatement) {
+        const size_t n = std::min(kPerStatement, values.size() - from);
+        std::string where = "f IN (?";
+        for (size_t i = 1; i < n; ++i)
+            where += ",?";
+        where += ")";
+        const std::vector<std::string> binds(values.begin() + static_cast<std::ptrdiff_t>(from),
+                                             values.begin() + static_cast<std::ptrdiff_t>(from + n));
+        Rows part = match(j, where, binds, within);
+        out = out.empty() ? std::move(part) : unite(out, part);
+    }
+    return out;
 }
 
 Rows StoreQuery::nonNullExcept(int j, const Rows& m) const

@@ -45,6 +45,10 @@ public:
 
     Rows nonNullExcept(int j, const Rows& m) const;
 
+    // The rows whose value in column j matches `literal` the SIMILAR way (Similar.h): the
+    // column's distinct values are compared, and the rows of those that match are read.
+    Rows similar(int j, const std::string& literal, const Rows* within);
+
     // The rows of every dictionary entry of column j that satisfies `where` (on f, r, id).
     Rows match(int j, const std::string& where, const std::vector<std::string>& binds,
                const Rows* within = nullptr);

@@ -237,7 +237,10 @@ void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::Col
     Queue q;
     std::int64_t readDone = pr.done;
     const size_t n = columns.size();
-    const size_t split = std::min<size_t>(2, n);
+    // The reading thread takes the dictionary work of the first third of the columns: with
+    // text decoded by our own code it has about that much time to spare (measured on a
+    // 21-column person table: both threads then near 3.5 s of processor time per million rows).
+    const size_t split = n / 3;
     std::thread reader([&] {
         try {
             readTable(file, ti, q, readDone, pr.total, pr.rep, w, split);

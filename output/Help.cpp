@@ -1,7 +1,7 @@
 #include "output/Help.h"
 
 #include "output/ServiceMode.h"
-#include "util/ExtractField.h"
+#include "search/Widgets.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -12,23 +12,14 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
 
-QString KeyTrail;
-int BannerPhase = 0;
-TFormHelp* FormHelp = nullptr;
+using namespace widgets;
 
 namespace {
-
-const QColor kAqua(0x00, 0xFF, 0xFF);
-const QColor kSkyBlue(0xA6, 0xCA, 0xF0);
-const QColor kGreen(0x00, 0x80, 0x00);
-const QColor kNavy(0x00, 0x00, 0x80);
-const QColor kRed(0xFF, 0x00, 0x00);
 
 const QString kTitle = QStringLiteral("ПК Информационный справочник г.Ведрогорска v 2.0");
 const QString kMakers = QStringLiteral("Группа разработки «Ведрогорск-Софт»");
@@ -45,46 +36,10 @@ const QStringList kMails = {
     QStringLiteral("office@spravka.test"),
 };
 
-struct Parts {
-    QPointer<QWidget> saveButton;
-    QPointer<QTimer> bannerTimer;
-    QPointer<QLabel> banner;
-};
-Parts& parts()
-{
-    static Parts p;
-    return p;
-}
-
 UrlOpener& urlOpener()
 {
     static UrlOpener opener;
     return opener;
-}
-
-QFont pixelFont(const QFont& base, int px, bool bold)
-{
-    QFont f = base;
-    f.setPixelSize(px);
-    f.setBold(bold);
-    return f;
-}
-
-void paintBackground(QWidget* w, const QColor& c)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, c);
-    p.setColor(QPalette::Base, c);
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
-}
-
-void setTextColor(QWidget* w, const QColor& c)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, c);
-    p.setColor(QPalette::Text, c);
-    w->setPalette(p);
 }
 
 QLabel* makeLabel(QWidget* parent, const QString& text, const QRect& geo)
@@ -97,10 +52,8 @@ QLabel* makeLabel(QWidget* parent, const QString& text, const QRect& geo)
 QLineEdit* makeAddress(QWidget* parent, const char* name, const QString& text, const QRect& geo,
                        const QString& accessible)
 {
-    auto* e = new QLineEdit(text, parent);
-    e->setObjectName(QString::fromLatin1(name));
+    auto* e = named(new QLineEdit(text, parent), QString::fromLatin1(name), accessible);
     e->setReadOnly(true);
-    e->setAccessibleName(accessible);
     QPalette pal = e->palette();
     pal.setColor(QPalette::Base, Qt::white);
     pal.setColor(QPalette::Text, Qt::black);
@@ -112,11 +65,9 @@ QLineEdit* makeAddress(QWidget* parent, const char* name, const QString& text, c
 QPlainTextEdit* makeMemo(QWidget* parent, const char* name, const QStringList& lines,
                          const QString& accessible)
 {
-    auto* m = new QPlainTextEdit(parent);
-    m->setObjectName(QString::fromLatin1(name));
+    auto* m = named(new QPlainTextEdit(parent), QString::fromLatin1(name), accessible);
     m->setPlainText(lines.join(QLatin1Char('\n')));
     m->setReadOnly(true);
-    m->setAccessibleName(accessible);
     return m;
 }
 
@@ -129,21 +80,17 @@ QPixmap drawPicture()
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(kNavy, 2));
     p.setBrush(QColor(0xFF, 0xFF, 0xF0));
-    QPainterPath left;
-    left.moveTo(64, 30);
-    left.cubicTo(48, 22, 26, 22, 10, 28);
-    left.lineTo(10, 100);
-    left.cubicTo(26, 94, 48, 94, 64, 102);
-    left.closeSubpath();
-    QPainterPath right;
-    right.moveTo(64, 30);
-    right.cubicTo(80, 22, 102, 22, 118, 28);
-    right.lineTo(118, 100);
-    right.cubicTo(102, 94, 80, 94, 64, 102);
-    right.closeSubpath();
-    p.drawPath(left);
-    p.drawPath(right);
-    p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1));
+    // The two pages, mirror images about the spine at x = 64; the left one first.
+    for (const int side : {-1, 1}) {
+        QPainterPath page;
+        page.moveTo(64, 30);
+        page.cubicTo(64 + 16 * side, 22, 64 + 38 * side, 22, 64 + 54 * side, 28);
+        page.lineTo(64 + 54 * side, 100);
+        page.cubicTo(64 + 38 * side, 94, 64 + 16 * side, 94, 64, 102);
+        page.closeSubpath();
+        p.drawPath(page);
+    }
+    p.setPen(QPen(kGrey, 1));
     for (int y = 40; y <= 84; y += 8) {
         p.drawLine(18, y, 56, y + 2);
         p.drawLine(72, y + 2, 110, y);
@@ -236,57 +183,9 @@ void openWebAddress(const QString& address)
     QDesktopServices::openUrl(QUrl::fromUserInput(address));
 }
 
-void registerMainWindowParts(const MainWindowParts& p)
-{
-    parts().saveButton = p.saveButton;
-    parts().bannerTimer = p.bannerTimer;
-    parts().banner = p.banner;
-}
-
-void My_Visible(const QString& trail)
-{
-    Parts& p = parts();
-    if (isServiceCode(trail)) {
-        if (p.saveButton)
-            p.saveButton->setVisible(true);
-        if (p.bannerTimer)
-            p.bannerTimer->stop();
-        if (p.banner)
-            p.banner->setVisible(false);
-    } else {
-        if (p.saveButton)
-            p.saveButton->setVisible(false);
-        if (p.bannerTimer && !p.bannerTimer->isActive())
-            p.bannerTimer->start();
-    }
-}
-
-void bannerTimerStep()
-{
-    Parts& p = parts();
-    BannerState s;
-    s.interval = p.bannerTimer ? p.bannerTimer->interval() : 1000;
-    s.visible = p.banner && !p.banner->isHidden();
-    s.caption = p.banner ? p.banner->text() : QString();
-    s.phase = BannerPhase;
-    bannerStep(s, bannerText1(), bannerText2());
-    BannerPhase = s.phase;
-    if (p.bannerTimer && p.bannerTimer->interval() != s.interval)
-        p.bannerTimer->setInterval(s.interval);
-    if (p.banner) {
-        if (p.banner->text() != s.caption)
-            p.banner->setText(s.caption);
-        p.banner->setVisible(s.visible);
-    }
-}
-
-void bannerClick()
-{
-    if (parts().banner)
-        openWebAddress(ExtractField(parts().banner->text(), 1, QLatin1Char(' ')));
-}
-
-TFormHelp::TFormHelp(QWidget* parent) : QDialog(parent)
+TFormHelp::TFormHelp(ServiceSwitch switchServiceMode, QWidget* parent)
+    : QDialog(parent)
+    , switchServiceMode_(std::move(switchServiceMode))
 {
     const QString caption = QLatin1Char('"') + kTitle + QLatin1Char('"');
     setObjectName(QStringLiteral("FormHelp"));
@@ -297,23 +196,34 @@ TFormHelp::TFormHelp(QWidget* parent) : QDialog(parent)
     setFixedSize(712, 580);
     paintBackground(this, kAqua);
 
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1 = named(new QTabWidget(this), QStringLiteral("PageControl1"),
+                         QStringLiteral("Страницы справки"));
     PageControl1->setDocumentMode(true); // flat tabs
-    PageControl1->setAccessibleName(QStringLiteral("Страницы справки"));
     PageControl1->setGeometry(0, 0, 712, 580);
 
-    // --- "О программе..."
-    TabSheet1 = new QWidget;
-    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-    TabSheet1->setAccessibleName(QStringLiteral("О программе..."));
+    buildAboutPage(caption);
+    buildContactPage();
+    PageControl1->addTab(TabSheet1, QStringLiteral("О программе..."));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Как с нами связаться ?"));
+    PageControl1->setCurrentWidget(TabSheet2);
+
+    Edit2->installEventFilter(this);
+    Edit14->installEventFilter(this);
+
+    Timer1 = named(new QTimer(this), QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &TFormHelp::Timer1Timer);
+    Timer1->start();
+}
+
+void TFormHelp::buildAboutPage(const QString& caption)
+{
+    TabSheet1 = named(new QWidget, QStringLiteral("TabSheet1"), QStringLiteral("О программе..."));
     paintBackground(TabSheet1, kAqua);
 
-    auto* makers = makeLabel(TabSheet1, kMakers, QRect(8, 4, 690, 18));
-    makers->setObjectName(QStringLiteral("Label1"));
+    auto* makers = named(makeLabel(TabSheet1, kMakers, QRect(8, 4, 690, 18)), QStringLiteral("Label1"));
     makers->setFont(pixelFont(font(), 13, true));
-    auto* title = makeLabel(TabSheet1, caption, QRect(8, 22, 690, 24));
-    title->setObjectName(QStringLiteral("Label2"));
+    auto* title = named(makeLabel(TabSheet1, caption, QRect(8, 22, 690, 24)), QStringLiteral("Label2"));
     title->setFont(pixelFont(font(), 16, true));
     setTextColor(title, kNavy);
 
@@ -326,27 +236,26 @@ TFormHelp::TFormHelp(QWidget* parent) : QDialog(parent)
     Memo2->setFocusPolicy(Qt::StrongFocus);
     Memo2->installEventFilter(this);
 
-    auto* heading = makeLabel(TabSheet1, QStringLiteral("Кнопки и элементы управление программой:"),
-                              QRect(8, 314, 690, 22));
-    heading->setObjectName(QStringLiteral("Label3"));
+    const QString controls = QStringLiteral("Кнопки и элементы управление программой");
+    auto* heading = named(makeLabel(TabSheet1, controls + QLatin1Char(':'), QRect(8, 314, 690, 22)),
+                          QStringLiteral("Label3"));
     heading->setFont(pixelFont(font(), 16, true));
     setTextColor(heading, kRed);
 
-    Memo6 = makeMemo(TabSheet1, "Memo6", memo6Lines(),
-                     QStringLiteral("Кнопки и элементы управление программой"));
+    Memo6 = makeMemo(TabSheet1, "Memo6", memo6Lines(), controls);
     Memo6->setGeometry(8, 340, 690, 200);
     Memo6->setFrameShape(QFrame::NoFrame);
     Memo6->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     paintBackground(Memo6, kAqua);
+}
 
-    // --- "Как с нами связаться ?"
-    TabSheet2 = new QWidget;
-    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-    TabSheet2->setAccessibleName(QStringLiteral("Как с нами связаться ?"));
+void TFormHelp::buildContactPage()
+{
+    TabSheet2 = named(new QWidget, QStringLiteral("TabSheet2"),
+                      QStringLiteral("Как с нами связаться ?"));
     paintBackground(TabSheet2, kAqua);
 
-    auto* panel = new QFrame(TabSheet2);
-    panel->setObjectName(QStringLiteral("Panel1"));
+    auto* panel = named(new QFrame(TabSheet2), QStringLiteral("Panel1"));
     panel->setFrameShape(QFrame::Panel);
     panel->setGeometry(8, 8, 420, 300);
     paintBackground(panel, kGreen);
@@ -366,14 +275,13 @@ TFormHelp::TFormHelp(QWidget* parent) : QDialog(parent)
                                      QStringLiteral("Е-майл %1").arg(i + 1)));
     }
 
-    Image1 = new QLabel(TabSheet2);
-    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1 = named(new QLabel(TabSheet2), QStringLiteral("Image1"), QStringLiteral("Эмблема"));
     Image1->setGeometry(500, 60, 128, 128);
     Image1->setPixmap(drawPicture());
-    Image1->setAccessibleName(QStringLiteral("Эмблема"));
 
-    StaticText15 = makeLabel(TabSheet2, QStringLiteral("Работа на заказ"), QRect(8, 316, 690, 84));
-    StaticText15->setObjectName(QStringLiteral("StaticText15"));
+    StaticText15 = named(makeLabel(TabSheet2, QStringLiteral("Работа на заказ"),
+                                   QRect(8, 316, 690, 84)),
+                         QStringLiteral("StaticText15"));
     StaticText15->setFont(pixelFont(font(), 67, true));
     StaticText15->setAlignment(Qt::AlignCenter);
     setTextColor(StaticText15, kRed);
@@ -386,19 +294,6 @@ TFormHelp::TFormHelp(QWidget* parent) : QDialog(parent)
     Memo1->setGeometry(8, 408, 690, 130);
     Memo1->setFont(pixelFont(font(), 13, true));
     paintBackground(Memo1, kAqua);
-
-    PageControl1->addTab(TabSheet1, QStringLiteral("О программе..."));
-    PageControl1->addTab(TabSheet2, QStringLiteral("Как с нами связаться ?"));
-    PageControl1->setCurrentWidget(TabSheet2);
-
-    Edit2->installEventFilter(this);
-    Edit14->installEventFilter(this);
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, &TFormHelp::Timer1Timer);
-    Timer1->start();
 }
 
 void TFormHelp::showEvent(QShowEvent* e)
@@ -416,7 +311,8 @@ void TFormHelp::Memo2KeyPress(int code)
         reject();
         break;
     case TrailAction::SwitchAndClose:
-        My_Visible(step.switchTrail);
+        if (switchServiceMode_)
+            switchServiceMode_(step.switchTrail);
         reject();
         break;
     case TrailAction::None:
@@ -464,20 +360,13 @@ bool TFormHelp::eventFilter(QObject* watched, QEvent* event)
 void TFormHelp::keyPressEvent(QKeyEvent* e)
 {
     // The window has no cancel button: Escape elsewhere than in the About text does nothing.
-    if (e->key() == Qt::Key_Escape) {
-        e->accept();
-        return;
-    }
-    QDialog::keyPressEvent(e);
+    if (!swallowEscape(e))
+        QDialog::keyPressEvent(e);
 }
 
-void openHelp(QWidget* mainWindow)
+void openHelp(QWidget* mainWindow, ServiceSwitch switchServiceMode)
 {
-    QPointer<TFormHelp> dlg = new TFormHelp(mainWindow);
+    auto* dlg = new TFormHelp(std::move(switchServiceMode), mainWindow);
     dlg->move(338, 226);
-    FormHelp = dlg;
-    dlg->exec();
-    if (FormHelp == dlg)
-        FormHelp = nullptr;
-    delete dlg.data();
+    execThenDelete(dlg);
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The help window, the service mode it switches, and the main window's web banner.
+// The help window "Помощь!!!", and the web addresses it shares with the main window's banner.
 #include <QDialog>
 #include <QString>
 #include <QStringList>
@@ -13,24 +13,9 @@ class QLineEdit;
 class QPlainTextEdit;
 class QTabWidget;
 
-extern QString KeyTrail;
-extern int BannerPhase;
-
-// The main-window parts that the service mode and the banner act on; the main window
-// registers them once it has built them.
-struct MainWindowParts {
-    QWidget* saveButton = nullptr; // BitBtn4 "Сохранить"
-    QTimer* bannerTimer = nullptr; // Timer1, 5000 ms at start
-    QLabel* banner = nullptr;      // Panel2
-};
-void registerMainWindowParts(const MainWindowParts& parts);
-
+// The banner's two texts: a web address, 33 spaces, the first mail address.
 QString bannerText1();
 QString bannerText2();
-
-void My_Visible(const QString& trail);
-void bannerTimerStep(); // the main window's Timer1Timer
-void bannerClick();     // the main window's Panel2Click
 
 // Opens a web address in the desktop's browser. Tests may put their own opener in place
 // (an empty function restores the desktop's).
@@ -42,15 +27,16 @@ void openWebAddress(const QString& address);
 QStringList memo2Lines();
 QStringList memo6Lines();
 
-class TFormHelp;
-extern TFormHelp* FormHelp;
-// "Помощь!!!": a new help window, shown modally.
-void openHelp(QWidget* mainWindow);
+// Switches the service mode from the key trail typed into the About text (see keyTrailStep).
+using ServiceSwitch = std::function<void(const QString& trail)>;
+
+// "Помощь!!!": a new help window over mainWindow, shown modally.
+void openHelp(QWidget* mainWindow, ServiceSwitch switchServiceMode);
 
 class TFormHelp : public QDialog {
     Q_OBJECT
 public:
-    explicit TFormHelp(QWidget* parent = nullptr);
+    TFormHelp(ServiceSwitch switchServiceMode, QWidget* parent = nullptr);
 
     QTabWidget* PageControl1 = nullptr;
     QWidget* TabSheet1 = nullptr; // "О программе..."
@@ -70,9 +56,18 @@ public:
     void Timer1Timer();
     void Edit2Click();
     void Edit14Click();
+    // The codes typed into the About text since the window was last shown, as decimal digits.
+    const QString& keyTrail() const { return KeyTrail; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override; // FormShow
+
+private:
+    void buildAboutPage(const QString& caption); // TabSheet1
+    void buildContactPage();                     // TabSheet2
+
+    ServiceSwitch switchServiceMode_; ///< told the trail when Enter is typed into the About text
+    QString KeyTrail;                ///< see keyTrail()
 };

@@ -34,7 +34,8 @@ QString equality(const QString& column, const QString& value)
     return column + QLatin1Char('=') + jetLiteral(value);
 }
 
-// The four match modes: equality, or LIKE with the wildcard where the mode puts it.
+// The match modes: equality, LIKE with the wildcard where the mode puts it, or SIMILAR
+// (where a "%" is a letter like any other).
 QString matched(const QString& column, const QString& value, const QString& mode)
 {
     if (mode == kModeExact)
@@ -46,6 +47,8 @@ QString matched(const QString& column, const QString& value, const QString& mode
     if (mode == kModeAnywhere)
         return column + QStringLiteral(" LIKE ")
              + jetLiteral(QLatin1Char('%') + value + QLatin1Char('%'));
+    if (mode == kModeSimilar)
+        return column + QStringLiteral(" SIMILAR ") + jetLiteral(value);
     return {};
 }
 

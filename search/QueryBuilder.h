@@ -11,6 +11,8 @@ inline const QString kModeExact = QStringLiteral("точное");
 inline const QString kModePrefix = QStringLiteral("с лева");
 inline const QString kModeAnywhere = QStringLiteral("любое");
 inline const QString kModeSuffix = QStringLiteral("с права");
+// The value may be misheard (the engine's SIMILAR): for names taken over the telephone.
+inline const QString kModeSimilar = QStringLiteral("похожее");
 // The mode argument of fields that have no mode.
 inline const QString kNoMode = QStringLiteral("nul");
 
@@ -49,7 +51,7 @@ QString jetLiteral(const QString& value);
 
 // The condition one field adds for column (FAM, NAME, OTCHEST, IndexFZ, STRANA, OBL, RAION,
 // CITI, DEREV, STRIT, DATA_r, TEL_h, TEL_r) in the given mode; "" when the field's own check
-// fails, the mode is none of the four captions, or the column is not one of these.
+// fails, the mode is none of the five captions, or the column is not one of these.
 QString Pole(const SearchForm& form, const QString& column, const QString& mode);
 
 // The conditions of every filled field in their fixed order, as they follow "WHERE": each

@@ -1,6 +1,7 @@
 #include "search/Street.h"
 
 #include "search/PickList.h"
+#include "search/Widgets.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -8,12 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
 
-QLineEdit* TargetEdit = nullptr;
-TFormStreet* FormStreet = nullptr;
+using namespace widgets;
 
 namespace {
 bool isEnter(const QKeyEvent* k)
@@ -22,7 +21,9 @@ bool isEnter(const QKeyEvent* k)
 }
 } // namespace
 
-TFormStreet::TFormStreet(QWidget* parent) : QDialog(parent)
+TFormStreet::TFormStreet(QLineEdit* target, QWidget* parent)
+    : QDialog(parent)
+    , TargetEdit(target)
 {
     setObjectName(QStringLiteral("FormStreet"));
     setWindowTitle(QStringLiteral("Список"));
@@ -31,55 +32,35 @@ TFormStreet::TFormStreet(QWidget* parent) : QDialog(parent)
                    ~Qt::WindowContextHelpButtonHint);
     setFixedSize(255, 458);
 
-    ListBox1 = new QListWidget(this);
-    ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setAccessibleName(QStringLiteral("Список"));
+    ListBox1 = named(new QListWidget(this), QStringLiteral("ListBox1"), QStringLiteral("Список"));
     ListBox1->setGeometry(7, 7, 241, 385);
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setUniformItemSizes(true);
 
-    auto* countCaption = new QLabel(QStringLiteral("Количество записей:"), this);
-    countCaption->setObjectName(QStringLiteral("StaticText1"));
+    auto* countCaption = named(new QLabel(QStringLiteral("Количество записей:"), this),
+                               QStringLiteral("StaticText1"));
     QFont bold = countCaption->font();
     bold.setBold(true);
     countCaption->setFont(bold);
-    QPalette navy = countCaption->palette();
-    navy.setColor(QPalette::WindowText, QColor(0, 0, 0x80));
-    countCaption->setPalette(navy);
+    setTextColor(countCaption, kNavy);
     countCaption->setGeometry(7, 396, 140, 18);
 
-    StaticText2 = new QLabel(QStringLiteral("0"), this);
-    StaticText2->setObjectName(QStringLiteral("StaticText2"));
-    StaticText2->setAccessibleName(QStringLiteral("Количество записей"));
+    StaticText2 = named(new QLabel(QStringLiteral("0"), this), QStringLiteral("StaticText2"),
+                        QStringLiteral("Количество записей"));
     StaticText2->setFont(bold);
-    StaticText2->setPalette(navy);
+    setTextColor(StaticText2, kNavy);
     StaticText2->setGeometry(150, 396, 98, 18);
 
-    auto* panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("Panel1"));
+    auto* panel = named(new QFrame(this), QStringLiteral("Panel1"));
     panel->setFrameShape(QFrame::StyledPanel);
     panel->setGeometry(0, 420, 255, 38);
 
-    SpeedButton2 = new QPushButton(QStringLiteral("ОК"), panel);
-    SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
-    SpeedButton2->setAccessibleName(QStringLiteral("ОК"));
-    SpeedButton2->setFlat(true);
-    SpeedButton2->setAutoDefault(false);
-    SpeedButton2->setFocusPolicy(Qt::NoFocus);
-    SpeedButton2->setGeometry(5, 6, 50, 26);
-
-    Edit1 = new QLineEdit(panel);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setAccessibleName(QStringLiteral("Поиск в списке"));
+    SpeedButton2 = flatButton(panel, QStringLiteral("SpeedButton2"), QStringLiteral("ОК"),
+                              QRect(5, 6, 50, 26));
+    Edit1 = named(new QLineEdit(panel), QStringLiteral("Edit1"), QStringLiteral("Поиск в списке"));
     Edit1->setGeometry(60, 8, 130, 22);
-
-    SpeedButton1 = new QPushButton(QStringLiteral("выход"), panel);
-    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-    SpeedButton1->setAccessibleName(QStringLiteral("выход"));
-    SpeedButton1->setFlat(true);
-    SpeedButton1->setAutoDefault(false);
-    SpeedButton1->setFocusPolicy(Qt::NoFocus);
-    SpeedButton1->setGeometry(195, 6, 55, 26);
+    SpeedButton1 = flatButton(panel, QStringLiteral("SpeedButton1"), QStringLiteral("выход"),
+                              QRect(195, 6, 55, 26));
 
     setTabOrder(ListBox1, Edit1);
 
@@ -143,11 +124,8 @@ bool TFormStreet::eventFilter(QObject* watched, QEvent* event)
 void TFormStreet::keyPressEvent(QKeyEvent* e)
 {
     // No cancel button here: Escape does not close the list.
-    if (e->key() == Qt::Key_Escape) {
-        e->accept();
-        return;
-    }
-    QDialog::keyPressEvent(e);
+    if (!swallowEscape(e))
+        QDialog::keyPressEvent(e);
 }
 
 void TFormStreet::showEvent(QShowEvent* e)
@@ -162,13 +140,8 @@ void TFormStreet::showEvent(QShowEvent* e)
 
 void openPickList(QLineEdit* target, const QStringList& values, QWidget* mainWindow)
 {
-    TargetEdit = target;
-    QPointer<TFormStreet> dlg = new TFormStreet(mainWindow);
-    FormStreet = dlg;
+    auto* dlg = new TFormStreet(target, mainWindow);
     dlg->LoadListBox(values, int(values.size()) - 1);
     // A dialog with a parent window opens centred over it.
-    dlg->exec();
-    if (FormStreet == dlg)
-        FormStreet = nullptr;
-    delete dlg.data();
+    execThenDelete(dlg);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The pick-list dialog "Список".
 #include <QDialog>
+#include <QPointer>
 #include <QStringList>
 
 class QLineEdit;
@@ -8,13 +9,11 @@ class QListWidget;
 class QLabel;
 class QPushButton;
 
-// The main-window field the pick list writes into; set just before the dialog opens.
-extern QLineEdit* TargetEdit;
-
 class TFormStreet : public QDialog {
     Q_OBJECT
 public:
-    explicit TFormStreet(QWidget* parent = nullptr);
+    // target: the main-window field the chosen entry is written into.
+    explicit TFormStreet(QLineEdit* target, QWidget* parent = nullptr);
     void LoadListBox(const QStringList& values, int last);
     QListWidget* ListBox1 = nullptr;
     QLabel* StaticText2 = nullptr;     // the count
@@ -36,12 +35,11 @@ protected:
     void showEvent(QShowEvent* e) override; // FormShow
 
 private:
-    // Writes the selected item (or the empty text when none) into TargetEdit and closes.
+    // Writes the selected item (or the empty text when none) into the target and closes.
     void acceptSelection();
+
+    QPointer<QLineEdit> TargetEdit; ///< the field the chosen entry goes to
 };
 
-extern TFormStreet* FormStreet;
-
-// Sets TargetEdit, creates a new dialog centred over mainWindow, loads values and shows it
-// modally.
+// A new list for target, centred over mainWindow, loaded with values and shown modally.
 void openPickList(QLineEdit* target, const QStringList& values, QWidget* mainWindow);

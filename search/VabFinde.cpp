@@ -1,15 +1,15 @@
 #include "search/VabFinde.h"
 
+#include "search/Widgets.h"
+
 #include <QGroupBox>
 #include <QShowEvent>
 #include <QStyle>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 
-QLabel* ModeLabel = nullptr;
-TFormFinde* FormFinde = nullptr;
+using namespace widgets;
 
 QString chooserGroupCaption(bool forSurname)
 {
@@ -19,7 +19,7 @@ QString chooserGroupCaption(bool forSurname)
     return caption;
 }
 
-QString modeCaptionFor(bool exact, bool left, bool anywhere, bool right)
+QString modeCaptionFor(bool exact, bool left, bool anywhere, bool right, bool similar)
 {
     // Tested in this order; with none checked the exact mode is the answer too, as the
     // chooser always opens with it checked.
@@ -31,70 +31,61 @@ QString modeCaptionFor(bool exact, bool left, bool anywhere, bool right)
         return QStringLiteral("любое");
     if (right)
         return QStringLiteral("с права");
+    if (similar)
+        return QStringLiteral("похожее");
     return QStringLiteral("точное");
 }
 
 namespace {
 QRadioButton* makeRadio(QWidget* parent, const char* name, const QString& text, int x, int y)
 {
-    auto* r = new QRadioButton(text, parent);
-    r->setObjectName(QString::fromLatin1(name));
-    r->setAccessibleName(text);
+    auto* r = named(new QRadioButton(text, parent), QString::fromLatin1(name), text);
     // Plain text, not the group box's bold underlined maroon title style.
-    QFont f = r->font();
-    f.setBold(false);
-    f.setUnderline(false);
-    f.setPixelSize(11);
-    r->setFont(f);
-    QPalette pal = r->palette();
-    pal.setColor(QPalette::WindowText, Qt::black);
-    r->setPalette(pal);
+    r->setFont(pixelFont(r->font(), 11));
+    setTextColor(r, Qt::black);
     r->setGeometry(x, y, 145, 21);
     return r;
 }
 } // namespace
 
-TFormFinde::TFormFinde(QWidget* parent) : QDialog(parent)
+TFormFinde::TFormFinde(QLabel* label, bool forSurname, QWidget* parent)
+    : QDialog(parent)
+    , ModeLabel(label)
+    , forSurname_(forSurname)
 {
     setObjectName(QStringLiteral("FormFinde"));
     setWindowTitle(QStringLiteral("Выбор поиска"));
     setAccessibleName(QStringLiteral("Выбор поиска"));
-    setFixedSize(338, 126);
+    // One row of choices more than the four-choice dialog had: 28 pixels taller.
+    setFixedSize(338, 154);
     setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) &
                    ~Qt::WindowContextHelpButtonHint);
 
-    GroupBox1 = new QGroupBox(chooserGroupCaption(false), this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(8, 4, 322, 82);
-    GroupBox1->setAccessibleName(QStringLiteral("Где искать по полю"));
-    QFont titleFont = GroupBox1->font();
-    titleFont.setBold(true);
-    titleFont.setUnderline(true);
-    titleFont.setPixelSize(13);
-    GroupBox1->setFont(titleFont);
-    QPalette pal = GroupBox1->palette();
-    pal.setColor(QPalette::WindowText, QColor(0x80, 0, 0));
-    GroupBox1->setPalette(pal);
+    GroupBox1 = named(new QGroupBox(chooserGroupCaption(false), this), QStringLiteral("GroupBox1"),
+                      QStringLiteral("Где искать по полю"));
+    GroupBox1->setGeometry(8, 4, 322, 110);
+    GroupBox1->setFont(pixelFont(GroupBox1->font(), 13, true, false, true));
+    setTextColor(GroupBox1, kMaroon);
 
-    // Two columns: exact over prefix on the left, substring over suffix on the right.
+    // Two columns: exact over prefix on the left, substring over suffix on the right; the
+    // heard spelling in a row of its own below them.
     RadioButton4 = makeRadio(GroupBox1, "RadioButton4", QStringLiteral("Точное совпадение"), 12, 24);
     RadioButton1 = makeRadio(GroupBox1, "RadioButton1", QStringLiteral("Совпадение с лева"), 12, 52);
     RadioButton2 = makeRadio(GroupBox1, "RadioButton2", QStringLiteral("В любом месте"), 166, 24);
     RadioButton3 = makeRadio(GroupBox1, "RadioButton3", QStringLiteral("Совпадение с права"), 166, 52);
+    RadioButton5 = makeRadio(GroupBox1, "RadioButton5", QStringLiteral("Похожее написание"), 12, 80);
     RadioButton4->setChecked(true);
 
-    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setAccessibleName(QStringLiteral("OK"));
-    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
-    BitBtn1->setGeometry(82, 93, 82, 27);
+    BitBtn1 = named(new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
+                                    QStringLiteral("OK"), this),
+                    QStringLiteral("BitBtn1"), QStringLiteral("OK"));
+    BitBtn1->setGeometry(82, 121, 82, 27);
     BitBtn1->setDefault(true);
 
-    BitBtn2 = new QPushButton(QStringLiteral("Отмена"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setAccessibleName(QStringLiteral("Отмена"));
-    BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
-    BitBtn2->setGeometry(174, 93, 82, 27);
+    BitBtn2 = named(new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                                    QStringLiteral("Отмена"), this),
+                    QStringLiteral("BitBtn2"), QStringLiteral("Отмена"));
+    BitBtn2->setGeometry(174, 121, 82, 27);
     // A focused "Отмена" takes Enter itself; with the focus elsewhere Enter means OK.
     BitBtn2->setAutoDefault(true);
 
@@ -107,7 +98,7 @@ void TFormFinde::showEvent(QShowEvent* e)
     QDialog::showEvent(e);
     if (e->spontaneous())
         return;
-    GroupBox1->setTitle(chooserGroupCaption(ModeLabel && ModeLabel == surnameLabel));
+    GroupBox1->setTitle(chooserGroupCaption(forSurname_));
     // Read aloud as shown, the field's name included.
     GroupBox1->setAccessibleName(GroupBox1->title().trimmed());
     RadioButton4->setChecked(true);
@@ -117,7 +108,8 @@ void TFormFinde::BitBtn1Click()
 {
     if (ModeLabel)
         ModeLabel->setText(modeCaptionFor(RadioButton4->isChecked(), RadioButton1->isChecked(),
-                                          RadioButton2->isChecked(), RadioButton3->isChecked()));
+                                          RadioButton2->isChecked(), RadioButton3->isChecked(),
+                                          RadioButton5->isChecked()));
     accept();
 }
 
@@ -128,13 +120,7 @@ void TFormFinde::BitBtn2Click()
 
 void openModeChooser(QLabel* label, QLabel* surnameLabel, QWidget* mainWindow)
 {
-    ModeLabel = label;
-    QPointer<TFormFinde> dlg = new TFormFinde(mainWindow);
-    dlg->surnameLabel = surnameLabel;
+    auto* dlg = new TFormFinde(label, label && label == surnameLabel, mainWindow);
     dlg->move(671, 365);
-    FormFinde = dlg;
-    dlg->exec();
-    if (FormFinde == dlg)
-        FormFinde = nullptr;
-    delete dlg.data();
+    execThenDelete(dlg);
 }

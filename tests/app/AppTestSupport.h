@@ -92,7 +92,7 @@ inline std::unique_ptr<TForm1> startLoaded()
 {
     onModal(isLoadDialog, confirmLoad);
     auto form = std::make_unique<TForm1>();
-    if (DataLoaded)
+    if (form->dataLoaded())
         form->show();
     return form;
 }

@@ -38,7 +38,7 @@ private slots:
         load.start();
         auto form = std::make_unique<TForm1>();
         const qint64 loadMs = load.elapsed();
-        QVERIFY(DataLoaded);
+        QVERIFY(form->dataLoaded());
         form->show();
         qInfo("first open and load of %d rows: %lld ms, progress values %s", rows, loadMs,
               qPrintable([&] {

@@ -4,6 +4,7 @@
 #include "app/Controls.h"
 #include "app/ModeCaption.h"
 #include "app/QtTranslation.h"
+#include "app/WebBanner.h"
 #include "output/CsvExport.h"
 #include "output/Help.h"
 
@@ -45,7 +46,7 @@ private slots:
     {
         writeDatabase(enterFolder("with"), rows());
         auto form = startLoaded();
-        QVERIFY(DataLoaded);
+        QVERIFY(form->dataLoaded());
         QCOMPARE(form->statusText(), QString("Количество данных в базе 3"));
         QCOMPARE(form->loadDialog()->ProgressBar1->value(), 100);
         QVERIFY(!form->loadDialog()->isVisible());
@@ -54,11 +55,11 @@ private slots:
         QCOMPARE(form->ComboBox1->currentText(), QString("Страна"));
         QCOMPARE(form->ComboBox6->count(), 3); // "Ведрогорская", "" and null
         QCOMPARE(form->ComboBox6->currentText(), QString("Область"));
-        QCOMPARE(ListRaion.size(), 2);
-        QCOMPARE(ListCiti.size(), 2); // "Ведрогорск" and null
-        QVERIFY(ListCiti.contains(QString()));
-        QCOMPARE(ListDerev.size(), 2);
-        QCOMPARE(ListStrit.size(), 2);
+        QCOMPARE(form->valueLists().ListRaion.size(), 2);
+        QCOMPARE(form->valueLists().ListCiti.size(), 2); // "Ведрогорск" and null
+        QVERIFY(form->valueLists().ListCiti.contains(QString()));
+        QCOMPARE(form->valueLists().ListDerev.size(), 2);
+        QCOMPARE(form->valueLists().ListStrit.size(), 2);
         QVERIFY(form->ADOQuery1.connectionString().empty());
         QVERIFY(!form->ADOQuery1.active());
 
@@ -69,7 +70,7 @@ private slots:
                  QString("Тел.рабочий"));
         QCOMPARE(form->StringGrid1->columnWidth(0), 56);
         QCOMPARE(form->StringGrid1->columnWidth(8), 100);
-        QCOMPARE(BannerPhase, 2);
+        QCOMPARE(form->banner().phase(), 2);
         QVERIFY(!form->BitBtn4->isVisible());
         QVERIFY(form->BitBtn2->isVisible());
 
@@ -82,18 +83,20 @@ private slots:
         form->loadDialog()->SpeedButton1Click();
         QVERIFY(reentered);
         QCOMPARE(form->ComboBox1->count(), 2);
-        QCOMPARE(ListRaion.size(), 2);
+        QCOMPARE(form->valueLists().ListRaion.size(), 2);
     }
 
     void emptyTable()
     {
         writeDatabase(enterFolder("empty"), {});
         auto form = startLoaded();
-        QVERIFY(DataLoaded);
+        QVERIFY(form->dataLoaded());
         QCOMPARE(form->statusText(), QString("Количество данных в базе 0"));
         QCOMPARE(form->ComboBox1->count(), 0);
         QCOMPARE(form->ComboBox6->count(), 0);
-        QVERIFY(ListRaion.isEmpty() && ListCiti.isEmpty() && ListDerev.isEmpty() && ListStrit.isEmpty());
+        const ValueLists& lists = form->valueLists();
+        QVERIFY(lists.ListRaion.isEmpty() && lists.ListCiti.isEmpty() && lists.ListDerev.isEmpty()
+                && lists.ListStrit.isEmpty());
     }
 
     void abandonLoading()
@@ -106,7 +109,7 @@ private slots:
             w->close();
         });
         TForm1 form;
-        QVERIFY(!DataLoaded);
+        QVERIFY(!form.dataLoaded());
         QVERIFY(stillOpenAfterEscape);
         QVERIFY(!form.isVisible());
         QCOMPARE(form.statusText(),
@@ -128,7 +131,7 @@ private slots:
             w->close();
         });
         TForm1 form;
-        QVERIFY(!DataLoaded);
+        QVERIFY(!form.dataLoaded());
         QVERIFY(openAfterFailure);
         QVERIFY(!message.isEmpty());
         QVERIFY(progressAfterFailure < 15);
@@ -138,7 +141,7 @@ private slots:
     {
         writeDatabase(enterFolder("geometry"), rows());
         auto form = startLoaded();
-        QVERIFY(DataLoaded);
+        QVERIFY(form->dataLoaded());
         QCOMPARE(form->size(), QSize(825, 614));
         QCOMPARE(form->windowTitle(),
                  QString("Информационный справочник г.Ведрогорска v 2.0 (10.02.2007)"));

@@ -92,7 +92,7 @@ private slots:
     {
         writeDatabase(enterFolder("people"), people());
         form = startLoaded();
-        QVERIFY(DataLoaded);
+        QVERIFY(form->dataLoaded());
     }
     void init() { resetFields(); }
     void cleanupTestCase() { form.reset(); }

@@ -2,8 +2,10 @@
 // page says about it.
 #include "engine/JetValue.h"
 #include "engine/MdbHeader.h"
+#include "tools/jet4/Jet4Writer.h"
 
 #include <QtTest>
+#include <mdbtools.h>
 
 #include <cstring>
 #include <limits>
@@ -116,6 +118,37 @@ private slots:
         QCOMPARE(std::string(engine::jet3Charset(1252)), "CP1252");
         QCOMPARE(std::string(engine::jet3Charset(0)), "CP1251");
         QCOMPARE(std::string(engine::jet3Charset(65001)), "CP1251");
+    }
+
+    // Jet 4 text decodes exactly as the reader library decodes it, for plain and compressed
+    // values with every awkward unit: zero units, surrogate halves, odd lengths, mode switches.
+    void jet4TextAsTheReaderLibrary()
+    {
+        const QByteArray dir = qgetenv("FZ_TEST_WORK");
+        const std::string path = (dir.isEmpty() ? std::string(".") : dir.toStdString()) + "/text.mdb";
+        jet4::writeTable(path, "T", {{"A", jet4::ColumnType::Text, 10}}, {{std::string("a")}});
+        MdbHandle* mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
+        QVERIFY(mdb);
+        const unsigned char units[] = {0x00, 0x01, 0x41, 0x7F, 0x80, 0xD8, 0xDC, 0xDF, 0xE0, 0xFE, 0xFF, 0x04, 0x30};
+        std::uint32_t seed = 12345;
+        auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 16; };
+        std::vector<char> lib(1024);
+        for (int k = 0; k < 20000; ++k) {
+            std::vector<unsigned char> v(next() % 24);
+            for (auto& b : v)
+                b = units[next() % sizeof units];
+            if (v.size() >= 2 && k % 2 == 0) {
+                v[0] = 0xFF;
+                v[1] = 0xFE;
+            }
+            std::string ours;
+            engine::jet::appendJet4Text(ours, v.data(), v.size());
+            const int n = mdb_unicode2ascii(mdb, reinterpret_cast<const char*>(v.data()), v.size(), lib.data(), lib.size());
+            std::string theirs(lib.data(), static_cast<std::size_t>(n > 0 ? n : 0));
+            theirs = theirs.substr(0, theirs.find('\0'));
+            QCOMPARE(QByteArray::fromStdString(ours).toHex(), QByteArray::fromStdString(theirs).toHex());
+        }
+        mdb_close(mdb);
     }
 };
 

@@ -1,4 +1,4 @@
-// The help window, its key trail, the service mode it switches, and the banner's steps.
+// The help window, its key trail and the service-mode switch it asks for, and the banner's steps.
 #include "output/Help.h"
 #include "output/ServiceMode.h"
 
@@ -39,27 +39,21 @@ class TestHelp : public QObject {
     Q_OBJECT
 
     QWidget* mainWindow = nullptr;
-    QPushButton* save = nullptr; // BitBtn4
-    QTimer* timer = nullptr;     // Timer1
-    QLabel* banner = nullptr;    // Panel2
     QStringList opened;
+    QStringList switches; // the trails the window asked the service mode to switch from
+
+    void openHelp()
+    {
+        ::openHelp(mainWindow, [this](const QString& trail) { switches << trail; });
+    }
 
 private slots:
     void init()
     {
         mainWindow = new QWidget;
-        save = new QPushButton(QStringLiteral("Сохранить"), mainWindow);
-        save->hide();
-        timer = new QTimer(mainWindow);
-        timer->setInterval(5000);
-        timer->start();
-        banner = new QLabel(bannerText1(), mainWindow);
-        banner->hide();
-        registerMainWindowParts({save, timer, banner});
         mainWindow->show();
-        BannerPhase = 0;
-        KeyTrail.clear();
         opened.clear();
+        switches.clear();
         setUrlOpener([this](const QString& a) { opened << a; });
     }
     void cleanup()
@@ -132,42 +126,6 @@ private slots:
         QVERIFY(After(early.visible, early.caption, early.phase) == After(true, t2, 1));
     }
 
-    void bannerOnTheWindowAndItsClick()
-    {
-        bannerTimerStep(); // before FormShow
-        QCOMPARE(timer->interval(), 1000);
-        QVERIFY(!banner->isHidden());
-        QCOMPARE(banner->text(), bannerText1());
-        QCOMPARE(BannerPhase, 1);
-        BannerPhase = 2; // FormShow
-        bannerTimerStep();
-        QVERIFY(banner->isHidden());
-        bannerTimerStep();
-        QVERIFY(!banner->isHidden());
-        QCOMPARE(banner->text(), bannerText2());
-        QCOMPARE(BannerPhase, 1);
-
-        bannerClick();
-        QCOMPARE(opened, QStringList({bannerText2().section(' ', 0, 0)}));
-        QVERIFY(!opened.first().contains('@'));
-    }
-
-    void serviceModeSwitches()
-    {
-        banner->show(); // even a showing banner is hidden
-        My_Visible(QStringLiteral("61532"));
-        QVERIFY(!save->isHidden());
-        QVERIFY(!timer->isActive());
-        QVERIFY(banner->isHidden());
-        My_Visible(QStringLiteral("6153"));
-        QVERIFY(save->isHidden());
-        QVERIFY(timer->isActive());
-        QCOMPARE(timer->interval(), 5000);
-        My_Visible(QString());
-        QVERIFY(save->isHidden());
-        QVERIFY(timer->isActive());
-    }
-
     void helpWindowContents()
     {
         QString caption, current;
@@ -188,7 +146,7 @@ private slots:
             blinked = d->Timer1->isActive() && d->StaticText15->isHidden() != was;
             d->reject();
         });
-        openHelp(mainWindow);
+        openHelp();
         QCOMPARE(caption, QStringLiteral("\"ПК Информационный справочник г.Ведрогорска v 2.0\""));
         QCOMPARE(tabs, QStringList({"О программе...", "Как с нами связаться ?"}));
         QCOMPARE(current, QStringLiteral("Как с нами связаться ?"));
@@ -204,9 +162,8 @@ private slots:
 
     void serviceCodeTypedIntoTheAboutText()
     {
-        KeyTrail = QStringLiteral("leftover"); // emptied when the window shows
         bool closed = false;
-        QString memoAfter;
+        QString memoAfter, trail;
         whenModal<TFormHelp>([&](TFormHelp* d) {
             d->PageControl1->setCurrentWidget(d->TabSheet1);
             d->Memo2->setFocus();
@@ -216,49 +173,49 @@ private slots:
             memoAfter = d->Memo2->toPlainText();
             QTest::keyClick(d->Memo2, Qt::Key_Return);
             closed = !d->isVisible();
+            trail = d->keyTrail();
         });
-        openHelp(mainWindow);
+        openHelp();
         QVERIFY(closed);
-        QCOMPARE(KeyTrail, QStringLiteral("6153213"));
+        QCOMPARE(trail, QStringLiteral("6153213"));
         QCOMPARE(memoAfter, memo2Lines().join('\n')); // read-only: the text is unchanged
-        QVERIFY(!save->isHidden());
-        QVERIFY(!timer->isActive());
-        QVERIFY(banner->isHidden());
+        QCOMPARE(switches, QStringList({kServiceCode}));
 
-        // Another trail switches it off again.
+        // Another trail, and a window opened afresh starts an empty one.
         whenModal<TFormHelp>([&](TFormHelp* d) {
             modaltest::typeText(d->Memo2, QStringLiteral("а"));
             QTest::keyClick(d->Memo2, Qt::Key_Enter);
+            trail = d->keyTrail();
         });
-        openHelp(mainWindow);
-        QCOMPARE(KeyTrail, QStringLiteral("22413"));
-        QVERIFY(save->isHidden());
-        QVERIFY(timer->isActive());
+        openHelp();
+        QCOMPARE(trail, QStringLiteral("22413"));
+        QCOMPARE(switches.last(), QStringLiteral("224"));
 
-        // The empty trail does the same.
-        My_Visible(QStringLiteral("61532"));
-        whenModal<TFormHelp>([&](TFormHelp* d) { QTest::keyClick(d->Memo2, Qt::Key_Return); });
-        openHelp(mainWindow);
-        QCOMPARE(KeyTrail, QStringLiteral("13"));
-        QVERIFY(save->isHidden());
-        QVERIFY(timer->isActive());
+        // Enter alone switches from the empty trail.
+        whenModal<TFormHelp>([&](TFormHelp* d) {
+            QTest::keyClick(d->Memo2, Qt::Key_Return);
+            trail = d->keyTrail();
+        });
+        openHelp();
+        QCOMPARE(trail, QStringLiteral("13"));
+        QCOMPARE(switches, QStringList({kServiceCode, "224", ""}));
     }
 
     void escapeClosesOnlyFromTheAboutText()
     {
-        My_Visible(QStringLiteral("61532"));
         bool openAfterEscapeElsewhere = false;
+        QString trail;
         whenModal<TFormHelp>([&](TFormHelp* d) {
             QTest::keyClick(d->Edit2, Qt::Key_Escape);
             openAfterEscapeElsewhere = d->isVisible();
             modaltest::typeText(d->Memo2, QStringLiteral("Я"));
             QTest::keyClick(d->Memo2, Qt::Key_Escape);
+            trail = d->keyTrail();
         });
-        openHelp(mainWindow);
+        openHelp();
         QVERIFY(openAfterEscapeElsewhere);
-        QCOMPARE(KeyTrail, QStringLiteral("22327"));
-        QVERIFY(!save->isHidden()); // the mode did not change
-        QVERIFY(!timer->isActive());
+        QCOMPARE(trail, QStringLiteral("22327"));
+        QVERIFY(switches.isEmpty()); // Escape closes without a switch
     }
 
     void addressesOpenTrimmed()
@@ -269,7 +226,7 @@ private slots:
             QTest::mouseClick(d->Edit14, Qt::LeftButton);
             d->reject();
         });
-        openHelp(mainWindow);
+        openHelp();
         QCOMPARE(opened.size(), 2);
         QVERIFY(!opened.at(0).isEmpty() && !opened.at(0).contains(' '));
         QCOMPARE(opened.at(1), QStringLiteral("www.example.net/page"));

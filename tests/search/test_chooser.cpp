@@ -45,9 +45,10 @@ private slots:
     {
         QCOMPARE(open(surname, [](TFormFinde* d) { d->BitBtn2Click(); }).first,
                  QStringLiteral("Где искать по полю Фамилия"));
-        QCOMPARE(open(city, [](TFormFinde* d) { d->BitBtn2Click(); }).first,
+        QPointer<TFormFinde> closed;
+        QCOMPARE(open(city, [&closed](TFormFinde* d) { closed = d; d->BitBtn2Click(); }).first,
                  QStringLiteral("Где искать по полю "));
-        QVERIFY(FormFinde == nullptr);
+        QVERIFY(closed.isNull()); // deleted once closed
     }
 
     void clickedRadioButtonBecomesTheCaption()
@@ -63,6 +64,22 @@ private slots:
         // Tested in the fixed order exact, prefix, substring, suffix.
         QCOMPARE(modeCaptionFor(false, true, true, false), QStringLiteral("с лева"));
         QCOMPARE(modeCaptionFor(false, false, false, true), QStringLiteral("с права"));
+        // The fifth choice sits below the four, inside the group box, and reads aloud.
+        city->setText(QStringLiteral("точное"));
+        QRect fifth, fourth, box;
+        QString spoken;
+        open(city, [&](TFormFinde* d) {
+            fifth = d->RadioButton5->geometry();
+            fourth = d->RadioButton1->geometry();
+            box = d->GroupBox1->contentsRect();
+            spoken = QAccessible::queryAccessibleInterface(d->RadioButton5)->text(QAccessible::Name);
+            QVERIFY(!d->RadioButton5->isChecked());
+            QTest::mouseClick(d->RadioButton5, Qt::LeftButton, {}, QPoint(6, d->RadioButton5->height() / 2));
+            QTest::keyClick(d, Qt::Key_Enter);
+        });
+        QCOMPARE(city->text(), QStringLiteral("похожее"));
+        QVERIFY(fifth.top() >= fourth.bottom() && box.contains(fifth));
+        QCOMPARE(spoken, QStringLiteral("Похожее написание"));
     }
 
     void cancelAndEscapeKeepTheCaption()

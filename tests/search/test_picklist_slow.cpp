@@ -23,7 +23,7 @@ private slots:
 
         QElapsedTimer t;
         t.start();
-        TFormStreet dlg;
+        TFormStreet dlg(nullptr);
         dlg.LoadListBox(values, int(values.size()) - 1);
         dlg.show();
         QCoreApplication::processEvents();

@@ -70,6 +70,10 @@ private slots:
         f.stritMode = search::kModeAnywhere;
         QCOMPARE(search::searchStatement(f),
                  kSelect + "FAM LIKE \"пет%\" AND CITI LIKE \"%горск\" AND STRIT LIKE \"%Лен%\"");
+        // The heard spelling: the value whole, a "%" in it no wildcard, a quote doubled.
+        f.famMode = search::kModeSimilar;
+        f.fam = " Шва\"рц% ";
+        QVERIFY(search::searchStatement(f).startsWith(kSelect + "FAM SIMILAR \"шва\"\"рц%\" AND CITI"));
         // modes do not apply to equality-only columns
         QCOMPARE(search::Pole(f, "TEL_h", search::kModeAnywhere), QString("TEL_h=\"XXXXXXXXXX\""));
         QCOMPARE(search::Pole(f, "NOSUCH", search::kModeExact), QString());

@@ -1,6 +1,8 @@
-// fzgen OUT.mdb --rows N [--seed S] [--messy] [--csv OUT.csv]
-// Writes a synthetic person table FZ_T1 into a new Access (Jet 4) file.
+// fzgen OUT.mdb --rows N [--seed S] [--messy] [--csv OUT.csv] [--heard K HEARD.csv]
+// Writes a synthetic person table FZ_T1 into a new Access (Jet 4) file; --heard also writes
+// K of its persons' names as misheard over the telephone, with their rows (seeded by S).
 
+#include "tools/fzgen/Heard.h"
 #include "tools/fzgen/Population.h"
 
 #include <charconv>
@@ -11,7 +13,8 @@
 
 namespace {
 
-const char* const kUsage = "usage: fzgen OUT.mdb --rows N [--seed S] [--messy] [--csv OUT.csv]";
+const char* const kUsage =
+    "usage: fzgen OUT.mdb --rows N [--seed S] [--messy] [--csv OUT.csv] [--heard K HEARD.csv]";
 
 int usageError(const std::string& message) {
     std::cerr << "fzgen: " << message << "\n" << kUsage << "\n";
@@ -32,6 +35,8 @@ int main(int argc, char** argv) {
     fzgen::Options options;
     std::string out;
     std::string csv;
+    std::string heardCsv;
+    std::uint64_t heardCount = 0;
     bool haveRows = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -63,6 +68,16 @@ int main(int argc, char** argv) {
             if (!v || v->empty())
                 return usageError("--csv needs a file name");
             csv = *v;
+        } else if (arg == "--heard") {
+            const auto k = value("--heard");
+            const auto n = k ? parseCount(*k) : std::nullopt;
+            if (!n || *n == 0)
+                return usageError("--heard needs a count of names above 0");
+            const auto v = value("--heard");
+            if (!v || v->empty())
+                return usageError("--heard needs a file name after the count");
+            heardCount = *n;
+            heardCsv = *v;
         } else if (arg == "-h" || arg == "--help") {
             std::cout << kUsage << "\n";
             return 0;
@@ -80,6 +95,8 @@ int main(int argc, char** argv) {
         return usageError("--rows is required");
     try {
         fzgen::writePersons(out, options, csv);
+        if (!heardCsv.empty())
+            fzgen::writeHeardCsv(heardCsv, fzgen::heardNames(options, heardCount, options.seed));
     } catch (const std::exception& e) {
         std::cerr << "fzgen: " << e.what() << "\n";
         return 1;

@@ -23,11 +23,7 @@ namespace jet4 {
 
 namespace {
 
-using bytes::put16;
-using bytes::put32;
-using bytes::putDouble;
-using bytes::rc4;
-using bytes::lowerAscii;
+using namespace bytes;
 
 using u8 = std::uint8_t;
 using Bytes = std::vector<u8>;

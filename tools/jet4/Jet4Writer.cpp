@@ -29,11 +29,7 @@ namespace jet4 {
 
 namespace {
 
-using bytes::put16;
-using bytes::put32;
-using bytes::putDouble;
-using bytes::rc4;
-using bytes::lowerAscii;
+using namespace bytes;
 
 constexpr std::uint32_t kPageSize = 4096;
 constexpr std::uint32_t kMaxPages = 0x80000000u / kPageSize; // 2 GiB

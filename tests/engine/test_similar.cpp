@@ -1,0 +1,129 @@
+// The "похожее" match: the rules on pairs of a heard and a stored spelling, and SIMILAR
+// through the real query object on both kinds of column (dictionary and plain).
+#include "EngineTestSupport.h"
+
+#include "engine/Fold.h"
+#include "engine/JetSql.h"
+#include "engine/Similar.h"
+
+using namespace enginetest;
+
+class TestSimilar : public QObject {
+    Q_OBJECT
+
+    std::string dir_;
+    engine::AdoQuery q_;
+    std::vector<jet4::Row> rows_;
+
+    // The rows a brute-force pass of the rules over column c finds, counted.
+    std::int64_t scan(size_t c, const std::string& typed) const
+    {
+        std::int64_t n = 0;
+        for (const auto& r : rows_)
+            n += r[c] && engine::similar::matches(engine::fold(typed), engine::fold(*r[c]));
+        return n;
+    }
+
+private slots:
+    void heardAndStored_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("match");
+        // heard one way, written another
+        QTest::newRow("ц/с, one edit in five letters") << "шварц" << "шварс" << true;
+        QTest::newRow("ё as е") << "ёлкин" << "елкин" << true;
+        QTest::newRow("е as ё") << "елкин" << "ёлкин" << true;
+        QTest::newRow("final в heard as ф") << "иваноф" << "иванов" << true;
+        QTest::newRow("double letter") << "ала" << "алла" << true;
+        QTest::newRow("double vowel") << "сергевич" << "сергеевич" << true;
+        QTest::newRow("й as и, ь dropped") << "натальи" << "натали" << true;
+        QTest::newRow("swapped neighbours") << "петорв" << "петров" << true;
+        QTest::newRow("two edits in seven letters") << "сидрава" << "сидорова" << true;
+        QTest::newRow("тс as ц") << "швартс" << "шварц" << true;
+        QTest::newRow("сч as щ") << "счукин" << "щукин" << true;
+        QTest::newRow("sound only: devoiced д, о/а") << "бодко" << "ботка" << true;
+        QTest::newRow("case folded") << "ШВАРЦ" << "Шварс" << true;
+        // near, but another name
+        QTest::newRow("female surname") << "иванов" << "иванова" << false;
+        QTest::newRow("male surname") << "иваноф" << "иванова" << false;
+        QTest::newRow("female patronymic") << "сергеевич" << "сергеевна" << false;
+        QTest::newRow("-ой / -ая") << "толстой" << "толстая" << false;
+        QTest::newRow("two edits in five letters") << "котов" << "жуков" << false;
+        QTest::newRow("two more letters") << "попов" << "попович" << false;
+        QTest::newRow("longer name") << "шварц" << "шварцман" << false;
+        QTest::newRow("other letters entirely") << "лев" << "ким" << false;
+    }
+    void heardAndStored()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        QFETCH(bool, match);
+        QCOMPARE(engine::similar::matches(engine::fold(typed.toStdString()),
+                                          engine::fold(stored.toStdString())),
+                 match);
+    }
+
+    void editsCountSwapsAsOne()
+    {
+        using engine::similar::editsUpTo;
+        QCOMPARE(editsUpTo(U"аб", U"ба", 2), 1);
+        QCOMPARE(editsUpTo(U"абвг", U"бавг", 1), 1);
+        QCOMPARE(editsUpTo(U"абвгд", U"вгд", 1), 2); // over the limit: limit + 1
+        QCOMPARE(editsUpTo(U"", U"аб", 2), 2);
+    }
+
+    void initTestCase()
+    {
+        dir_ = freshDir("similar");
+        // FAM takes match modes (a dictionary); NOTE's values all differ, so it is plain
+        // (no dictionary: records are read). More rows than the plain judgement needs.
+        const char* fams[] = {"шварц", "шварс", "Шварцман", "ёлкин", "елкин", "иванов", "иванова", "петров"};
+        for (int i = 0; i < 1200; ++i) {
+            const std::string fam = fams[i % 8];
+            rows_.push_back({i % 97 == 0 ? Cell() : Cell(fam), fam + " " + std::to_string(i)});
+        }
+        jet4::writeTable(dir_ + "/tabl1.mdb", "FZ_T1", textColumns({"FAM", "NOTE"}), rows_);
+        q_.setConnectionString(engine::buildConnectionString(dir_));
+    }
+
+    void searchesAgreeWithTheRules()
+    {
+        for (const std::string typed : {"Шварц", "елкин", "Иваноф", "ПЕТРОВ", "шварцман"}) {
+            const std::int64_t want = scan(0, typed);
+            QVERIFY(want > 0);
+            QCOMPARE(count(q_, "FAM SIMILAR \"" + typed + "\""), want);
+            // NOT leaves out the nulls, as for every comparison
+            std::int64_t nonNull = 0;
+            for (const auto& r : rows_)
+                nonNull += r[0].has_value();
+            QCOMPARE(count(q_, "NOT FAM SIMILAR \"" + typed + "\""), nonNull - want);
+            QCOMPARE(count(q_, "FAM NOT SIMILAR \"" + typed + "\""), nonNull - want);
+        }
+        // A plain column reads its records and gives what the rules give.
+        QCOMPARE(count(q_, "NOTE SIMILAR \"шварц 17\""), scan(1, "шварц 17"));
+        // Combined by AND like any condition; exact "=" still keeps ё and е apart.
+        std::int64_t both = 0, exact = 0;
+        for (const auto& r : rows_) {
+            both += r[0] && engine::similar::matches("ёлкин", *r[0])
+                    && engine::similar::matches("елкин 3", *r[1]);
+            exact += r[0] == Cell("ёлкин");
+        }
+        QVERIFY(both > 0 && exact > 0);
+        QCOMPARE(count(q_, "FAM SIMILAR \"ёлкин\" AND NOTE SIMILAR \"елкин 3\""), both);
+        QCOMPARE(count(q_, "FAM = \"ёлкин\""), exact);
+    }
+
+    void statementForm()
+    {
+        const auto st = engine::jet::parse("SELECT * FROM FZ_T1 WHERE FAM SIMILAR \"а\" AND NAME=\"б\"");
+        QVERIFY(st.where->kind == engine::jet::Cond::Kind::And);
+        QVERIFY(st.where->left->kind == engine::jet::Cond::Kind::Similar);
+        QCOMPARE(st.where->left->literal, std::string("а"));
+        // Without its value it is a syntax error, as for LIKE.
+        QVERIFY(!errorOf(q_, "SELECT * FROM FZ_T1 WHERE FAM SIMILAR").empty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSimilar)
+#include "test_similar.moc"
