@@ -10,6 +10,7 @@
 
 #include "app/LoadData.h"
 #include "bench/BenchSupport.h"
+#include "bench/ReadBack.h"
 #include "engine/AdoQuery.h"
 #include "engine/ConnectionString.h"
 #include "output/CsvExport.h"
@@ -47,6 +48,10 @@ const char* const kUsage =
     "               [--mdbsql-limit SECONDS]";
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// The size of the read-back searches' results (a 64th of a smaller table).
+constexpr std::int64_t kReadBackRows = 15000;
+// Button to grid ready: one frame at 60 Hz.
+constexpr double kFrameMs = 16.0;
 
 struct Options {
     std::int64_t rows = 1000000;
@@ -621,6 +626,7 @@ int main(int argc, char** argv)
         }
     }
     std::vector<Shape> shapes = buildShapes(*values, values->rows);
+    std::vector<bench::ReadBackShape> readBack = bench::readBackCandidates(*values);
     const std::int64_t tableRows = values->rows;
     values.reset();
 
@@ -726,7 +732,7 @@ int main(int argc, char** argv)
     }
 
     // CSV export: the sex-alone grid (about half the table) and the every-person grid.
-    double csvHalfMs = kNaN, csvAllMs = kNaN;
+    double csvHalfMs = kNaN, csvHalfCpuMs = kNaN, csvAllMs = kNaN;
     std::int64_t csvHalfRows = -1;
     std::string csvError;
     for (const Shape& s : shapes) {
@@ -734,16 +740,19 @@ int main(int argc, char** argv)
             continue;
         double em = 0, gm = 0, tm = 0;
         csvHalfRows = searcher.run(s.form, &em, &gm, &tm);
-        std::vector<double> t;
+        std::vector<double> t, cpu;
         for (int i = 0; i < o.reps; ++i) {
             const auto t0 = Clock::now();
+            const double cpu0 = bench::cpuMsSelfAndChildren();
             QString err;
             if (!writeGridCsv(searcher.grid(), QString::fromStdString((work / "half.csv").string()),
                               &err))
                 csvError = err.toStdString();
             t.push_back(msSince(t0));
+            cpu.push_back(bench::cpuMsSelfAndChildren() - cpu0);
         }
         csvHalfMs = median(t);
+        csvHalfCpuMs = median(cpu);
     }
     for (const Shape& s : shapes) {
         if (s.kind != Kind::All || !s.error.empty())
@@ -786,6 +795,33 @@ int main(int argc, char** argv)
         runMdbSqlPeer(shapes, mdb.string(), work, o.mdbSqlLimit);
     }
 
+    // Rows read back end to end: fzsql (next to this program) against mdb-sql.
+    const fs::path fzsql = fs::read_symlink("/proc/self/exe", ec).parent_path() / "fzsql";
+    const bool haveFzsql = fs::is_regular_file(fzsql, ec);
+    if (haveFzsql) {
+        say("read back: picking values near " + std::to_string(kReadBackRows) + " rows");
+        engine::AdoQuery counter;
+        counter.setConnectionString(engine::buildConnectionString(dbDir.string()));
+        bench::pickReadBack(
+            readBack,
+            [&](const std::string& where) -> std::int64_t {
+                try {
+                    counter.close();
+                    counter.clearSql();
+                    counter.addSql("SELECT Count(*) FROM FZ_T1 WHERE" + where);
+                    counter.open();
+                    return std::atoll(counter.fieldAsString(0).c_str());
+                } catch (const std::exception&) {
+                    return -1;
+                }
+            },
+            std::min<std::int64_t>(kReadBackRows, std::max<std::int64_t>(1, tableRows / 64)));
+        bench::runReadBack(readBack, fzsql.string(), (dbDir / "tabl1.mdb").string(), work.string(),
+                           o.reps, haveMdbSql ? o.mdbSqlLimit : 0);
+    } else {
+        say("no fzsql beside fzbench: the read-back line is left out");
+    }
+
     // ---- the table ----
     std::ostringstream out;
     char buf[512];
@@ -823,9 +859,9 @@ int main(int argc, char** argv)
         << " " << pad("+view", 8, true) << " | " << pad("mdb-sql", 8, true) << " "
         << pad("rows", 8, true) << " " << pad("ratio", 7, true) << " | " << pad("sqlite3", 8, true)
         << " " << pad("rows", 8, true) << " " << pad("ratio", 7, true) << " | targets\n";
-    int selective = 0, selectiveMdbPass = 0, substrings = 0, substrSqlPass = 0;
-    bool sexPass = false, similarPass = false;
-    double sexMs = kNaN, similarMs = kNaN, similarFirstMs = kNaN;
+    int selective = 0, selectiveMdbPass = 0, substrings = 0, substrSqlPass = 0, framePass = 0;
+    bool similarPass = false;
+    double similarMs = kNaN, similarFirstMs = kNaN;
     for (const Shape& s : shapes) {
         const double mdbRatio = s.mdbMs / s.gridMs;
         const double sqlRatio = s.sqlMs / s.engineMs;
@@ -851,12 +887,13 @@ int main(int argc, char** argv)
             similarMs = s.totalMs;
             similarFirstMs = s.firstCountMs;
             similarPass = !std::isnan(s.totalMs) && s.totalMs <= 50;
-            targets += "+view<=50ms " + passMiss(similarPass);
+            targets +=
+                std::string(targets.empty() ? "" : "; ") + "+view<=50ms " + passMiss(similarPass);
         }
-        if (s.kind == Kind::SexAlone) {
-            sexMs = s.totalMs;
-            sexPass = !std::isnan(s.totalMs) && s.totalMs <= 500;
-            targets += "+view<=500ms " + passMiss(sexPass);
+        {
+            const bool ok = !std::isnan(s.totalMs) && s.totalMs <= kFrameMs;
+            framePass += ok;
+            targets += std::string(targets.empty() ? "" : "; ") + "+view<=16ms " + passMiss(ok);
         }
         if (!s.error.empty())
             targets += " ERROR: " + s.error;
@@ -872,8 +909,36 @@ int main(int argc, char** argv)
     }
     out << "\n";
 
+    int readBackPass = 0, readBackShapes = 0;
+    if (haveFzsql) {
+        out << "Rows read back, ms: `fzsql FILE \"SELECT * ... WHERE ...\"`, end to end (process "
+               "start,\n"
+               "store open, matching, every row printed to a file), against mdb-sql -H -F -P; "
+               "ratio =\n"
+               "mdb-sql / fzsql\n";
+        out << "  " << pad("shape", wl) << " " << pad("value", wv) << " " << pad("rows", 8, true)
+            << " " << pad("fzsql", 8, true) << " | " << pad("mdb-sql", 8, true) << " "
+            << pad("rows", 8, true) << " " << pad("ratio", 7, true) << " | targets\n";
+        for (const bench::ReadBackShape& s : readBack) {
+            if (s.where.empty())
+                continue;
+            ++readBackShapes;
+            const double ratio = s.mdbMs / s.fzsqlMs;
+            const bool ok = !std::isnan(ratio) && ratio >= 100 && s.fzsqlRows == s.rows;
+            readBackPass += ok;
+            out << "  " << pad(s.label, wl) << " " << pad(s.value, wv) << " "
+                << pad(rowsText(s.fzsqlRows, s.rows), 8, true) << " "
+                << pad(fmtMs(s.fzsqlMs), 8, true) << " | "
+                << pad(s.note.empty() ? fmtMs(s.mdbMs) : s.note, 8, true) << " "
+                << pad(rowsText(s.mdbRows, s.rows), 8, true) << " " << pad(fmtRatio(ratio), 7, true)
+                << " | " << (haveMdbSql ? "mdb-sql>=100x " + passMiss(ok) : std::string()) << "\n";
+        }
+        out << "\n";
+    }
+
     out << "Export and memory\n";
-    line("CSV of the sex-alone grid (" + std::to_string(csvHalfRows) + " rows)", csvHalfMs);
+    line("CSV of the sex-alone grid (" + std::to_string(csvHalfRows) + " rows)", csvHalfMs,
+         csvHalfCpuMs);
     const double csv500k = csvHalfRows > 0 ? csvHalfMs * 500000.0 / double(csvHalfRows) : kNaN;
     line("  the same scaled to 500,000 rows", csv500k);
     line("CSV of the every-person grid (" + std::to_string(allRows) + " rows)", csvAllMs);
@@ -902,9 +967,9 @@ int main(int argc, char** argv)
     };
     {
         const double r = open.firstLoadMs / open.exportMs;
-        target("first open <= 1.5 x mdb-export",
+        target("first open <= 1.0 x mdb-export",
                fmtRatio(r) + " (" + fmtMs(open.firstLoadMs) + " / " + fmtMs(open.exportMs) + " ms)",
-               r <= 1.5);
+               r <= 1.0);
         out << "    (in cpu time: " << fmtRatio(open.firstLoadCpuMs / open.exportCpuMs) << ")\n";
         const double r2 = open.firstLoadMs / open.reLoadMs;
         target("re-open <= 1/20 of first open",
@@ -920,10 +985,16 @@ int main(int argc, char** argv)
         target("substring >= 10 x faster than sqlite3 import",
                std::to_string(substrSqlPass) + " of " + std::to_string(substrings) + " pass",
                substrSqlPass == substrings);
-    target("sex alone <= 0.5 s button to grid ready", fmtMs(sexMs) + " ms", sexPass);
+    target("every search <= 16 ms button to grid ready",
+           std::to_string(framePass) + " of " + std::to_string(shapes.size()) + " pass",
+           framePass == int(shapes.size()));
     target("surname similar <= 50 ms button to grid ready", fmtMs(similarMs) + " ms", similarPass);
     out << "    (its first count, the column's values read: " << fmtMs(similarFirstMs) << " ms)\n";
-    target("CSV of 500,000 rows <= 1 s", fmtMs(csv500k) + " ms (scaled)", csv500k <= 1000);
+    if (haveFzsql && haveMdbSql)
+        target("rows read back: fzsql >= 100 x faster than mdb-sql",
+               std::to_string(readBackPass) + " of " + std::to_string(readBackShapes) + " pass",
+               readBackShapes > 0 && readBackPass == readBackShapes);
+    target("CSV of 500,000 rows <= 0.5 s", fmtMs(csv500k) + " ms (scaled)", csv500k <= 500);
     target("peak memory with 1,000,000 rows loaded <= 500 MB",
            std::to_string(std::lround(double(peakKb) / 1024.0)) + " MB (" +
                std::to_string(allRows) + " rows)",

@@ -219,7 +219,7 @@ std::shared_ptr<const std::vector<std::uint8_t>> Store::lengths(const Table& t) 
     if (!lengths_[at]) {
         auto all = std::make_shared<std::vector<std::uint8_t>>();
         const size_t want = static_cast<size_t>(t.rows) * t.columns.size();
-        all->reserve(want);
+        all->reserve(want + record::kLengthPadding);
         sql::Stmt st(db_, "SELECT part, lens FROM " + storeTable::lengths(t.id) + " ORDER BY part");
         std::int64_t part = 0;
         while (st.step()) {
@@ -231,6 +231,7 @@ std::shared_ptr<const std::vector<std::uint8_t>> Store::lengths(const Table& t) 
         }
         if (all->size() != want)
             throw sql::Error(SQLITE_CORRUPT, "length list damaged");
+        all->resize(want + record::kLengthPadding, 0);
         lengths_[at] = std::move(all);
     }
     return lengths_[at];

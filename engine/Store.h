@@ -5,7 +5,7 @@
 //   fz_tables(t, name, rows, cols, bytes)   bytes: of all values together
 //   fz_columns(t, pos, name, type, distinct_n, substr, nulls)   nulls: the rows holding null
 //   t<t>(chunk, recs)            the rows, values exact: chunk c holds the records
-//                                 (StoreFormat.h) of rows 16c+1 .. 16c+16, one after another
+//                                 (StoreFormat.h) of rows 16c+1 .. 16c+16 after their offsets
 //   d<t>_<J>(id, f, v, first, rows[, r])   (none for a plain column, see below)
 //                                one entry per distinct folded value f of column J: v its
 //                                first spelling when that differs from f, first the first
@@ -38,7 +38,7 @@ namespace engine {
 class SimilarIndex;
 class StoreQuery;
 
-constexpr int kStoreFormat = 11;
+constexpr int kStoreFormat = 12;
 
 // Identifies the source file a store was made from.
 struct SourceKey {
@@ -131,7 +131,8 @@ private:
                                         const std::vector<std::uint32_t>* rows) const;
     std::shared_ptr<ResultSet> project(StoreQuery& q, const Table& t, std::vector<int> pick,
                                        std::vector<std::uint32_t> selected, bool filtered) const;
-    // Every cell's length in characters of table t (rows * columns bytes), read once.
+    // Every cell's length in characters of table t (rows * columns bytes, then
+    // record::kLengthPadding zero bytes), read once.
     std::shared_ptr<const std::vector<std::uint8_t>> lengths(const Table& t) const;
     // Column j of table t's distinct values prepared for SIMILAR, read once (null for a
     // plain column, which has no dictionary).

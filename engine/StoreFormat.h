@@ -1,9 +1,13 @@
 #pragma once
 // A row of the store is one record: for each column in order, a varint that is 0 for a
-// null and length + 1 otherwise, followed by the value's UTF-8 bytes.
+// null and length + 1 otherwise, followed by the value's UTF-8 bytes. Records are stored in
+// chunks; a chunk of k records begins with k offsets (32-bit, little-endian, counted from
+// the chunk's first byte), where each record begins, and the records follow in row order:
+// any one record is read without decoding those before it.
 
 #include "util/Utf8.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,10 +16,46 @@ namespace engine::record {
 
 // Rows are stored in chunks of this many records (fewer rows in the store, fewer steps).
 constexpr std::uint32_t kChunkRows = 16;
+constexpr std::size_t kOffsetBytes = 4; // one record's offset in a chunk's head
+
+// Records in the chunk `chunk` of a table of `tableRows` rows (the last chunk may hold fewer).
+inline std::size_t chunkRecords(std::int64_t tableRows, std::int64_t chunk)
+{
+    const std::int64_t left = tableRows - chunk * kChunkRows;
+    return left <= 0 ? 0 : static_cast<std::size_t>(std::min<std::int64_t>(left, kChunkRows));
+}
+
+inline std::uint32_t getOffset(const unsigned char* p)
+{
+    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
+           (std::uint32_t{p[3]} << 24);
+}
+
+inline void putOffset(std::string& out, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+// Where record r of a chunk of k records lies: [begin, end) of the chunk's `size` bytes.
+// False when the chunk is too short for its head or the head is damaged.
+inline bool recordSpan(const unsigned char* chunk, std::size_t size, std::size_t k, std::size_t r,
+                       std::size_t& begin, std::size_t& end)
+{
+    const std::size_t head = k * kOffsetBytes;
+    if (r >= k || size < head)
+        return false;
+    begin = getOffset(chunk + r * kOffsetBytes);
+    end = r + 1 < k ? getOffset(chunk + (r + 1) * kOffsetBytes) : size;
+    return head <= begin && begin <= end && end <= size;
+}
 
 // The table n<t> holds every cell's length in characters, one byte each (255: 255 or more,
 // 0: null or empty), row after row, in parts of this many rows.
 constexpr std::uint32_t kLengthPartRows = 65536;
+// Read into memory, the lengths are followed by this many zero bytes, so that a row's
+// lengths can be read in one piece of this size (for tables of at most this many columns).
+constexpr std::size_t kLengthPadding = 32;
 
 // Characters in a UTF-8 text, counted up to 255.
 inline std::uint8_t charLength(std::string_view text)

@@ -89,13 +89,21 @@ void StoreQuery::forRows(const Rows* rows, Fn fn)
     const size_t ncols = t_.columns.size();
     std::vector<std::string_view> vals(ncols);
     std::vector<char> nul(ncols);
-    auto decodeAt = [&](const unsigned char*& p, const unsigned char* end) {
+    // Decodes record `at` (0-based) of a chunk of k records into vals and nul.
+    auto decodeAt = [&](const unsigned char* chunk, size_t size, size_t k, size_t at) {
+        size_t b = 0, e = 0;
+        if (!chunk || !record::recordSpan(chunk, size, k, at, b, e))
+            throw sql::Error(SQLITE_CORRUPT, "row chunk damaged");
+        const unsigned char* p = chunk + b;
+        const unsigned char* end = chunk + e;
         for (size_t c = 0; c < ncols; ++c) {
             bool isNull = true;
-            if (!p || !record::getField(p, end, vals[c], isNull))
+            if (!record::getField(p, end, vals[c], isNull))
                 throw sql::Error(SQLITE_CORRUPT, "row record damaged");
             nul[c] = isNull;
         }
+        if (p != end)
+            throw sql::Error(SQLITE_CORRUPT, "row record damaged");
     };
     const std::uint32_t per = record::kChunkRows;
     // Reading every chunk in order costs about 0.6 of looking the same number up one by one
@@ -117,31 +125,33 @@ void StoreQuery::forRows(const Rows* rows, Fn fn)
         std::uint32_t seen = 0;
         std::int64_t expectChunk = 0;
         while (st.step()) {
-            if (st.integer(0) != expectChunk++)
+            const std::int64_t c = st.integer(0);
+            if (c != expectChunk++)
                 throw sql::Error(SQLITE_CORRUPT, "chunk missing");
-            const std::uint32_t first = static_cast<std::uint32_t>(st.integer(0)) * per + 1;
+            const size_t k = record::chunkRecords(rowCount(), c);
+            if (k == 0)
+                throw sql::Error(SQLITE_CORRUPT, "chunk beyond the rows");
+            const std::uint32_t first = static_cast<std::uint32_t>(c) * per + 1;
+            seen += static_cast<std::uint32_t>(k);
             if (rows) {
-                while (i < rows->size() && (*rows)[i] < first)
+                if (i < rows->size() && (*rows)[i] < first)
                     throw sql::Error(SQLITE_CORRUPT, "row missing");
                 if (i >= rows->size())
                     break;
-                if ((*rows)[i] >= first + per) {
-                    seen += per;
+                if ((*rows)[i] >= first + per)
                     continue;
-                }
             }
-            const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(st.get(), 1));
-            const auto* end = p + sqlite3_column_bytes(st.get(), 1);
-            for (std::uint32_t r = first; p < end; ++r) {
-                decodeAt(p, end);
-                ++seen;
-                if (rows) {
-                    if (i < rows->size() && (*rows)[i] == r) {
-                        ++i;
-                        fn(r, vals, nul);
-                    }
-                } else {
-                    fn(r, vals, nul);
+            const auto* blob = static_cast<const unsigned char*>(sqlite3_column_blob(st.get(), 1));
+            const size_t size = static_cast<size_t>(sqlite3_column_bytes(st.get(), 1));
+            if (rows) {
+                for (; i < rows->size() && (*rows)[i] < first + k; ++i) {
+                    decodeAt(blob, size, k, (*rows)[i] - first);
+                    fn((*rows)[i], vals, nul);
+                }
+            } else {
+                for (size_t at = 0; at < k; ++at) {
+                    decodeAt(blob, size, k, at);
+                    fn(first + static_cast<std::uint32_t>(at), vals, nul);
                 }
             }
         }
@@ -150,9 +160,8 @@ void StoreQuery::forRows(const Rows* rows, Fn fn)
     } else {
         sql::Stmt st(s_.db_, "SELECT recs FROM " + tn() + " WHERE chunk = ?");
         std::int64_t chunk = -1;
-        const unsigned char* p = nullptr;
-        const unsigned char* end = nullptr;
-        std::uint32_t next = 0; // the row p stands on
+        const unsigned char* blob = nullptr;
+        size_t size = 0, k = 0;
         for (std::uint32_t r : *rows) {
             const std::int64_t c = (r - 1) / per;
             if (c != chunk) {
@@ -161,16 +170,11 @@ void StoreQuery::forRows(const Rows* rows, Fn fn)
                 if (!st.step())
                     throw sql::Error(SQLITE_CORRUPT, "row missing");
                 chunk = c;
-                p = static_cast<const unsigned char*>(sqlite3_column_blob(st.get(), 0));
-                end = p + sqlite3_column_bytes(st.get(), 0);
-                next = static_cast<std::uint32_t>(c) * per + 1;
+                blob = static_cast<const unsigned char*>(sqlite3_column_blob(st.get(), 0));
+                size = static_cast<size_t>(sqlite3_column_bytes(st.get(), 0));
+                k = record::chunkRecords(rowCount(), c);
             }
-            while (next < r) {
-                decodeAt(p, end);
-                ++next;
-            }
-            decodeAt(p, end);
-            ++next;
+            decodeAt(blob, size, k, (r - 1) % per);
             fn(r, vals, nul);
         }
     }

@@ -4,6 +4,9 @@
 #include "util/Utf8.h"
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace engine {
 
@@ -32,18 +35,55 @@ void StoreRows::maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
     std::array<std::uint8_t, 256> most{};
     const size_t k = std::min<size_t>(at.size(), most.size());
     constexpr std::int64_t ahead = 16; // rows fetched ahead: matched rows lie far apart
-    for (std::int64_t i = 0; i < n; ++i) {
+    auto fetchAhead = [&](std::int64_t i) {
         if (i + ahead < n) {
             const std::uint32_t next = rowid(i + ahead);
             if (next >= 1 && next <= last)
                 __builtin_prefetch(L + static_cast<size_t>(next - 1) * ncols_);
         }
-        const std::uint32_t id = rowid(i);
-        if (id < 1 || id > last)
-            continue; // a damaged store: nothing to count
-        const std::uint8_t* row = L + static_cast<size_t>(id - 1) * ncols_;
+    };
+    if (ncols_ <= record::kLengthPadding) {
+        // A row's lengths are taken whole, kLengthPadding bytes at once (the list is padded
+        // for the last row), and the columns are picked out once at the end: a few
+        // instructions per matched row whatever the number of columns.
+        std::array<std::uint8_t, record::kLengthPadding> wide{};
+        auto take = [&](const std::uint8_t* row) {
+#if defined(__SSE2__)
+            static_assert(record::kLengthPadding == 32);
+            __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(wide.data()));
+            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(wide.data() + 16));
+            a = _mm_max_epu8(a, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row)));
+            b = _mm_max_epu8(b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(wide.data()), a);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(wide.data() + 16), b);
+#else
+            for (size_t b = 0; b < wide.size(); ++b)
+                wide[b] = std::max(wide[b], row[b]);
+#endif
+        };
+        if (all_) {
+            for (std::int64_t i = 0; i < n; ++i)
+                take(L + static_cast<size_t>(i) * ncols_);
+        } else {
+            for (std::int64_t i = 0; i < n; ++i) {
+                fetchAhead(i);
+                const std::uint32_t id = rows_[static_cast<size_t>(i)];
+                if (id >= 1 && id <= last) // (a damaged store: nothing to count)
+                    take(L + static_cast<size_t>(id - 1) * ncols_);
+            }
+        }
         for (size_t c = 0; c < k; ++c)
-            most[c] = std::max(most[c], row[at[c]]);
+            most[c] = wide[at[c]];
+    } else {
+        for (std::int64_t i = 0; i < n; ++i) {
+            fetchAhead(i);
+            const std::uint32_t id = rowid(i);
+            if (id < 1 || id > last)
+                continue; // a damaged store: nothing to count
+            const std::uint8_t* row = L + static_cast<size_t>(id - 1) * ncols_;
+            for (size_t c = 0; c < k; ++c)
+                most[c] = std::max(most[c], row[at[c]]);
+        }
     }
     for (size_t c = 0; c < cols.size(); ++c)
         out[c] = c < k && most[c] < 255 ? most[c] : maxCharLength(cols[c], rows);
@@ -96,7 +136,7 @@ size_t StoreRows::locate(std::int64_t row, int col, const Slot*& s) const
     Slot& slot = slots_[static_cast<size_t>(chunk) % kSlots];
     if (slot.chunk != chunk)
         load(slot, chunk);
-    if (within >= slot.records)
+    if (!(slot.decoded >> within & 1) && !decode(slot, within))
         return 0; // a damaged store: the record is missing
     s = &slot;
     return within * ncols_ + static_cast<size_t>(pick_[static_cast<size_t>(col)]);
@@ -105,51 +145,108 @@ size_t StoreRows::locate(std::int64_t row, int col, const Slot*& s) const
 void StoreRows::load(Slot& slot, std::int64_t chunk) const
 {
     slot.chunk = chunk;
-    slot.records = 0;
-    slot.blob.clear();
-    try {
-        if (!stmt_)
-            stmt_ = std::make_unique<sql::Stmt>(
-                store_->db_, "SELECT chunk, recs FROM " + storeTable::rows(t_.id) +
-                                 " WHERE chunk >= ? ORDER BY chunk");
-        // Chunks a little ahead of the last one read come from stepping on (row order).
-        if (cursor_ >= 0 && chunk > cursor_ && chunk - cursor_ <= 4) {
-            while (cursor_ >= 0 && cursor_ < chunk)
-                cursor_ = stmt_->step() ? stmt_->integer(0) : -1;
-        } else {
-            stmt_->reset();
-            stmt_->bindInt(1, chunk);
-            cursor_ = stmt_->step() ? stmt_->integer(0) : -1;
-        }
-        if (cursor_ != chunk) {
-            cursor_ = -1;
-            return;
-        }
-        const auto* b = static_cast<const char*>(sqlite3_column_blob(stmt_->get(), 1));
-        slot.blob.assign(b ? b : "", static_cast<size_t>(sqlite3_column_bytes(stmt_->get(), 1)));
-    } catch (const sql::Error&) {
-        cursor_ = -1;
-        return;
-    }
+    slot.records = seek(chunk) ? record::chunkRecords(t_.rows, chunk) : 0;
+    slot.decoded = 0;
+    slot.damaged = 0;
+    slot.whole = false;
+    slot.bytes.clear();
     slot.off.resize(record::kChunkRows * ncols_);
     slot.len.resize(record::kChunkRows * ncols_);
-    const auto* base = reinterpret_cast<const unsigned char*>(slot.blob.data());
-    const unsigned char* p = base;
-    const unsigned char* end = base + slot.blob.size();
-    for (size_t r = 0; r < record::kChunkRows && p < end; ++r) {
-        for (size_t c = 0; c < ncols_; ++c) {
-            std::string_view v;
-            bool isNull = true;
-            if (!record::getField(p, end, v, isNull))
-                return; // damaged: the records read so far stay
-            const size_t at = r * ncols_ + c;
-            slot.off[at] = isNull ? 0
-                                  : static_cast<std::uint32_t>(
-                                        reinterpret_cast<const unsigned char*>(v.data()) - base);
-            slot.len[at] = isNull ? kNull : static_cast<std::uint32_t>(v.size());
-        }
-        slot.records = r + 1;
+}
+
+bool StoreRows::seek(std::int64_t chunk) const
+{
+    if (cursor_ == chunk && chunk >= 0)
+        return true;
+    cursor_ = -1;
+    // An incremental blob reads the bytes asked for only (a statement would copy the whole
+    // chunk to give any of it).
+    int rc = SQLITE_ERROR;
+    if (blob_) {
+        rc = sqlite3_blob_reopen(blob_.get(), chunk);
+        if (rc != SQLITE_OK)
+            blob_.reset(); // a failed handle takes no other row
+    } else {
+        sqlite3_blob* b = nullptr;
+        rc = sqlite3_blob_open(store_->db_.get(), "main", storeTable::rows(t_.id).c_str(), "recs",
+                               chunk, 0, &b);
+        blob_.reset(b);
+        if (rc != SQLITE_OK)
+            blob_.reset();
     }
+    if (rc == SQLITE_OK)
+        cursor_ = chunk;
+    return rc == SQLITE_OK;
+}
+
+bool StoreRows::parse(Slot& slot, size_t within, size_t begin, size_t end) const
+{
+    const auto* base = reinterpret_cast<const unsigned char*>(slot.bytes.data());
+    const unsigned char* p = base + begin;
+    const unsigned char* stop = base + end;
+    for (size_t c = 0; c < ncols_; ++c) {
+        std::string_view v;
+        bool isNull = true;
+        if (!record::getField(p, stop, v, isNull))
+            return false;
+        const size_t at = within * ncols_ + c;
+        slot.off[at] = isNull ? 0
+                              : static_cast<std::uint32_t>(
+                                    reinterpret_cast<const unsigned char*>(v.data()) - base);
+        slot.len[at] = isNull ? kNull : static_cast<std::uint32_t>(v.size());
+    }
+    return p == stop;
+}
+
+bool StoreRows::decode(Slot& slot, size_t within) const
+{
+    if (within >= slot.records || (slot.damaged >> within & 1))
+        return false;
+    auto done = [&](bool ok) {
+        slot.decoded |= std::uint32_t{ok} << within;
+        slot.damaged |= std::uint32_t{!ok} << within; // the other records stay
+        return ok;
+    };
+    size_t b = 0, e = 0;
+    if (slot.whole) {
+        const auto* base = reinterpret_cast<const unsigned char*>(slot.bytes.data());
+        return done(record::recordSpan(base, slot.bytes.size(), slot.records, within, b, e) &&
+                    parse(slot, within, b, e));
+    }
+    if (!seek(slot.chunk))
+        return done(false);
+    const size_t size = static_cast<size_t>(sqlite3_blob_bytes(blob_.get()));
+    if ((dense_ || within == 0) && slot.decoded == 0) {
+        slot.bytes.resize(size);
+        if (sqlite3_blob_read(blob_.get(), slot.bytes.data(), static_cast<int>(size), 0) !=
+            SQLITE_OK) {
+            slot.bytes.clear();
+            return done(false);
+        }
+        slot.whole = true;
+        return decode(slot, within);
+    }
+    // The record's offset and the next one's (the chunk's end after its last record).
+    const size_t k = slot.records;
+    const size_t head = k * record::kOffsetBytes;
+    unsigned char offs[2 * record::kOffsetBytes];
+    const size_t want = (within + 1 < k ? 2 : 1) * record::kOffsetBytes;
+    if (size < head ||
+        sqlite3_blob_read(blob_.get(), offs, static_cast<int>(want),
+                          static_cast<int>(within * record::kOffsetBytes)) != SQLITE_OK)
+        return done(false);
+    b = record::getOffset(offs);
+    e = within + 1 < k ? record::getOffset(offs + record::kOffsetBytes) : size;
+    if (!(head <= b && b <= e && e <= size))
+        return done(false);
+    const size_t at = slot.bytes.size();
+    slot.bytes.resize(at + (e - b));
+    if (sqlite3_blob_read(blob_.get(), slot.bytes.data() + at, static_cast<int>(e - b),
+                          static_cast<int>(b)) != SQLITE_OK) {
+        slot.bytes.resize(at);
+        return done(false);
+    }
+    return done(parse(slot, within, at, at + (e - b)));
 }
 
 } // namespace engine

@@ -1,8 +1,11 @@
 #pragma once
 // A result that holds its row numbers only: a record is read from the store when one of its
-// cells is asked for. Records are read a chunk at a time and the last few chunks kept
-// decoded, so reading cells in row order reads every chunk once. The store (and its
-// connection) stays open as long as the result lives.
+// cells is asked for. The last few chunks asked for are kept with the records of them read
+// so far. A result of two rows or more per chunk on average reads a chunk whole, and so
+// does any result whose chunk is first asked for at its first record (row order, as an
+// export reads); any other chunk is read record by record (a scattered result needs one
+// record of most chunks). The store (and its connection) stays open as long as the result
+// lives.
 
 #include "engine/Result.h"
 #include "engine/Sqlite.h"
@@ -29,6 +32,7 @@ public:
         , all_(all)
         , n_(all ? t.rows : static_cast<std::int64_t>(rows_.size()))
         , ncols_(t.columns.size())
+        , dense_(n_ * record::kChunkRows >= 2 * t.rows)
     {
     }
 
@@ -46,7 +50,7 @@ public:
         const size_t at = locate(row, col, s);
         if (!s || s->len[at] == kNull)
             return {};
-        return std::string_view(s->blob).substr(s->off[at], s->len[at]);
+        return std::string_view(s->bytes).substr(s->off[at], s->len[at]);
     }
     bool isNull(std::int64_t row, int col) const override
     {
@@ -65,12 +69,18 @@ public:
 private:
     static constexpr std::uint32_t kNull = UINT32_MAX;
     static constexpr size_t kSlots = 16;
+    // One chunk and the records of it read so far.
     struct Slot {
         std::int64_t chunk = -1;
-        size_t records = 0;
-        std::string blob;
-        std::vector<std::uint32_t> off, len; // per record and table column; len kNull: null
+        size_t records = 0;        // in the chunk (0 when it could not be read)
+        std::uint32_t decoded = 0; // bit r: record r read into bytes, off and len
+        std::uint32_t damaged = 0; // bit r: record r unreadable
+        bool whole = false;        // bytes holds the whole chunk, as stored
+        std::string bytes;         // the whole chunk, or the records read one after another
+        std::vector<std::uint32_t> off,
+            len; // per record and table column, into bytes; len kNull: null
     };
+    static_assert(record::kChunkRows <= 32);
 
     std::uint32_t rowid(std::int64_t i) const
     {
@@ -80,7 +90,17 @@ private:
     // The slot holding the cell and the cell's index in it; s stays null when there is none.
     size_t locate(std::int64_t row, int col, const Slot*& s) const;
 
+    // Makes the slot the chunk's, none of its records read yet.
     void load(Slot& slot, std::int64_t chunk) const;
+    // Puts blob_ on the chunk; false when the store has none.
+    bool seek(std::int64_t chunk) const;
+    // The fields of the record at [begin, end) of slot.bytes into its off and len.
+    bool parse(Slot& slot, size_t within, size_t begin, size_t end) const;
+    struct BlobClose {
+        void operator()(sqlite3_blob* b) const { sqlite3_blob_close(b); }
+    };
+    // Reads record `within` of the slot's chunk; false when the chunk has none there.
+    bool decode(Slot& slot, size_t within) const;
 
     std::shared_ptr<const Store> store_;
     const Store::Table& t_;
@@ -90,9 +110,11 @@ private:
     bool all_;
     std::int64_t n_;
     size_t ncols_;
+    bool dense_; // two rows or more per chunk on average
     mutable std::array<Slot, kSlots> slots_;
-    mutable std::unique_ptr<sql::Stmt> stmt_; // declared after store_: finalised before it closes
-    mutable std::int64_t cursor_ = -1;        // the chunk stmt_ stands on, -1 none
+    mutable std::unique_ptr<sqlite3_blob, BlobClose>
+        blob_;                         // declared after store_: closed before it
+    mutable std::int64_t cursor_ = -1; // the chunk blob_ stands on, -1 none
 };
 
 } // namespace engine

@@ -149,7 +149,9 @@ struct StoreWriter::Impl {
     }
     std::vector<Col> cols;
     std::unique_ptr<sql::Stmt> insertRow;
-    std::string record;
+    std::string record;                // the records of the chunk being gathered
+    std::vector<std::uint32_t> starts; // where each of them begins in `record`
+    std::string chunk;                 // the chunk as stored: offsets, then the records
     // Per row and column: the value's length in characters (255 for 255 or more, 0 for null).
     std::vector<std::uint8_t> lengths;
 
@@ -206,6 +208,7 @@ void StoreWriter::beginTable(const std::string& name, const std::vector<ColumnDe
     d->rows = 0;
     d->bytes = 0;
     d->record.clear();
+    d->starts.clear();
     d->lengths.clear();
     d->cols.clear();
     d->cols.resize(columns.size());
@@ -218,15 +221,23 @@ void StoreWriter::beginTable(const std::string& name, const std::vector<ColumnDe
 // Writes the records gathered so far as the chunk that holds `lastRow`.
 void StoreWriter::flushChunk(std::uint32_t lastRow)
 {
-    if (d->record.empty())
+    if (d->starts.empty())
         return;
+    const std::uint32_t head = static_cast<std::uint32_t>(d->starts.size() * record::kOffsetBytes);
+    if (d->record.size() > UINT32_MAX - head)
+        throw sql::Error(SQLITE_TOOBIG, "rows too long");
+    d->chunk.clear();
+    for (std::uint32_t s : d->starts)
+        record::putOffset(d->chunk, head + s);
+    d->chunk += d->record;
     sql::Stmt& ins = *d->insertRow;
     ins.bindInt(1, (lastRow - 1) / record::kChunkRows);
-    sqlite3_bind_blob(ins.get(), 2, d->record.data(), static_cast<int>(d->record.size()),
+    sqlite3_bind_blob(ins.get(), 2, d->chunk.data(), static_cast<int>(d->chunk.size()),
                       SQLITE_STATIC);
     ins.step();
     ins.reset();
     d->record.clear();
+    d->starts.clear();
 }
 
 void StoreWriter::addRow(const std::string_view* values, const bool* isNull)
@@ -248,6 +259,7 @@ void StoreWriter::addRecords(size_t count, const std::string_view* values, const
     for (size_t r = 0; r < count; ++r) {
         const std::string_view* v = values + r * n;
         const bool* nul = isNull + r * n;
+        d->starts.push_back(static_cast<std::uint32_t>(d->record.size()));
         for (size_t j = 0; j < n; ++j) {
             if (nul[j]) {
                 record::putNull(d->record);

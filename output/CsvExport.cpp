@@ -8,8 +8,10 @@
 #include <QMessageBox>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <memory>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -59,15 +61,25 @@ bool writeGridCsv(const GridCells& grid, const QString& path, QString* error)
         out = std::move(s);
     }
 
-    QByteArray buf;
-    buf.reserve(kFlushAt + 4096);
+    // The lines are written into buf up to `used`; room is made before each field, so that
+    // a field goes straight to its place.
+    std::vector<char> buf(std::size_t(kFlushAt) + 4096);
+    std::size_t used = 0;
     auto flush = [&] {
-        if (buf.isEmpty())
-            return true;
-        const bool ok = out->write(buf) == buf.size();
-        buf.resize(0); // keeps the allocation
+        const bool ok = used == 0 || out->write(buf.data(), qint64(used)) == qint64(used);
+        used = 0;
         return ok;
     };
+    bool writeOk = true;
+    auto room = [&](std::size_t bytes) {
+        if (buf.size() - used < bytes) {
+            writeOk = flush() && writeOk;
+            if (buf.size() < bytes)
+                buf.resize(bytes);
+        }
+        return buf.data() + used;
+    };
+    QByteArray text;
 
     const int rows = grid.gridRowCount();
     const int cols = grid.gridColumnCount();
@@ -75,16 +87,29 @@ bool writeGridCsv(const GridCells& grid, const QString& path, QString* error)
     bool capitalize = false;
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < cols; ++c) {
-            if (c > 0)
-                buf.append(',');
             // Cells that come from a search result go from their UTF-8 bytes straight to
             // the code page; any other cell (or malformed bytes) through its text.
-            if (!(grid.cellUtf8(c, r, utf8, capitalize) &&
-                  appendCsvFieldUtf8(buf, utf8, capitalize)))
-                appendCsvField(buf, grid.cell(c, r));
+            if (grid.cellUtf8(c, r, utf8, capitalize)) {
+                char* at = room(csvFieldUtf8Room(utf8.size()) + 1);
+                if (c > 0)
+                    *at++ = ',';
+                if (char* end = putCsvFieldUtf8(at, utf8, capitalize)) {
+                    used = std::size_t(end - buf.data());
+                    continue;
+                }
+            }
+            text.resize(0);
+            if (c > 0)
+                text.append(',');
+            appendCsvField(text, grid.cell(c, r));
+            std::copy(text.cbegin(), text.cend(), room(std::size_t(text.size())));
+            used += std::size_t(text.size());
         }
-        buf.append("\r\n", 2);
-        if (buf.size() >= kFlushAt && !flush()) {
+        char* at = room(2);
+        at[0] = '\r';
+        at[1] = '\n';
+        used += 2;
+        if ((used >= std::size_t(kFlushAt) && !flush()) || !writeOk) {
             const QString why = out->errorString();
             if (save)
                 save->cancelWriting();

@@ -36,49 +36,80 @@ void appendCsvField(QByteArray& out, QStringView cell)
 
 bool appendCsvFieldUtf8(QByteArray& out, std::string_view utf8, bool capitalizeFirst)
 {
+    const qsizetype start = out.size();
+    out.resize(start + qsizetype(csvFieldUtf8Room(utf8.size())));
+    char* end = putCsvFieldUtf8(out.data() + start, utf8, capitalizeFirst);
+    out.resize(end ? end - out.constData() : start);
+    return end != nullptr;
+}
+
+namespace {
+
+// putCsvFieldUtf8 with quotes or without. Unquoted, a character that needs them stops it:
+// `needQuotes` is set and null returned.
+char* putField(char* dst, std::string_view utf8, bool capitalizeFirst, bool quote, bool& needQuotes)
+{
     const auto* begin = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto* p = begin;
     const auto* end = p + utf8.size();
-    bool quote = false;
-    for (const unsigned char* q = p; q < end; ++q)
-        quote |= *q == ',' || *q == '"' || *q == '\r' || *q == '\n';
-    // One pass: bytes are checked as they are converted; on malformed bytes the output is
-    // cut back to where it was.
-    const qsizetype start = out.size();
-    out.resize(start + qsizetype(utf8.size()) * 2 + 2); // quotes doubled at most
-    char* dst = out.data() + start;
+    auto special = [](std::int32_t c) {
+        return c <= ',' && (c == ',' || c == '"' || c == '\r' || c == '\n');
+    };
+    // One pass: bytes are checked as they are converted.
     if (quote)
         *dst++ = '"';
     bool first = capitalizeFirst;
     while (p < end) {
-        std::int32_t cp;
-        if (*p < 0x80 && !first) {
-            cp = *p++;
-        } else if ((p[0] == 0xD0 || p[0] == 0xD1) && end - p >= 2 && fz::utf8::continues(p[1]) &&
-                   !first) {
-            cp = ((p[0] & 0x1F) << 6) | (p[1] & 0x3F);
-            p += 2;
-            if (cp >= 0x410 && cp <= 0x44F) { // the Russian alphabet: one run of the code page
-                *dst++ = char(0xC0 + (cp - 0x410));
+        // The common letters first: ASCII, and the Russian alphabet (U+0410..U+044F, two
+        // bytes each), which is one run of the code page from 0xC0.
+        if (!first) {
+            const unsigned char c = *p;
+            if (c < 0x80) {
+                if (special(c)) {
+                    if (!quote) {
+                        needQuotes = true;
+                        return nullptr;
+                    }
+                    if (c == '"')
+                        *dst++ = '"';
+                }
+                *dst++ = char(c);
+                ++p;
                 continue;
             }
-        } else {
-            std::size_t at = std::size_t(p - begin);
-            const char32_t c = fz::utf8::decode(utf8, at);
-            if (c == fz::utf8::kInvalid) {
-                out.resize(start);
-                return false;
+            if (end - p >= 2) {
+                const unsigned char c2 = p[1];
+                if (c == 0xD0 && c2 >= 0x90 && c2 <= 0xBF) { // А..п
+                    *dst++ = char(c2 + 0x30);
+                    p += 2;
+                    continue;
+                }
+                if (c == 0xD1 && c2 >= 0x80 && c2 <= 0x8F) { // р..я
+                    *dst++ = char(c2 + 0x70);
+                    p += 2;
+                    continue;
+                }
             }
-            p = begin + at;
-            cp = std::int32_t(c);
-            if (first && cp < 0x10000)
-                cp = std::int32_t(QChar::toUpper(char32_t(cp)));
-            first = false;
         }
+        std::size_t at = std::size_t(p - begin);
+        const char32_t c = fz::utf8::decode(utf8, at);
+        if (c == fz::utf8::kInvalid)
+            return nullptr;
+        p = begin + at;
+        std::int32_t cp = std::int32_t(c);
+        if (first && cp < 0x10000)
+            cp = std::int32_t(QChar::toUpper(char32_t(cp)));
+        first = false;
         if (cp < 0x80) {
+            if (special(cp)) {
+                if (!quote) {
+                    needQuotes = true;
+                    return nullptr;
+                }
+                if (cp == '"')
+                    *dst++ = '"';
+            }
             *dst++ = char(cp);
-            if (cp == '"' && quote)
-                *dst++ = '"';
             continue;
         }
         const int code = cp1251Code(char32_t(cp));
@@ -86,8 +117,17 @@ bool appendCsvFieldUtf8(QByteArray& out, std::string_view utf8, bool capitalizeF
     }
     if (quote)
         *dst++ = '"';
-    out.resize(dst - out.constData());
-    return true;
+    return dst;
+}
+
+} // namespace
+
+char* putCsvFieldUtf8(char* dst, std::string_view utf8, bool capitalizeFirst)
+{
+    // Unquoted first; the few fields that need quotes are written again.
+    bool needQuotes = false;
+    char* end = putField(dst, utf8, capitalizeFirst, false, needQuotes);
+    return needQuotes ? putField(dst, utf8, capitalizeFirst, true, needQuotes) : end;
 }
 
 QByteArray csvLine(const QStringList& cells)

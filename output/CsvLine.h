@@ -19,5 +19,14 @@ void appendCsvField(QByteArray& out, QStringView cell);
 // nothing appended, when the bytes are not well-formed UTF-8.
 bool appendCsvFieldUtf8(QByteArray& out, std::string_view utf8, bool capitalizeFirst);
 
+// The bytes appendCsvFieldUtf8 may write at most for a cell of `bytes` UTF-8 bytes.
+constexpr std::size_t csvFieldUtf8Room(std::size_t bytes)
+{
+    return bytes * 2 + 2;
+}
+// appendCsvFieldUtf8 into memory with room for csvFieldUtf8Room bytes: returns the end of
+// what it wrote, or null when the bytes are not well-formed UTF-8.
+char* putCsvFieldUtf8(char* dst, std::string_view utf8, bool capitalizeFirst);
+
 // The cells joined by commas, without a line end.
 QByteArray csvLine(const QStringList& cells);

@@ -52,15 +52,17 @@ class ResultRows final : public GridRowSource {
 public:
     explicit ResultRows(std::shared_ptr<const engine::ResultSet> r)
         : result_(std::move(r))
+        , rows_(result_->rowCount())
+        , columns_(result_->columnCount())
     {
     }
 
     QString cell(int col, int dataRow) const override
     {
-        if (col < 0 || col >= kGridColumns || dataRow < 0 || dataRow >= result_->rowCount())
+        if (col < 0 || col >= kGridColumns || dataRow < 0 || dataRow >= rows_)
             return {};
         const int pos = kGridColumnPositions[std::size_t(col)];
-        if (pos >= result_->columnCount())
+        if (pos >= columns_)
             return {};
         const std::string_view v = result_->value(dataRow, pos);
         QString text = QString::fromUtf8(v.data(), qsizetype(v.size()));
@@ -70,10 +72,10 @@ public:
     bool cellUtf8(int col, int dataRow, std::string_view& text,
                   bool& capitalizeFirst) const override
     {
-        if (col < 0 || col >= kGridColumns || dataRow < 0 || dataRow >= result_->rowCount())
+        if (col < 0 || col >= kGridColumns || dataRow < 0 || dataRow >= rows_)
             return false;
         const int pos = kGridColumnPositions[std::size_t(col)];
-        if (pos >= result_->columnCount())
+        if (pos >= columns_)
             return false;
         text = result_->value(dataRow, pos);
         capitalizeFirst = col < 3;
@@ -82,6 +84,8 @@ public:
 
 private:
     std::shared_ptr<const engine::ResultSet> result_;
+    std::int64_t rows_; // the result's, which never change
+    int columns_;
 };
 
 } // namespace

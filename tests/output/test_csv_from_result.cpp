@@ -91,6 +91,11 @@ private slots:
         for (size_t i = 0; i < kTexts.size(); ++i)
             fast->rows.push_back(
                 {kTexts[i], kTexts[(i + 5) % kTexts.size()], kTexts[(i + 11) % kTexts.size()]});
+        // cells beyond the export's buffer (about a megabyte), quoted, on both paths
+        std::string big;
+        for (int i = 0; i < 300000; ++i)
+            big += i % 1000 ? "ж" : "\",";
+        fast->rows.push_back({big, "x", big});
         slow->rows = fast->rows;
 
         StringGrid a(3), b(3);

@@ -14,15 +14,22 @@ namespace {
 
 void putEscaped(std::string_view v, std::string& out)
 {
-    for (char c : v) {
-        switch (c) {
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\\': out += "\\\\"; break;
-        default: out.push_back(c);
+    // Runs without a character to escape go in whole.
+    size_t from = 0;
+    for (size_t i = 0; i < v.size(); ++i) {
+        const char* esc = nullptr;
+        switch (v[i]) {
+        case '\t': esc = "\\t"; break;
+        case '\n': esc = "\\n"; break;
+        case '\r': esc = "\\r"; break;
+        case '\\': esc = "\\\\"; break;
+        default: continue;
         }
+        out.append(v.substr(from, i - from));
+        out.append(esc, 2);
+        from = i + 1;
     }
+    out.append(v.substr(from));
 }
 
 } // namespace
