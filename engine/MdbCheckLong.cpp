@@ -124,24 +124,24 @@ void Checker::checkPropertyBlob(const std::vector<u8>& b, const RowFault& bad)
                 if (dsize > elen - 8)
                     bad("property value runs past its entry");
                 switch (dtype) {
-                case kMoney:
-                case kNumeric:
+                case jet::kCurrency:
+                case jet::kNumeric:
                     bad("property value of type " + num(dtype) + " cannot be read safely");
                     break;
-                case kByte:
-                case kInt:
-                case kLong:
-                case kFloat:
-                case kDouble:
-                case kRepId:
-                case kComplex: {
+                case jet::kByte:
+                case jet::kInteger:
+                case jet::kLong:
+                case jet::kSingle:
+                case jet::kDouble:
+                case jet::kReplicationId:
+                case jet::kComplex: {
                     Column c;
                     c.type = dtype;
                     if (dsize < fixedWidth(c))
                         bad("property value is shorter than its type");
                     break;
                 }
-                case kDateTime: {
+                case jet::kDateTime: {
                     if (dsize < 8)
                         bad("property date is shorter than its type");
                     double dv;
@@ -152,7 +152,7 @@ void Checker::checkPropertyBlob(const std::vector<u8>& b, const RowFault& bad)
                 }
                 default: break; // converted as text, bytes or not at all
                 }
-                if (dtype == kText || dtype == kMemo)
+                if (dtype == jet::kText || dtype == jet::kMemo)
                     checkText(d + q + 8, dsize, bad);
                 q += elen;
             }

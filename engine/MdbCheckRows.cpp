@@ -80,7 +80,7 @@ void Checker::checkRow(const Table& t, const u8* page, u32 start, u32 size, u32 
         } else {
             continue; // read as null
         }
-        if (!present || (c.type == kBool))
+        if (!present || (c.type == jet::kBoolean))
             continue;
         checkValue(c, page, start + vStart, vLen, bad);
         if (isCatalog && static_cast<int>(i) == catalogCols_.lvProp && vLen > 0)
@@ -114,16 +114,16 @@ void Checker::checkValue(const Column& c, const u8* page, u32 at, u32 len, const
 {
     const Format& f = pages_.fmt();
     switch (c.type) {
-    case kDateTime: {
+    case jet::kDateTime: {
         if (at + 8 > f.pageSize)
             bad("date value lies outside the page");
         break;
     }
-    case kText:
+    case jet::kText:
         if (!f.jet3)
             checkText(page + at, len, bad);
         break;
-    case kMemo: checkMemo(page, at, len, bad); break;
+    case jet::kMemo: checkMemo(page, at, len, bad); break;
     default: break;
     }
 }

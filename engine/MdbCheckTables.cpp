@@ -256,7 +256,7 @@ void Checker::noteCatalogRow(const Table& t, const u8* page, u32 start, u32 size
     u64 type = 0, id = 0;
     const Column& tc = t.columns[static_cast<std::size_t>(catalogCols_.type)];
     const Column& ic = t.columns[static_cast<std::size_t>(catalogCols_.id)];
-    if (tc.type != kInt || ic.type != kLong)
+    if (tc.type != jet::kInteger || ic.type != jet::kLong)
         reject("catalog columns Id and Type have unexpected types");
     if (!fixedValue(catalogCols_.type, 2, type) || !fixedValue(catalogCols_.id, 4, id))
         return;
@@ -271,7 +271,7 @@ void Checker::noteCatalogRow(const Table& t, const u8* page, u32 start, u32 size
     // and every statement would read whichever came first.
     u64 flags = 0;
     const Column& fc = t.columns[static_cast<std::size_t>(catalogCols_.flags)];
-    if (fc.type != kLong || !fixedValue(catalogCols_.flags, 4, flags) || (flags & 0x80000002u))
+    if (fc.type != jet::kLong || !fixedValue(catalogCols_.flags, 4, flags) || (flags & 0x80000002u))
         return;
     const Column& nc = t.columns[static_cast<std::size_t>(catalogCols_.name)];
     if (nc.fixed || nc.varIndex >= rowVarCols || t.numVarCols == 0)

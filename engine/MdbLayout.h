@@ -3,6 +3,7 @@
 // between Jet 3 and Jet 4, limits, column types, and the table definition as the check keeps
 // it. Used only by the check's own files.
 
+#include "engine/JetValue.h"
 #include "engine/MdbCheck.h"
 
 #include <cstdint>
@@ -93,24 +94,6 @@ constexpr u64 kMapByteBudget = 64ull << 20;  // bitmap bytes scanned over the wh
 constexpr u64 kChainStepBudget = 4ull << 20; // long-value chain steps over the whole file
 constexpr u32 kMaxLongValue = kMaxLongValueBytes;
 
-enum ColType : u8 {
-    kBool = 0x01,
-    kByte = 0x02,
-    kInt = 0x03,
-    kLong = 0x04,
-    kMoney = 0x05,
-    kFloat = 0x06,
-    kDouble = 0x07,
-    kDateTime = 0x08,
-    kBinary = 0x09,
-    kText = 0x0A,
-    kOle = 0x0B,
-    kMemo = 0x0C,
-    kRepId = 0x0F,
-    kNumeric = 0x10,
-    kComplex = 0x12
-};
-
 struct Reject {
     std::string why;
 };
@@ -160,17 +143,17 @@ struct Slice {
 inline u32 fixedWidth(const Column& c)
 {
     switch (c.type) {
-    case kBool: return 0;
-    case kByte: return 1;
-    case kInt: return 2;
-    case kLong:
-    case kFloat:
-    case kComplex: return 4;
-    case kMoney:
-    case kDouble:
-    case kDateTime: return 8;
-    case kRepId: return 16;
-    case kNumeric: return 17;
+    case jet::kBoolean: return 0;
+    case jet::kByte: return 1;
+    case jet::kInteger: return 2;
+    case jet::kLong:
+    case jet::kSingle:
+    case jet::kComplex: return 4;
+    case jet::kCurrency:
+    case jet::kDouble:
+    case jet::kDateTime: return 8;
+    case jet::kReplicationId: return 16;
+    case jet::kNumeric: return 17;
     default: return c.size;
     }
 }
