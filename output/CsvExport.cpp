@@ -22,6 +22,39 @@ QString failure(const QString& path, const QString& reason)
     return QStringLiteral("Не удалось сохранить файл \"%1\": %2").arg(path, reason);
 }
 
+// Opens what the lines go to. A regular file (new or old) is written beside itself and put
+// in place only when complete (save is then set), so a failure leaves the old file as it was.
+// A device already under the name is written directly (it cannot be replaced); a pipe or
+// socket is refused, as opening one could wait for a reader forever. False with the reason in
+// why when it cannot be opened.
+bool openTarget(const QString& path, std::unique_ptr<QFileDevice>& out, QSaveFile*& save,
+                QString& why)
+{
+    struct stat st {};
+    const bool exists = ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode)) {
+        why = QStringLiteral("это не обычный файл");
+        return false;
+    }
+    if (exists && S_ISCHR(st.st_mode)) {
+        out = std::make_unique<QFile>(path);
+        if (!out->open(QIODevice::WriteOnly)) {
+            why = out->errorString();
+            return false;
+        }
+        return true;
+    }
+    auto s = std::make_unique<QSaveFile>(path);
+    s->setDirectWriteFallback(false);
+    if (!s->open(QIODevice::WriteOnly)) {
+        why = s->errorString();
+        return false;
+    }
+    save = s.get();
+    out = std::move(s);
+    return true;
+}
+
 } // namespace
 
 bool writeGridCsv(const GridCells& grid, const QString& path, QString* error)
@@ -38,28 +71,10 @@ bool writeGridCsv(const GridCells& grid, const QString& path, QString* error)
     if (info.isDir())
         return fail(QStringLiteral("это папка"));
 
-    // A regular file (new or old) is written beside itself and put in place only when
-    // complete, so a failure leaves the old file as it was. A device already under the name
-    // is written directly (it cannot be replaced); a pipe or socket is refused, as opening
-    // one could wait for a reader forever.
     std::unique_ptr<QFileDevice> out;
     QSaveFile* save = nullptr;
-    struct stat st {};
-    const bool exists = ::stat(QFile::encodeName(path).constData(), &st) == 0;
-    if (exists && !S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode))
-        return fail(QStringLiteral("это не обычный файл"));
-    if (exists && S_ISCHR(st.st_mode)) {
-        out = std::make_unique<QFile>(path);
-        if (!out->open(QIODevice::WriteOnly))
-            return fail(out->errorString());
-    } else {
-        auto s = std::make_unique<QSaveFile>(path);
-        s->setDirectWriteFallback(false);
-        if (!s->open(QIODevice::WriteOnly))
-            return fail(s->errorString());
-        save = s.get();
-        out = std::move(s);
-    }
+    if (QString why; !openTarget(path, out, save, why))
+        return fail(why);
 
     // The lines are written into buf up to `used`; room is made before each field, so that
     // a field goes straight to its place.
