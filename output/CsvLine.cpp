@@ -55,6 +55,19 @@ char* putField(char* dst, std::string_view utf8, bool capitalizeFirst, bool quot
     auto special = [](std::int32_t c) {
         return c <= ',' && (c == ',' || c == '"' || c == '\r' || c == '\n');
     };
+    // An ASCII character, its quote doubled; false when it needs quotes that were not begun.
+    auto putAscii = [&](std::int32_t c) {
+        if (special(c)) {
+            if (!quote) {
+                needQuotes = true;
+                return false;
+            }
+            if (c == '"')
+                *dst++ = '"';
+        }
+        *dst++ = char(c);
+        return true;
+    };
     // One pass: bytes are checked as they are converted.
     if (quote)
         *dst++ = '"';
@@ -65,15 +78,8 @@ char* putField(char* dst, std::string_view utf8, bool capitalizeFirst, bool quot
         if (!first) {
             const unsigned char c = *p;
             if (c < 0x80) {
-                if (special(c)) {
-                    if (!quote) {
-                        needQuotes = true;
-                        return nullptr;
-                    }
-                    if (c == '"')
-                        *dst++ = '"';
-                }
-                *dst++ = char(c);
+                if (!putAscii(c))
+                    return nullptr;
                 ++p;
                 continue;
             }
@@ -101,15 +107,8 @@ char* putField(char* dst, std::string_view utf8, bool capitalizeFirst, bool quot
             cp = std::int32_t(QChar::toUpper(char32_t(cp)));
         first = false;
         if (cp < 0x80) {
-            if (special(cp)) {
-                if (!quote) {
-                    needQuotes = true;
-                    return nullptr;
-                }
-                if (cp == '"')
-                    *dst++ = '"';
-            }
-            *dst++ = char(cp);
+            if (!putAscii(cp))
+                return nullptr;
             continue;
         }
         const int code = cp1251Code(char32_t(cp));
