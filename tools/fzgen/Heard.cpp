@@ -218,7 +218,7 @@ std::vector<HeardName> heardNames(const Options& options, std::size_t count, std
         const std::size_t col = pick < 3    ? fz::person::FAM
                                 : pick == 3 ? fz::person::NAME
                                             : fz::person::OTCHEST;
-        const std::size_t use = plainName(person[col]) ? col : fz::person::FAM;
+        const std::size_t use = plainName(person[col]) ? col : std::size_t{fz::person::FAM};
         if (!plainName(person[use])) {
             owed += isChosen;
             continue;
