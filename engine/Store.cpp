@@ -145,7 +145,7 @@ std::string Store::readTables()
             tables_.push_back(std::move(t));
         }
     }
-    sql::Stmt st(db_, "SELECT t, pos, name, distinct_n, substr, nulls FROM fz_columns"
+    sql::Stmt st(db_, "SELECT t, pos, name, distinct_n, substr FROM fz_columns"
                       " ORDER BY t, pos");
     while (st.step()) {
         int t = static_cast<int>(st.integer(0));
@@ -159,13 +159,6 @@ std::string Store::readTables()
         c.name = st.text(2);
         c.distinct = st.integer(3);
         c.substr = st.integer(4) != 0;
-        const void* b = sqlite3_column_blob(st.get(), 5);
-        size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 5));
-        if (nb % 4)
-            return "null list damaged";
-        c.nulls.resize(nb / 4);
-        if (nb)
-            std::memcpy(c.nulls.data(), b, nb);
         cols.push_back(std::move(c));
     }
     return {};
@@ -235,6 +228,28 @@ std::shared_ptr<const std::vector<std::uint8_t>> Store::lengths(const Table& t) 
         lengths_[at] = std::move(all);
     }
     return lengths_[at];
+}
+
+const std::vector<std::uint32_t>& Store::nulls(const Table& t, int j) const
+{
+    const Column& c = t.columns[static_cast<size_t>(j)];
+    if (!c.nulls) {
+        sql::Stmt st(db_, "SELECT nulls FROM fz_columns WHERE t = ? AND pos = ?");
+        st.bindInt(1, t.id);
+        st.bindInt(2, j);
+        if (!st.step())
+            throw sql::Error(SQLITE_CORRUPT, "null list missing");
+        const void* b = sqlite3_column_blob(st.get(), 0);
+        const size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 0));
+        auto rows = std::make_shared<std::vector<std::uint32_t>>(nb / 4);
+        if (nb)
+            std::memcpy(rows->data(), b, nb);
+        if (nb % 4 || !isRowList(*rows) ||
+            (!rows->empty() && (rows->front() < 1 || rows->back() > t.rows)))
+            throw sql::Error(SQLITE_CORRUPT, "null list damaged");
+        c.nulls = std::move(rows);
+    }
+    return *c.nulls;
 }
 
 std::shared_ptr<const SimilarIndex> Store::similarIndex(const Table& t, int j) const
@@ -349,7 +364,7 @@ std::shared_ptr<ResultSet> Store::distinct(StoreQuery& q, const Table& t, int j,
     std::vector<std::pair<std::string, std::string>> values;
     bool hasNull = false;
     if (!rows && c.distinct >= 0) {
-        hasNull = !c.nulls.empty();
+        hasNull = !nulls(t, j).empty();
         sql::Stmt s(db_, "SELECT f, coalesce(v, f) FROM " + q.dn(j) + " ORDER BY f");
         while (s.step())
             values.emplace_back(s.text(0), s.text(1));

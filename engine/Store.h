@@ -114,7 +114,8 @@ private:
         std::string name;
         std::int64_t distinct = 0; // -1: a plain column, without a dictionary
         bool substr = false;
-        std::vector<std::uint32_t> nulls; // rows holding null, ascending
+        // Rows holding null, ascending; read when first asked for (nulls()).
+        mutable std::shared_ptr<const std::vector<std::uint32_t>> nulls;
     };
     struct Table {
         int id = 0;
@@ -134,6 +135,9 @@ private:
     // Every cell's length in characters of table t (rows * columns bytes, then
     // record::kLengthPadding zero bytes), read once.
     std::shared_ptr<const std::vector<std::uint8_t>> lengths(const Table& t) const;
+    // The rows of column j of table t that hold null, read once. Throws sql::Error when
+    // the list is missing or damaged.
+    const std::vector<std::uint32_t>& nulls(const Table& t, int j) const;
     // Column j of table t's distinct values prepared for SIMILAR, read once (null for a
     // plain column, which has no dictionary).
     std::shared_ptr<const SimilarIndex> similarIndex(const Table& t, int j) const;

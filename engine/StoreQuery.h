@@ -40,7 +40,7 @@ public:
     std::string dn(int j) const { return storeTable::dictionary(t_.id, static_cast<size_t>(j)); }
     std::string xn(int j) const { return storeTable::trigrams(t_.id, static_cast<size_t>(j)); }
     std::uint32_t rowCount() const { return static_cast<std::uint32_t>(t_.rows); }
-    const Rows& nulls(int j) const { return t_.columns[static_cast<size_t>(j)].nulls; }
+    const Rows& nulls(int j) const { return s_.nulls(t_, j); }
 
     // The rows where a condition holds. `neg` asks for the rows where its negation holds:
     // NOT is pushed down to the comparisons, which then leave out nulls, so a null never
