@@ -516,6 +516,16 @@ private slots:
         QCOMPARE(again.size(), size_t(1));
         QCOMPARE(again[0][0], Cell(std::to_string(idB)));
         QCOMPARE(again[0][3], unique(idB - 1));
+
+        // A null list is read when a condition first needs it: one damaged then is found
+        // there, and the store made again.
+        QCOMPARE(sqlite3_open(engine::StoreCache::storePathFor(mdb_).c_str(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db, "UPDATE fz_columns SET nulls = X'0200000001000000' WHERE pos = 1",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(db);
+        QCOMPARE(run(q_, "SELECT Count(*) FROM FZ_T1 WHERE FAM IS NULL"),
+                 Table{{Cell(std::to_string(nullFam.size()))}});
     }
 };
 
