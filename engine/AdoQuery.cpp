@@ -24,6 +24,13 @@ int ResultSet::maxCharLength(int col, std::int64_t rows) const
     return longest;
 }
 
+void ResultSet::values(std::int64_t row, const int* cols, int n, std::string_view* out) const
+{
+    // (a result whose texts stay put until it is gone, as one held in memory)
+    for (int i = 0; i < n; ++i)
+        out[i] = value(row, cols[i]);
+}
+
 void ResultSet::maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
                                std::vector<int>& out) const
 {

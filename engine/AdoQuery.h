@@ -34,6 +34,9 @@ public:
     // the next call on this result (a result may read its records only when asked).
     virtual std::string_view value(std::int64_t row, int col) const = 0;
     virtual bool isNull(std::int64_t row, int col) const = 0;
+    // value() of n columns of one row at once: out[i] for cols[i]. The texts stay valid
+    // until the next call on this result.
+    virtual void values(std::int64_t row, const int* cols, int n, std::string_view* out) const;
     // The most characters (UTF-8 code points) any value of the column holds, over the
     // first `rows` rows (all when negative). This version reads every value.
     virtual int maxCharLength(int col, std::int64_t rows = -1) const;

@@ -128,8 +128,17 @@ int StoreRows::maxCharLength(int col, std::int64_t rows) const
 size_t StoreRows::locate(std::int64_t row, int col, const Slot*& s) const
 {
     s = nullptr;
-    if (row < 0 || row >= n_ || col < 0 || col >= columnCount())
+    if (col < 0 || col >= columnCount())
         return 0;
+    size_t first = 0;
+    s = record(row, first);
+    return s ? first + static_cast<size_t>(pick_[static_cast<size_t>(col)]) : 0;
+}
+
+const StoreRows::Slot* StoreRows::record(std::int64_t row, size_t& first) const
+{
+    if (row < 0 || row >= n_)
+        return nullptr;
     const std::uint32_t id = rowid(row) - 1;
     const std::int64_t chunk = id / record::kChunkRows;
     const size_t within = id % record::kChunkRows;
@@ -137,9 +146,25 @@ size_t StoreRows::locate(std::int64_t row, int col, const Slot*& s) const
     if (slot.chunk != chunk)
         load(slot, chunk);
     if (!(slot.decoded >> within & 1) && !decode(slot, within))
-        return 0; // a damaged store: the record is missing
-    s = &slot;
-    return within * ncols_ + static_cast<size_t>(pick_[static_cast<size_t>(col)]);
+        return nullptr; // a damaged store: the record is missing
+    first = within * ncols_;
+    return &slot;
+}
+
+void StoreRows::values(std::int64_t row, const int* cols, int n, std::string_view* out) const
+{
+    size_t first = 0;
+    const Slot* s = record(row, first);
+    for (int i = 0; i < n; ++i) {
+        const int col = cols[i];
+        if (!s || col < 0 || col >= columnCount()) {
+            out[i] = {};
+            continue;
+        }
+        const size_t at = first + static_cast<size_t>(pick_[static_cast<size_t>(col)]);
+        out[i] = s->len[at] == kNull ? std::string_view()
+                                     : std::string_view(s->bytes).substr(s->off[at], s->len[at]);
+    }
 }
 
 void StoreRows::load(Slot& slot, std::int64_t chunk) const

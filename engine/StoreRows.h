@@ -58,6 +58,8 @@ public:
         const size_t at = locate(row, col, s);
         return !s || s->len[at] == kNull;
     }
+    // The record is found once for all the columns.
+    void values(std::int64_t row, const int* cols, int n, std::string_view* out) const override;
 
     // Row by row: one row's lengths lie side by side, so each matched row costs one read
     // of memory for all the columns.
@@ -89,6 +91,9 @@ private:
 
     // The slot holding the cell and the cell's index in it; s stays null when there is none.
     size_t locate(std::int64_t row, int col, const Slot*& s) const;
+    // The slot holding the row's record and the index of its first cell; null when there is
+    // none (a row out of range, or a damaged store).
+    const Slot* record(std::int64_t row, size_t& first) const;
 
     // Makes the slot the chunk's, none of its records read yet.
     void load(Slot& slot, std::int64_t chunk) const;

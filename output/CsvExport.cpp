@@ -1,6 +1,6 @@
 #include "output/CsvExport.h"
 
-#include "output/CsvLine.h"
+#include "output/CsvRows.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -8,14 +8,18 @@
 #include <QMessageBox>
 #include <QSaveFile>
 
-#include <algorithm>
+#include <array>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace {
 
-constexpr qsizetype kFlushAt = 1 << 20;
+// Rows copied out of the grid at a time.
+constexpr int kBatchRows = 4096;
 
 QString failure(const QString& path, const QString& reason)
 {
@@ -55,6 +59,69 @@ bool openTarget(const QString& path, std::unique_ptr<QFileDevice>& out, QSaveFil
     return true;
 }
 
+// Writes every row of the grid to out. The calling thread reads the grid (which belongs
+// to it) a batch of rows at a time, while a second thread turns the batch read before into
+// lines and writes them. False when a write fails.
+bool writeLines(const GridCells& grid, QIODevice& out)
+{
+    std::array<CsvRows, 2> batches;
+    std::mutex m;
+    std::condition_variable changed;
+    int filled = 0;      // batches read so far
+    int written = 0;     // batches written so far
+    bool ended = false;  // every batch is read
+    bool failed = false; // a write failed
+
+    std::thread writer([&] {
+        std::vector<char> lines;
+        for (int k = 0;; ++k) {
+            {
+                std::unique_lock lock(m);
+                changed.wait(lock, [&] { return filled > k || ended; });
+                if (filled <= k)
+                    return;
+            }
+            const std::size_t n = batches[std::size_t(k % 2)].encode(lines);
+            const bool ok = out.write(lines.data(), qint64(n)) == qint64(n);
+            std::lock_guard lock(m);
+            ++written;
+            failed = failed || !ok;
+            changed.notify_all();
+            if (failed)
+                return;
+        }
+    });
+    auto end = [&] {
+        {
+            std::lock_guard lock(m);
+            ended = true;
+            changed.notify_all();
+        }
+        writer.join();
+    };
+    try {
+        const int rows = grid.gridRowCount();
+        for (int from = 0, k = 0; from < rows; from += kBatchRows, ++k) {
+            {
+                // The batch read two before this one must be written first.
+                std::unique_lock lock(m);
+                changed.wait(lock, [&] { return written >= k - 1 || failed; });
+                if (failed)
+                    break;
+            }
+            batches[std::size_t(k % 2)].read(grid, from, std::min(rows, from + kBatchRows));
+            std::lock_guard lock(m);
+            ++filled;
+            changed.notify_all();
+        }
+    } catch (...) {
+        end();
+        throw;
+    }
+    end();
+    return !failed;
+}
+
 } // namespace
 
 bool writeGridCsv(const GridCells& grid, const QString& path, QString* error)
@@ -76,62 +143,7 @@ bool writeGridCsv(const GridCells& grid, const QString& path, QString* error)
     if (QString why; !openTarget(path, out, save, why))
         return fail(why);
 
-    // The lines are written into buf up to `used`; room is made before each field, so that
-    // a field goes straight to its place.
-    std::vector<char> buf(std::size_t(kFlushAt) + 4096);
-    std::size_t used = 0;
-    auto flush = [&] {
-        const bool ok = used == 0 || out->write(buf.data(), qint64(used)) == qint64(used);
-        used = 0;
-        return ok;
-    };
-    bool writeOk = true;
-    auto room = [&](std::size_t bytes) {
-        if (buf.size() - used < bytes) {
-            writeOk = flush() && writeOk;
-            if (buf.size() < bytes)
-                buf.resize(bytes);
-        }
-        return buf.data() + used;
-    };
-    QByteArray text;
-
-    const int rows = grid.gridRowCount();
-    const int cols = grid.gridColumnCount();
-    std::string_view utf8;
-    bool capitalize = false;
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < cols; ++c) {
-            // Cells that come from a search result go from their UTF-8 bytes straight to
-            // the code page; any other cell (or malformed bytes) through its text.
-            if (grid.cellUtf8(c, r, utf8, capitalize)) {
-                char* at = room(csvFieldUtf8Room(utf8.size()) + 1);
-                if (c > 0)
-                    *at++ = ',';
-                if (char* end = putCsvFieldUtf8(at, utf8, capitalize)) {
-                    used = std::size_t(end - buf.data());
-                    continue;
-                }
-            }
-            text.resize(0);
-            if (c > 0)
-                text.append(',');
-            appendCsvField(text, grid.cell(c, r));
-            std::copy(text.cbegin(), text.cend(), room(std::size_t(text.size())));
-            used += std::size_t(text.size());
-        }
-        char* at = room(2);
-        at[0] = '\r';
-        at[1] = '\n';
-        used += 2;
-        if ((used >= std::size_t(kFlushAt) && !flush()) || !writeOk) {
-            const QString why = out->errorString();
-            if (save)
-                save->cancelWriting();
-            return fail(why);
-        }
-    }
-    if (!flush() || !out->flush()) {
+    if (!writeLines(grid, *out) || !out->flush()) {
         const QString why = out->errorString();
         if (save)
             save->cancelWriting();

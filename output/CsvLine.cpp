@@ -45,74 +45,118 @@ bool appendCsvFieldUtf8(QByteArray& out, std::string_view utf8, bool capitalizeF
 
 namespace {
 
+// The code page's byte for a letter of the Russian alphabet written as the two UTF-8 bytes
+// c, c2 (U+0410..U+044F, one run of the code page from 0xC0); 0 for any other pair.
+inline unsigned char russianLetter(unsigned char c, unsigned char c2)
+{
+    if (c == 0xD0 && c2 >= 0x90 && c2 <= 0xBF) // А..п
+        return static_cast<unsigned char>(c2 + 0x30);
+    if (c == 0xD1 && c2 >= 0x80 && c2 <= 0x8F) // р..я
+        return static_cast<unsigned char>(c2 + 0x70);
+    return 0;
+}
+
+// Whether an ASCII character needs the field quoted.
+constexpr bool special(unsigned c)
+{
+    return c <= ',' && (c == ',' || c == '"' || c == '\r' || c == '\n');
+}
+
+// Where writing one character left off: the output's end and the input's position; dst
+// null when the bytes are malformed or the character needs quotes that were not begun.
+struct Put {
+    char* dst;
+    const unsigned char* p;
+};
+
+// An ASCII character, its quote doubled (see Put).
+inline char* putAscii(char* dst, unsigned c, bool quote, bool& needQuotes)
+{
+    if (special(c)) {
+        if (!quote) {
+            needQuotes = true;
+            return nullptr;
+        }
+        if (c == '"')
+            *dst++ = '"';
+    }
+    *dst++ = char(c);
+    return dst;
+}
+
+// Any character, decoded from p (see Put); upper-cased when `upper`.
+Put putAny(char* dst, std::string_view utf8, const unsigned char* p, bool upper, bool quote,
+           bool& needQuotes)
+{
+    const auto* begin = reinterpret_cast<const unsigned char*>(utf8.data());
+    std::size_t at = std::size_t(p - begin);
+    const char32_t c = fz::utf8::decode(utf8, at);
+    if (c == fz::utf8::kInvalid)
+        return {nullptr, p};
+    std::int32_t cp = std::int32_t(c);
+    if (upper && cp < 0x10000)
+        cp = std::int32_t(QChar::toUpper(char32_t(cp)));
+    if (cp < 0x80)
+        return {putAscii(dst, unsigned(cp), quote, needQuotes), begin + at};
+    const int code = cp1251Code(char32_t(cp));
+    *dst++ = code < 0 ? '?' : char(code);
+    return {dst, begin + at};
+}
+
 // putCsvFieldUtf8 with quotes or without. Unquoted, a character that needs them stops it:
 // `needQuotes` is set and null returned.
 char* putField(char* dst, std::string_view utf8, bool capitalizeFirst, bool quote, bool& needQuotes)
 {
-    const auto* begin = reinterpret_cast<const unsigned char*>(utf8.data());
-    const auto* p = begin;
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto* end = p + utf8.size();
-    auto special = [](std::int32_t c) {
-        return c <= ',' && (c == ',' || c == '"' || c == '\r' || c == '\n');
-    };
-    // An ASCII character, its quote doubled; false when it needs quotes that were not begun.
-    auto putAscii = [&](std::int32_t c) {
-        if (special(c)) {
-            if (!quote) {
-                needQuotes = true;
-                return false;
-            }
-            if (c == '"')
-                *dst++ = '"';
-        }
-        *dst++ = char(c);
-        return true;
-    };
-    // One pass: bytes are checked as they are converted.
     if (quote)
         *dst++ = '"';
-    bool first = capitalizeFirst;
-    while (p < end) {
-        // The common letters first: ASCII, and the Russian alphabet (U+0410..U+044F, two
-        // bytes each), which is one run of the code page from 0xC0.
-        if (!first) {
-            const unsigned char c = *p;
-            if (c < 0x80) {
-                if (!putAscii(c))
-                    return nullptr;
-                ++p;
-                continue;
-            }
-            if (end - p >= 2) {
-                const unsigned char c2 = p[1];
-                if (c == 0xD0 && c2 >= 0x90 && c2 <= 0xBF) { // А..п
-                    *dst++ = char(c2 + 0x30);
-                    p += 2;
-                    continue;
-                }
-                if (c == 0xD1 && c2 >= 0x80 && c2 <= 0x8F) { // р..я
-                    *dst++ = char(c2 + 0x70);
-                    p += 2;
-                    continue;
-                }
-            }
-        }
-        std::size_t at = std::size_t(p - begin);
-        const char32_t c = fz::utf8::decode(utf8, at);
-        if (c == fz::utf8::kInvalid)
-            return nullptr;
-        p = begin + at;
-        std::int32_t cp = std::int32_t(c);
-        if (first && cp < 0x10000)
-            cp = std::int32_t(QChar::toUpper(char32_t(cp)));
-        first = false;
-        if (cp < 0x80) {
-            if (!putAscii(cp))
+    if (capitalizeFirst && p < end) {
+        // The usual first letters directly: a..z, а..я (and the capitals as they are).
+        unsigned char code = 0;
+        if (*p >= 'a' && *p <= 'z') {
+            *dst++ = char(*p++ - 'a' + 'A');
+        } else if (end - p >= 2 && (code = russianLetter(p[0], p[1])) != 0) {
+            *dst++ = char(code >= 0xE0 ? code - 0x20 : code);
+            p += 2;
+        } else {
+            const Put put = putAny(dst, utf8, p, true, quote, needQuotes);
+            if (!put.dst)
                 return nullptr;
+            dst = put.dst;
+            p = put.p;
+        }
+    }
+    // One pass: bytes are checked as they are converted. The common letters go in runs:
+    // ASCII, and the Russian alphabet (two bytes each; see russianLetter).
+    while (p < end) {
+        while (p < end && *p < 0x80 && !special(*p))
+            *dst++ = char(*p++);
+        while (end - p >= 2) {
+            const unsigned lead = p[0];
+            const unsigned code = p[1] + 0x30u + ((lead & 1u) << 6);
+            if ((lead & 0xFEu) != 0xD0u || code - 0xC0u >= 0x40u)
+                break;
+            *dst++ = char(code);
+            p += 2;
+        }
+        if (p == end)
+            break;
+        if (*p < 0x80) {
+            if (!special(*p))
+                continue;
+            if (!(dst = putAscii(dst, *p, quote, needQuotes)))
+                return nullptr;
+            ++p;
             continue;
         }
-        const int code = cp1251Code(char32_t(cp));
-        *dst++ = code < 0 ? '?' : char(code);
+        if (end - p >= 2 && russianLetter(p[0], p[1]))
+            continue;
+        const Put put = putAny(dst, utf8, p, false, quote, needQuotes);
+        if (!put.dst)
+            return nullptr;
+        dst = put.dst;
+        p = put.p;
     }
     if (quote)
         *dst++ = '"';

@@ -82,6 +82,18 @@ public:
         return true;
     }
 
+    bool rowUtf8(int dataRow, int columns, std::string_view* text,
+                 bool* capitalizeFirst) const override
+    {
+        if (columns != kGridColumns || dataRow < 0 || dataRow >= rows_ ||
+            columns_ <= *std::max_element(kGridColumnPositions.begin(), kGridColumnPositions.end()))
+            return false;
+        result_->values(dataRow, kGridColumnPositions.data(), kGridColumns, text);
+        for (int c = 0; c < kGridColumns; ++c)
+            capitalizeFirst[c] = c < 3;
+        return true;
+    }
+
 private:
     std::shared_ptr<const engine::ResultSet> result_;
     std::int64_t rows_; // the result's, which never change

@@ -19,4 +19,11 @@ public:
         (void)col, (void)row, (void)text, (void)capitalizeFirst;
         return false;
     }
+    // cellUtf8 of every column of a row at once (text and capitalizeFirst hold
+    // gridColumnCount() entries); false when some cell of the row has no UTF-8 bytes.
+    virtual bool rowUtf8(int row, std::string_view* text, bool* capitalizeFirst) const
+    {
+        (void)row, (void)text, (void)capitalizeFirst;
+        return false;
+    }
 };

@@ -33,6 +33,13 @@ bool StringGrid::cellUtf8(int col, int row, std::string_view& text, bool& capita
     return source_->cellUtf8(col, row - 1, text, capitalizeFirst);
 }
 
+bool StringGrid::rowUtf8(int row, std::string_view* text, bool* capitalizeFirst) const
+{
+    if (row <= 0 || row >= rows_ || !source_ || row > sourceRows_ || !written_.isEmpty())
+        return false;
+    return source_->rowUtf8(row - 1, gridColumnCount(), text, capitalizeFirst);
+}
+
 void StringGrid::setCell(int col, int row, const QString& text)
 {
     if (col < 0 || col >= gridColumnCount() || row < 0 || row >= rows_)

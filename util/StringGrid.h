@@ -24,6 +24,14 @@ public:
         (void)col, (void)dataRow, (void)text, (void)capitalizeFirst;
         return false;
     }
+    // As GridCells::rowUtf8, for a data row of `columns` cells (false when the source has
+    // another number of columns).
+    virtual bool rowUtf8(int dataRow, int columns, std::string_view* text,
+                         bool* capitalizeFirst) const
+    {
+        (void)dataRow, (void)columns, (void)text, (void)capitalizeFirst;
+        return false;
+    }
 };
 
 class StringGrid : public QAbstractTableModel, public GridCells {
@@ -38,6 +46,7 @@ public:
     int gridColumnCount() const override { return int(widths_.size()); }
     QString cell(int col, int row) const override;
     bool cellUtf8(int col, int row, std::string_view& text, bool& capitalizeFirst) const override;
+    bool rowUtf8(int row, std::string_view* text, bool* capitalizeFirst) const override;
 
     void setCell(int col, int row, const QString& text);
     void setGridRowCount(int rows);       // at least 1 (the header row)

@@ -409,6 +409,15 @@ private slots:
                 QCOMPARE(std::string(r.value(i, c)), v.value_or(""));
             }
             QCOMPARE(std::string(r.value(i, 3)), unique(id - 1).value_or(""));
+            // the row at once, columns in any order (and one that is not there: empty)
+            const int cols[] = {3, 0, 2, 1, 9};
+            std::string one[5];
+            for (int k = 0; k < 5; ++k)
+                one[k] = r.value(i, cols[k]);
+            std::string_view row[5];
+            r.values(i, cols, 5, row);
+            for (int k = 0; k < 5; ++k)
+                QCOMPARE(std::string(row[k]), one[k]);
         };
         std::vector<int> every(values_.size());
         for (size_t i = 0; i < every.size(); ++i)
