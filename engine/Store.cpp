@@ -204,27 +204,37 @@ const Store::Table& Store::table(const std::string& name) const
     throw EngineError(msg::noTable(name));
 }
 
-std::shared_ptr<const std::vector<std::uint8_t>> Store::lengths(const Table& t) const
+std::shared_ptr<const Store::Lengths> Store::lengths(const Table& t) const
 {
     const size_t at = static_cast<size_t>(&t - tables_.data());
     if (lengths_.size() < tables_.size())
         lengths_.resize(tables_.size());
     if (!lengths_[at]) {
-        auto all = std::make_shared<std::vector<std::uint8_t>>();
-        const size_t want = static_cast<size_t>(t.rows) * t.columns.size();
-        all->reserve(want + record::kLengthPadding);
+        auto all = std::make_shared<Lengths>();
+        std::vector<std::uint8_t>& cells = all->cells;
+        const size_t ncols = t.columns.size();
+        const size_t want = static_cast<size_t>(t.rows) * ncols;
+        cells.reserve(want + record::kLengthPadding);
         sql::Stmt st(db_, "SELECT part, lens FROM " + storeTable::lengths(t.id) + " ORDER BY part");
         std::int64_t part = 0;
         while (st.step()) {
             const auto* b = static_cast<const std::uint8_t*>(sqlite3_column_blob(st.get(), 1));
             const size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 1));
-            if (st.integer(0) != part++ || all->size() + nb > want)
+            if (st.integer(0) != part++ || cells.size() + nb > want)
                 throw sql::Error(SQLITE_CORRUPT, "length list damaged");
-            all->insert(all->end(), b, b + nb);
+            cells.insert(cells.end(), b, b + nb);
         }
-        if (all->size() != want)
+        if (cells.size() != want)
             throw sql::Error(SQLITE_CORRUPT, "length list damaged");
-        all->resize(want + record::kLengthPadding, 0);
+        cells.resize(want + record::kLengthPadding, 0);
+        if (ncols <= record::kLengthPadding) {
+            const size_t rows = static_cast<size_t>(t.rows);
+            const size_t per = record::kLengthBlockRows;
+            all->blocks.assign((rows + per - 1) / per * record::kLengthPadding, 0);
+            for (size_t r = 0; r < rows; ++r)
+                record::widenLengths(all->blocks.data() + r / per * record::kLengthPadding,
+                                     cells.data() + r * ncols);
+        }
         lengths_[at] = std::move(all);
     }
     return lengths_[at];

@@ -132,9 +132,14 @@ private:
                                         const std::vector<std::uint32_t>* rows) const;
     std::shared_ptr<ResultSet> project(StoreQuery& q, const Table& t, std::vector<int> pick,
                                        std::vector<std::uint32_t> selected, bool filtered) const;
-    // Every cell's length in characters of table t (rows * columns bytes, then
-    // record::kLengthPadding zero bytes), read once.
-    std::shared_ptr<const std::vector<std::uint8_t>> lengths(const Table& t) const;
+    // Every cell's length in characters of a table, read once.
+    struct Lengths {
+        std::vector<std::uint8_t> cells; // rows * columns bytes, then kLengthPadding zeros
+        // For a table of at most kLengthPadding columns: per block of kLengthBlockRows rows
+        // (the last may be short), kLengthPadding bytes, the most of each column.
+        std::vector<std::uint8_t> blocks;
+    };
+    std::shared_ptr<const Lengths> lengths(const Table& t) const;
     // The rows of column j of table t that hold null, read once. Throws sql::Error when
     // the list is missing or damaged.
     const std::vector<std::uint32_t>& nulls(const Table& t, int j) const;
@@ -145,7 +150,7 @@ private:
     SourceKey key_;
     sql::Db db_;
     std::vector<Table> tables_;
-    mutable std::vector<std::shared_ptr<const std::vector<std::uint8_t>>> lengths_;
+    mutable std::vector<std::shared_ptr<const Lengths>> lengths_;
     mutable std::map<std::pair<int, int>, std::shared_ptr<const SimilarIndex>>
         similar_; // by (table id, column)
     friend class StoreQuery;

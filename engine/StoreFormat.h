@@ -8,6 +8,9 @@
 #include "util/Utf8.h"
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -56,6 +59,26 @@ constexpr std::uint32_t kLengthPartRows = 65536;
 // Read into memory, the lengths are followed by this many zero bytes, so that a row's
 // lengths can be read in one piece of this size (for tables of at most this many columns).
 constexpr std::size_t kLengthPadding = 32;
+// For such tables the most of each column over every block of this many rows is kept too:
+// a result that holds a whole block takes its lengths from there.
+constexpr std::uint32_t kLengthBlockRows = 256;
+
+// most[k] = max(most[k], row[k]) for the kLengthPadding bytes of a row's lengths.
+inline void widenLengths(std::uint8_t* most, const std::uint8_t* row)
+{
+#if defined(__SSE2__)
+    static_assert(kLengthPadding == 32);
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(most));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(most + 16));
+    a = _mm_max_epu8(a, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row)));
+    b = _mm_max_epu8(b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(most), a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(most + 16), b);
+#else
+    for (std::size_t k = 0; k < kLengthPadding; ++k)
+        most[k] = std::max(most[k], row[k]);
+#endif
+}
 
 // Characters in a UTF-8 text, counted up to 255.
 inline std::uint8_t charLength(std::string_view text)

@@ -4,9 +4,6 @@
 #include "util/Utf8.h"
 
 #include <algorithm>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace engine {
 
@@ -15,7 +12,7 @@ void StoreRows::maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
 {
     out.assign(cols.size(), 0);
     const std::int64_t n = rows < 0 ? n_ : std::min(rows, n_);
-    std::shared_ptr<const std::vector<std::uint8_t>> lens;
+    std::shared_ptr<const Store::Lengths> lens;
     try {
         lens = store_->lengths(t_);
     } catch (const sql::Error&) {
@@ -30,7 +27,7 @@ void StoreRows::maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
         }
         at.push_back(static_cast<size_t>(pick_[static_cast<size_t>(c)]));
     }
-    const std::uint8_t* L = lens->data();
+    const std::uint8_t* L = lens->cells.data();
     const std::uint32_t last = static_cast<std::uint32_t>(t_.rows);
     std::array<std::uint8_t, 256> most{};
     const size_t k = std::min<size_t>(at.size(), most.size());
@@ -45,31 +42,29 @@ void StoreRows::maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
     if (ncols_ <= record::kLengthPadding) {
         // A row's lengths are taken whole, kLengthPadding bytes at once (the list is padded
         // for the last row), and the columns are picked out once at the end: a few
-        // instructions per matched row whatever the number of columns.
+        // instructions per matched row whatever the number of columns. Where the result
+        // holds a whole block of rows, the block's maxima stand for its rows.
         std::array<std::uint8_t, record::kLengthPadding> wide{};
-        auto take = [&](const std::uint8_t* row) {
-#if defined(__SSE2__)
-            static_assert(record::kLengthPadding == 32);
-            __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(wide.data()));
-            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(wide.data() + 16));
-            a = _mm_max_epu8(a, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row)));
-            b = _mm_max_epu8(b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16)));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(wide.data()), a);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(wide.data() + 16), b);
-#else
-            for (size_t b = 0; b < wide.size(); ++b)
-                wide[b] = std::max(wide[b], row[b]);
-#endif
+        const std::uint8_t* blocks = lens->blocks.data();
+        const std::uint32_t per = record::kLengthBlockRows;
+        // (rows ascend without repeats: result rows i .. i + per - 1 are the block starting
+        // at row id when the last of them is id + per - 1)
+        auto wholeBlock = [&](std::int64_t i, std::uint32_t id) {
+            return (id - 1) % per == 0 && i + per <= n && id - 1 + per <= last &&
+                   rowid(i + per - 1) == id + per - 1;
         };
-        if (all_) {
-            for (std::int64_t i = 0; i < n; ++i)
-                take(L + static_cast<size_t>(i) * ncols_);
-        } else {
-            for (std::int64_t i = 0; i < n; ++i) {
+        for (std::int64_t i = 0; i < n;) {
+            const std::uint32_t id = rowid(i);
+            if (id < 1 || id > last) { // (a damaged store: nothing to count)
+                ++i;
+            } else if (wholeBlock(i, id)) {
+                record::widenLengths(wide.data(),
+                                     blocks + (id - 1) / per * record::kLengthPadding);
+                i += per;
+            } else {
                 fetchAhead(i);
-                const std::uint32_t id = rows_[static_cast<size_t>(i)];
-                if (id >= 1 && id <= last) // (a damaged store: nothing to count)
-                    take(L + static_cast<size_t>(id - 1) * ncols_);
+                record::widenLengths(wide.data(), L + static_cast<size_t>(id - 1) * ncols_);
+                ++i;
             }
         }
         for (size_t c = 0; c < k; ++c)
@@ -94,13 +89,13 @@ int StoreRows::maxCharLength(int col, std::int64_t rows) const
     if (col < 0 || col >= columnCount())
         return 0;
     const std::int64_t n = rows < 0 ? n_ : std::min(rows, n_);
-    std::shared_ptr<const std::vector<std::uint8_t>> lens;
+    std::shared_ptr<const Store::Lengths> lens;
     try {
         lens = store_->lengths(t_);
     } catch (const sql::Error&) {
         return ResultSet::maxCharLength(col, rows);
     }
-    const std::uint8_t* L = lens->data() + pick_[static_cast<size_t>(col)];
+    const std::uint8_t* L = lens->cells.data() + pick_[static_cast<size_t>(col)];
     const std::uint32_t last = static_cast<std::uint32_t>(t_.rows);
     // (a row number out of the table, from a damaged store, has no length: its cells
     // read as empty anyway)

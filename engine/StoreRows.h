@@ -13,6 +13,7 @@
 #include "engine/StoreQuery.h"
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,6 +35,7 @@ public:
         , ncols_(t.columns.size())
         , dense_(n_ * record::kChunkRows >= 2 * t.rows)
     {
+        assert(all_ || isRowList(rows_));
     }
 
     int columnCount() const override { return static_cast<int>(names_.size()); }
