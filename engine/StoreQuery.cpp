@@ -9,6 +9,7 @@
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <numeric>
 
 namespace engine {
 
@@ -36,16 +37,22 @@ Rows unite(const Rows& a, const Rows& b)
 Rows complement(const Rows& a, std::uint32_t n)
 {
     assert(isRowList(a));
-    Rows out;
-    out.reserve(n - std::min<size_t>(a.size(), n));
-    size_t i = 0;
-    for (std::uint32_t r = 1; r <= n; ++r) {
-        if (i < a.size() && a[i] == r) {
-            ++i;
+    Rows out(n);
+    // The runs between the rows of a, each filled with consecutive numbers (a 0 or a repeat,
+    // which no row list holds, is passed over).
+    auto at = out.begin();
+    std::uint32_t next = 1;
+    for (size_t i = 0; i < a.size() && a[i] <= n; ++i) {
+        if (a[i] < next)
             continue;
-        }
-        out.push_back(r);
+        const std::uint32_t run = a[i] - next;
+        std::iota(at, at + run, next);
+        at += run;
+        next = a[i] + 1;
     }
+    const auto rest = static_cast<std::ptrdiff_t>(std::uint64_t{n} + 1 - next);
+    std::iota(at, at + rest, next);
+    out.erase(at + rest, out.end());
     return out;
 }
 

@@ -9,24 +9,27 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
+
+// Bytes that are written escaped: tab, line feed, carriage return, backslash.
+constexpr bool escaped(unsigned char c)
+{
+    return c <= '\\' && (c == '\t' || c == '\n' || c == '\r' || c == '\\');
+}
 
 void putEscaped(std::string_view v, std::string& out)
 {
     // Runs without a character to escape go in whole.
     size_t from = 0;
     for (size_t i = 0; i < v.size(); ++i) {
-        const char* esc = nullptr;
-        switch (v[i]) {
-        case '\t': esc = "\\t"; break;
-        case '\n': esc = "\\n"; break;
-        case '\r': esc = "\\r"; break;
-        case '\\': esc = "\\\\"; break;
-        default: continue;
-        }
+        const unsigned char c = static_cast<unsigned char>(v[i]);
+        if (!escaped(c))
+            continue;
         out.append(v.substr(from, i - from));
-        out.append(esc, 2);
+        out.push_back('\\');
+        out.push_back(c == '\t' ? 't' : c == '\n' ? 'n' : c == '\r' ? 'r' : '\\');
         from = i + 1;
     }
     out.append(v.substr(from));
@@ -53,11 +56,16 @@ int main(int argc, char** argv)
         auto r = q.result();
         std::string out = std::to_string(r->rowCount()) + "\n";
         const int cols = r->columnCount();
+        std::vector<int> all(static_cast<size_t>(cols));
+        for (int c = 0; c < cols; ++c)
+            all[static_cast<size_t>(c)] = c;
+        std::vector<std::string_view> values(all.size());
         for (std::int64_t row = 0; row < r->rowCount(); ++row) {
+            r->values(row, all.data(), cols, values.data());
             for (int c = 0; c < cols; ++c) {
                 if (c)
                     out.push_back('\t');
-                putEscaped(r->value(row, c), out);
+                putEscaped(values[static_cast<size_t>(c)], out);
             }
             out.push_back('\n');
             if (out.size() > (1u << 20)) {
