@@ -58,8 +58,7 @@ void StoreRows::maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
             if (id < 1 || id > last) { // (a damaged store: nothing to count)
                 ++i;
             } else if (wholeBlock(i, id)) {
-                record::widenLengths(wide.data(),
-                                     blocks + (id - 1) / per * record::kLengthPadding);
+                record::widenLengths(wide.data(), blocks + (id - 1) / per * record::kLengthPadding);
                 i += per;
             } else {
                 fetchAhead(i);

@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <sys/stat.h>
 #include <thread>
 #include <vector>
@@ -81,8 +82,13 @@ bool writeLines(const GridCells& grid, QIODevice& out)
                 if (filled <= k)
                     return;
             }
-            const std::size_t n = batches[std::size_t(k % 2)].encode(lines);
-            const bool ok = out.write(lines.data(), qint64(n)) == qint64(n);
+            bool ok = false;
+            try {
+                const std::size_t n = batches[std::size_t(k % 2)].encode(lines);
+                ok = out.write(lines.data(), qint64(n)) == qint64(n);
+            } catch (const std::bad_alloc&) {
+                // (no memory for the lines: the export fails as a failed write does)
+            }
             std::lock_guard lock(m);
             ++written;
             failed = failed || !ok;
