@@ -20,7 +20,7 @@ void CsvRows::add(std::string_view utf8, bool capitalizeFirst)
     if (!utf8.empty())
         std::memcpy(room(utf8.size()), utf8.data(), utf8.size());
     used_ += utf8.size();
-    ends_[cells_] = std::uint32_t(used_);
+    ends_[cells_] = used_;
     capitalize_[cells_++] = capitalizeFirst;
 }
 
@@ -35,7 +35,7 @@ void CsvRows::addRow(const std::string_view* cells, const bool* capitalizeFirst)
         if (n)
             std::memcpy(at, cells[c].data(), n);
         at += n;
-        ends_[cells_] = std::uint32_t(at - bytes_.data());
+        ends_[cells_] = std::size_t(at - bytes_.data());
         capitalize_[cells_++] = capitalizeFirst[c];
     }
     used_ += size;
@@ -80,7 +80,7 @@ std::size_t CsvRows::encode(std::vector<char>& out) const
             out.resize(std::max(out.size() * 2, used + bytes));
         return out.data() + used;
     };
-    std::uint32_t begin = 0;
+    std::size_t begin = 0;
     std::size_t c = 0; // the cell's column
     for (std::size_t i = 0; i < cells_; ++i, c = c + 1 == std::size_t(columns_) ? 0 : c + 1) {
         const std::string_view utf8(bytes_.data() + begin, ends_[i] - begin);

@@ -17,8 +17,6 @@ public:
     // too small, and is never made smaller). Returns the bytes written.
     std::size_t encode(std::vector<char>& out) const;
 
-    int rows() const { return columns_ > 0 ? int(cells_ / std::size_t(columns_)) : 0; }
-
 private:
     // One cell: its UTF-8 bytes, and whether its text is those bytes with the first letter
     // capitalised.
@@ -33,6 +31,6 @@ private:
     std::size_t cells_ = 0;                // cells held
     std::vector<char> bytes_;              // every cell's bytes, one after another
     std::size_t used_ = 0;                 // of bytes_
-    std::vector<std::uint32_t> ends_;      // per cell, where its bytes end in bytes_
+    std::vector<std::size_t> ends_;        // per cell, where its bytes end in bytes_
     std::vector<std::uint8_t> capitalize_; // per cell
 };
