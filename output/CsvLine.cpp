@@ -132,14 +132,8 @@ char* putField(char* dst, std::string_view utf8, bool capitalizeFirst, bool quot
     while (p < end) {
         while (p < end && *p < 0x80 && !special(*p))
             *dst++ = char(*p++);
-        while (end - p >= 2) {
-            const unsigned lead = p[0];
-            const unsigned code = p[1] + 0x30u + ((lead & 1u) << 6);
-            if ((lead & 0xFEu) != 0xD0u || code - 0xC0u >= 0x40u)
-                break;
+        for (unsigned char code; end - p >= 2 && (code = russianLetter(p[0], p[1])) != 0; p += 2)
             *dst++ = char(code);
-            p += 2;
-        }
         if (p == end)
             break;
         if (*p < 0x80) {
@@ -150,8 +144,6 @@ char* putField(char* dst, std::string_view utf8, bool capitalizeFirst, bool quot
             ++p;
             continue;
         }
-        if (end - p >= 2 && russianLetter(p[0], p[1]))
-            continue;
         const Put put = putAny(dst, utf8, p, false, quote, needQuotes);
         if (!put.dst)
             return nullptr;
