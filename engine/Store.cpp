@@ -173,7 +173,8 @@ std::string Store::checkSchema() const
             names.insert(st.text(0));
     }
     for (const auto& t : tables_) {
-        for (const std::string& tn : {storeTable::rows(t.id), storeTable::lengths(t.id)})
+        for (const std::string& tn :
+             {storeTable::rows(t.id), storeTable::lengths(t.id), storeTable::spellings(t.id)})
             if (!names.count(tn))
                 return "missing table " + tn;
         for (size_t j = 0; j < t.columns.size(); ++j) {
@@ -260,6 +261,32 @@ const std::vector<std::uint32_t>& Store::nulls(const Table& t, int j) const
         c.nulls = std::move(rows);
     }
     return *c.nulls;
+}
+
+const Store::Spellings& Store::spellings(const Table& t, int j) const
+{
+    const Column& c = t.columns[static_cast<size_t>(j)];
+    if (!c.spellings) {
+        auto words = std::make_shared<Spellings>();
+        sql::Stmt st(db_, "SELECT words FROM " + storeTable::spellings(t.id) + " WHERE col = ?");
+        st.bindInt(1, j);
+        if (st.step()) {
+            const auto* b = static_cast<const unsigned char*>(sqlite3_column_blob(st.get(), 0));
+            const size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 0));
+            words->bytes.reserve(nb);
+            for (const unsigned char *p = b, *end = b + nb; p < end;) {
+                std::uint64_t len = 0;
+                if (!record::getVarint(p, end, len) || len > static_cast<std::uint64_t>(end - p) ||
+                    words->size() >= record::kSpellingRefs)
+                    throw sql::Error(SQLITE_CORRUPT, "spellings damaged");
+                words->bytes.append(reinterpret_cast<const char*>(p), static_cast<size_t>(len));
+                words->ends.push_back(static_cast<std::uint32_t>(words->bytes.size()));
+                p += len;
+            }
+        }
+        c.spellings = std::move(words);
+    }
+    return *c.spellings;
 }
 
 std::shared_ptr<const SimilarIndex> Store::similarIndex(const Table& t, int j) const

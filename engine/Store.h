@@ -15,6 +15,7 @@
 //   x<t>_<J>                     trigram full-text index over f (search columns only)
 //   n<t>(part, lens)             each cell's length in characters (StoreFormat.h), so that
 //                                 column widths need no record read
+//   s<t>(col, words)             the spellings a record's cells may refer to (StoreFormat.h)
 // A column whose values nearly all differ, and that takes no match modes, is plain: it has
 // no dictionary (distinct_n is -1) and a condition on it reads the records.
 // A condition is answered on the column's dictionary (indexes on f and r, the trigram
@@ -38,7 +39,7 @@ namespace engine {
 class SimilarIndex;
 class StoreQuery;
 
-constexpr int kStoreFormat = 12;
+constexpr int kStoreFormat = 13;
 
 // Identifies the source file a store was made from.
 struct SourceKey {
@@ -69,12 +70,15 @@ public:
     void addRow(const std::string_view* values, const bool* isNull);
     // `count` rows at once, row after row (count * columns values).
     void addRows(size_t count, const std::string_view* values, const bool* isNull);
-    // addRows in two halves that two threads may run at once: the rows themselves, and the
-    // dictionary work of the columns [colBegin, colEnd). Every column must get assignIds for
-    // every batch, in the order of the batches; two threads must take disjoint columns.
-    void addRecords(size_t count, const std::string_view* values, const bool* isNull);
+    // addRows in parts that two threads may share: the dictionary work of the columns
+    // [colBegin, colEnd), which also tells in refs (count * columns, the caller's) which
+    // cells refer to a spelling; then the rows themselves, once every column of the batch
+    // has had assignIds. Every column must get assignIds for every batch, in the order of
+    // the batches; two threads must take disjoint columns.
     void assignIds(size_t count, const std::string_view* values, const bool* isNull,
-                   size_t colBegin, size_t colEnd);
+                   size_t colBegin, size_t colEnd, std::uint32_t* refs);
+    void addRecords(size_t count, const std::string_view* values, const bool* isNull,
+                    const std::uint32_t* refs);
     // Builds dictionaries and indexes; `tick` (may be empty) is called now and then with the
     // share of this table's index work done (0..1).
     void endTable(const std::function<void(double)>& tick = {});
@@ -110,12 +114,25 @@ private:
     std::string readKey(const SourceKey* expect);
     std::string readTables();
     std::string checkSchema() const;
+    // The spellings of a column that its cells refer to by number.
+    struct Spellings {
+        std::string bytes;
+        std::vector<std::uint32_t> ends{0}; // spelling k is bytes[ends[k - 1], ends[k])
+        std::uint32_t size() const { return static_cast<std::uint32_t>(ends.size() - 1); }
+        // Spelling k, 1 <= k <= size().
+        std::string_view at(std::uint32_t k) const
+        {
+            return std::string_view(bytes).substr(ends[k - 1], ends[k] - ends[k - 1]);
+        }
+    };
     struct Column {
         std::string name;
         std::int64_t distinct = 0; // -1: a plain column, without a dictionary
         bool substr = false;
         // Rows holding null, ascending; read when first asked for (nulls()).
         mutable std::shared_ptr<const std::vector<std::uint32_t>> nulls;
+        // Its spellings; read when a cell first refers to one (spellings()).
+        mutable std::shared_ptr<const Spellings> spellings;
     };
     struct Table {
         int id = 0;
@@ -143,6 +160,9 @@ private:
     // The rows of column j of table t that hold null, read once. Throws sql::Error when
     // the list is missing or damaged.
     const std::vector<std::uint32_t>& nulls(const Table& t, int j) const;
+    // The spellings of column j of table t, read once (none for a plain column). Throws
+    // sql::Error when they are damaged.
+    const Spellings& spellings(const Table& t, int j) const;
     // Column j of table t's distinct values prepared for SIMILAR, read once (null for a
     // plain column, which has no dictionary).
     std::shared_ptr<const SimilarIndex> similarIndex(const Table& t, int j) const;

@@ -1,13 +1,21 @@
 #pragma once
-// A row of the store is one record: for each column in order, a varint that is 0 for a
-// null and length + 1 otherwise, followed by the value's UTF-8 bytes. Records are stored in
+// A row of the store is one record: for each column in order, one cell. A cell begins with
+// a varint v: 0 for a null; an odd v refers to the column's spelling (v >> 1) (see below),
+// an even v is followed by the value's (v >> 1) - 1 UTF-8 bytes. Records are stored in
 // chunks; a chunk of k records begins with k offsets (32-bit, little-endian, counted from
 // the chunk's first byte), where each record begins, and the records follow in row order:
 // any one record is read without decoding those before it.
+//
+// Spellings: a column with a dictionary keeps the first spelling of each of its first
+// kSpellingRefs values (in the order they first appear) in the table s<t>, one row per
+// column: for each value, a varint length and the bytes. A cell that is exactly one of
+// them, and not longer than kSpellingMaxBytes, is stored as its number: most records then
+// take a byte or two per column.
 
 #include "util/Utf8.h"
 
 #include <algorithm>
+#include <cassert>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -96,6 +104,25 @@ inline void putVarint(std::string& out, std::uint64_t v)
     out.push_back(static_cast<char>(v));
 }
 
+// Reads a varint at p (not past end); false when it runs past end or is too long.
+inline bool getVarint(const unsigned char*& p, const unsigned char* end, std::uint64_t& v)
+{
+    v = 0;
+    for (int shift = 0; shift <= 35; shift += 7) {
+        if (p >= end)
+            return false;
+        const unsigned char b = *p++;
+        v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
+        if (!(b & 0x80))
+            return true;
+    }
+    return false;
+}
+
+// A column's spellings that cells may refer to: at most this many, each at most this long.
+constexpr std::uint32_t kSpellingRefs = 4096;
+constexpr std::size_t kSpellingMaxBytes = 255;
+
 inline void putNull(std::string& out)
 {
     out.push_back('\0');
@@ -103,36 +130,44 @@ inline void putNull(std::string& out)
 
 inline void putValue(std::string& out, std::string_view v)
 {
-    putVarint(out, v.size() + 1);
+    putVarint(out, (std::uint64_t{v.size()} + 1) << 1);
     out.append(v);
 }
 
-// Reads one field at p (not past end). Returns false on a malformed record.
-inline bool getField(const unsigned char*& p, const unsigned char* end, std::string_view& value,
-                     bool& isNull)
+// A cell that is spelling number `id` (1 .. kSpellingRefs) of its column.
+inline void putSpellingRef(std::string& out, std::uint32_t id)
+{
+    assert(id >= 1 && id <= kSpellingRefs);
+    putVarint(out, (std::uint64_t{id} << 1) | 1);
+}
+
+// One cell as read: a null, a value, or the number of a spelling of the column.
+struct Cell {
+    std::string_view value; // the bytes of a value stored in the record
+    std::uint32_t ref = 0;  // else the spelling's number (1-based), when not 0
+    bool isNull = false;
+};
+
+// Reads one cell at p (not past end). Returns false on a malformed record.
+inline bool getCell(const unsigned char*& p, const unsigned char* end, Cell& cell)
 {
     std::uint64_t v = 0;
-    int shift = 0;
-    while (true) {
-        if (p >= end || shift > 35)
-            return false;
-        unsigned char b = *p++;
-        v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
-        if (!(b & 0x80))
-            break;
-        shift += 7;
-    }
-    if (v == 0) {
-        isNull = true;
-        value = {};
-        return true;
-    }
-    std::uint64_t len = v - 1;
-    if (len > static_cast<std::uint64_t>(end - p))
+    if (!getVarint(p, end, v))
         return false;
-    isNull = false;
-    value = std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(len));
-    p += len;
+    cell.value = {};
+    cell.ref = 0;
+    cell.isNull = v == 0;
+    if (v & 1) {
+        if ((v >> 1) == 0 || (v >> 1) > kSpellingRefs)
+            return false;
+        cell.ref = static_cast<std::uint32_t>(v >> 1);
+    } else if (v != 0) {
+        const std::uint64_t len = (v >> 1) - 1;
+        if (len > static_cast<std::uint64_t>(end - p))
+            return false;
+        cell.value = std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(len));
+        p += len;
+    }
     return true;
 }
 
@@ -157,6 +192,10 @@ inline std::string dictionary(int t, size_t j)
 inline std::string trigrams(int t, size_t j)
 {
     return "x" + std::to_string(t) + "_" + std::to_string(j);
+}
+inline std::string spellings(int t)
+{
+    return "s" + std::to_string(t);
 }
 
 } // namespace engine::storeTable

@@ -89,6 +89,7 @@ void StoreQuery::forRows(const Rows* rows, Fn fn)
     const size_t ncols = t_.columns.size();
     std::vector<std::string_view> vals(ncols);
     std::vector<char> nul(ncols);
+    std::vector<const Store::Spellings*> words(ncols); // read when a cell first refers to one
     // Decodes record `at` (0-based) of a chunk of k records into vals and nul.
     auto decodeAt = [&](const unsigned char* chunk, size_t size, size_t k, size_t at) {
         size_t b = 0, e = 0;
@@ -97,10 +98,18 @@ void StoreQuery::forRows(const Rows* rows, Fn fn)
         const unsigned char* p = chunk + b;
         const unsigned char* end = chunk + e;
         for (size_t c = 0; c < ncols; ++c) {
-            bool isNull = true;
-            if (!record::getField(p, end, vals[c], isNull))
+            record::Cell cell;
+            if (!record::getCell(p, end, cell))
                 throw sql::Error(SQLITE_CORRUPT, "row record damaged");
-            nul[c] = isNull;
+            nul[c] = cell.isNull;
+            vals[c] = cell.value;
+            if (cell.ref) {
+                if (!words[c])
+                    words[c] = &s_.spellings(t_, static_cast<int>(c));
+                if (cell.ref > words[c]->size())
+                    throw sql::Error(SQLITE_CORRUPT, "row record damaged");
+                vals[c] = words[c]->at(cell.ref);
+            }
         }
         if (p != end)
             throw sql::Error(SQLITE_CORRUPT, "row record damaged");

@@ -155,9 +155,8 @@ void StoreRows::values(std::int64_t row, const int* cols, int n, std::string_vie
             out[i] = {};
             continue;
         }
-        const size_t at = first + static_cast<size_t>(pick_[static_cast<size_t>(col)]);
-        out[i] = s->len[at] == kNull ? std::string_view()
-                                     : std::string_view(s->bytes).substr(s->off[at], s->len[at]);
+        const size_t c = static_cast<size_t>(pick_[static_cast<size_t>(col)]);
+        out[i] = cell(*s, first + c, c);
     }
 }
 
@@ -204,15 +203,33 @@ bool StoreRows::parse(Slot& slot, size_t within, size_t begin, size_t end) const
     const unsigned char* p = base + begin;
     const unsigned char* stop = base + end;
     for (size_t c = 0; c < ncols_; ++c) {
-        std::string_view v;
-        bool isNull = true;
-        if (!record::getField(p, stop, v, isNull))
+        record::Cell v;
+        if (!record::getCell(p, stop, v))
             return false;
         const size_t at = within * ncols_ + c;
-        slot.off[at] = isNull ? 0
-                              : static_cast<std::uint32_t>(
-                                    reinterpret_cast<const unsigned char*>(v.data()) - base);
-        slot.len[at] = isNull ? kNull : static_cast<std::uint32_t>(v.size());
+        if (v.ref) {
+            if (spellings_.empty())
+                spellings_.resize(ncols_);
+            if (!spellings_[c]) {
+                try {
+                    spellings_[c] = &store_->spellings(t_, static_cast<int>(c));
+                } catch (const sql::Error&) {
+                    return false;
+                }
+            }
+            if (v.ref > spellings_[c]->size())
+                return false;
+            slot.off[at] = kSpelling | v.ref;
+            slot.len[at] = static_cast<std::uint32_t>(spellings_[c]->at(v.ref).size());
+            continue;
+        }
+        // (a chunk is far shorter than 2 GB: SQLite keeps no longer value)
+        assert(slot.bytes.size() < kSpelling);
+        slot.off[at] = v.isNull
+                           ? 0
+                           : static_cast<std::uint32_t>(
+                                 reinterpret_cast<const unsigned char*>(v.value.data()) - base);
+        slot.len[at] = v.isNull ? kNull : static_cast<std::uint32_t>(v.value.size());
     }
     return p == stop;
 }

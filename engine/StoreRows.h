@@ -50,9 +50,8 @@ public:
     {
         const Slot* s = nullptr;
         const size_t at = locate(row, col, s);
-        if (!s || s->len[at] == kNull)
-            return {};
-        return std::string_view(s->bytes).substr(s->off[at], s->len[at]);
+        return s ? cell(*s, at, static_cast<size_t>(pick_[static_cast<size_t>(col)]))
+                 : std::string_view();
     }
     bool isNull(std::int64_t row, int col) const override
     {
@@ -72,6 +71,8 @@ public:
 
 private:
     static constexpr std::uint32_t kNull = UINT32_MAX;
+    // Marks an off that is the number of a spelling of the column, not a place in bytes.
+    static constexpr std::uint32_t kSpelling = std::uint32_t{1} << 31;
     static constexpr size_t kSlots = 16;
     // One chunk and the records of it read so far.
     struct Slot {
@@ -84,6 +85,15 @@ private:
         std::vector<std::uint32_t> off,
             len; // per record and table column, into bytes; len kNull: null
     };
+    // The value at index `at` of a slot (table column c).
+    std::string_view cell(const Slot& s, size_t at, size_t c) const
+    {
+        if (s.len[at] == kNull)
+            return {};
+        if (s.off[at] & kSpelling)
+            return spellings_[c]->at(s.off[at] & ~kSpelling);
+        return std::string_view(s.bytes).substr(s.off[at], s.len[at]);
+    }
     static_assert(record::kChunkRows <= 32);
 
     std::uint32_t rowid(std::int64_t i) const
@@ -119,6 +129,8 @@ private:
     size_t ncols_;
     bool dense_; // two rows or more per chunk on average
     mutable std::array<Slot, kSlots> slots_;
+    // Per table column: its spellings, once a cell has referred to one.
+    mutable std::vector<const Store::Spellings*> spellings_;
     mutable std::unique_ptr<sqlite3_blob, BlobClose>
         blob_;                         // declared after store_: closed before it
     mutable std::int64_t cursor_ = -1; // the chunk blob_ stands on, -1 none

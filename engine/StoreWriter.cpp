@@ -84,6 +84,11 @@ public:
         const Entry& e = entries_[id - 1];
         return std::string_view(arena_).substr(e.off + e.flen, e.vlen ? e.vlen - 1 : 0);
     }
+    // The first spelling, whether or not it equals the folded text.
+    std::string_view firstSpelling(std::uint32_t id) const
+    {
+        return entries_[id - 1].vlen ? spelling(id) : folded(id);
+    }
     void clear()
     {
         std::string().swap(arena_);
@@ -129,6 +134,9 @@ struct StoreWriter::Impl {
         // on the column reads the records instead.
         bool plain = false;
         bool probed = false;
+        // Whether the column's cells may refer to its spellings: it keeps its dictionary
+        // (until it is probed, a column that may turn plain does not refer).
+        bool refers() const { return substr || (probed && !plain); }
     };
     // Makes column j plain when it takes no match modes and at most one value in ten
     // repeats; the first `rows` rows decide.
@@ -173,6 +181,7 @@ struct StoreWriter::Impl {
     void writeDictionary(size_t j, const Prepared& prep);
     void writeSearchIndexes(size_t j);
     void writeColumnRow(sql::Stmt& colIns, size_t j, const Prepared& prep);
+    void writeSpellings(sql::Stmt& ins, size_t j);
     void writeLengths();
 
     std::string t() const { return storeTable::rows(tableId); }
@@ -247,11 +256,13 @@ void StoreWriter::addRow(const std::string_view* values, const bool* isNull)
 
 void StoreWriter::addRows(size_t count, const std::string_view* values, const bool* isNull)
 {
-    addRecords(count, values, isNull);
-    assignIds(count, values, isNull, 0, d->columns.size());
+    std::vector<std::uint32_t> refs(count * d->columns.size());
+    assignIds(count, values, isNull, 0, d->columns.size(), refs.data());
+    addRecords(count, values, isNull, refs.data());
 }
 
-void StoreWriter::addRecords(size_t count, const std::string_view* values, const bool* isNull)
+void StoreWriter::addRecords(size_t count, const std::string_view* values, const bool* isNull,
+                             const std::uint32_t* refs)
 {
     const size_t n = d->columns.size();
     if (static_cast<std::uint64_t>(d->rows) + count >= UINT32_MAX)
@@ -259,13 +270,17 @@ void StoreWriter::addRecords(size_t count, const std::string_view* values, const
     for (size_t r = 0; r < count; ++r) {
         const std::string_view* v = values + r * n;
         const bool* nul = isNull + r * n;
+        const std::uint32_t* ref = refs + r * n;
         d->starts.push_back(static_cast<std::uint32_t>(d->record.size()));
         for (size_t j = 0; j < n; ++j) {
             if (nul[j]) {
                 record::putNull(d->record);
                 d->lengths.push_back(0);
             } else {
-                record::putValue(d->record, v[j]);
+                if (ref[j])
+                    record::putSpellingRef(d->record, ref[j]);
+                else
+                    record::putValue(d->record, v[j]);
                 d->bytes += static_cast<std::int64_t>(v[j].size());
                 d->lengths.push_back(record::charLength(v[j]));
             }
@@ -278,7 +293,7 @@ void StoreWriter::addRecords(size_t count, const std::string_view* values, const
 }
 
 void StoreWriter::assignIds(size_t count, const std::string_view* values, const bool* isNull,
-                            size_t colBegin, size_t colEnd)
+                            size_t colBegin, size_t colEnd, std::uint32_t* refs)
 {
     // Column by column: all hashes first (their slots fetched ahead), then the look-ups, so
     // that the cache misses of a big dictionary overlap.
@@ -292,10 +307,13 @@ void StoreWriter::assignIds(size_t count, const std::string_view* values, const 
     for (size_t j = colBegin; j < colEnd && j < n; ++j) {
         auto& col = d->cols[j];
         if (col.plain) {
-            for (size_t r = 0; r < count; ++r)
+            for (size_t r = 0; r < count; ++r) {
                 col.ids.push_back(isNull[r * n + j] ? 0 : 1);
+                refs[r * n + j] = 0;
+            }
             continue;
         }
+        const bool refers = col.refers();
         folded.clear();
         for (size_t r = 0; r < count; ++r) {
             // A value equal to the one above it (runs are common) takes the same id.
@@ -311,13 +329,25 @@ void StoreWriter::assignIds(size_t count, const std::string_view* values, const 
         }
         std::uint32_t begin = 0;
         for (size_t r = 0; r < count; ++r) {
+            std::uint32_t& ref = refs[r * n + j];
+            ref = 0;
             if (isNull[r * n + j]) {
                 col.ids.push_back(0);
-            } else if (same[r]) {
+                continue;
+            }
+            if (same[r]) {
                 col.ids.push_back(col.ids.back());
+                ref = r > 0 ? refs[(r - 1) * n + j] : 0;
             } else {
+                const std::string_view v = values[r * n + j];
                 std::string_view f = std::string_view(folded).substr(begin, ends[r] - begin);
-                col.ids.push_back(col.dict.idFor(f, values[r * n + j], hashes[r]));
+                const std::uint32_t id = col.dict.idFor(f, v, hashes[r]);
+                col.ids.push_back(id);
+                // A cell exactly its value's first spelling, among the first few values,
+                // is stored as that spelling's number.
+                if (refers && id <= record::kSpellingRefs &&
+                    v.size() <= record::kSpellingMaxBytes && v == col.dict.firstSpelling(id))
+                    ref = id;
             }
             begin = ends[r];
         }
@@ -481,6 +511,28 @@ void StoreWriter::Impl::writeColumnRow(sql::Stmt& colIns, size_t j, const Prepar
     colIns.reset();
 }
 
+void StoreWriter::Impl::writeSpellings(sql::Stmt& ins, size_t j)
+{
+    const auto& col = cols[j];
+    if (col.plain)
+        return;
+    // (a spelling too long to be referred to is kept empty: no cell names it)
+    std::string words;
+    const std::uint32_t m =
+        std::min<std::uint32_t>(static_cast<std::uint32_t>(col.dict.size()), record::kSpellingRefs);
+    for (std::uint32_t id = 1; id <= m; ++id) {
+        std::string_view w = col.dict.firstSpelling(id);
+        if (w.size() > record::kSpellingMaxBytes)
+            w = {};
+        record::putVarint(words, w.size());
+        words.append(w);
+    }
+    ins.bindInt(1, static_cast<std::int64_t>(j));
+    sqlite3_bind_blob(ins.get(), 2, words.data(), static_cast<int>(words.size()), SQLITE_STATIC);
+    ins.step();
+    ins.reset();
+}
+
 void StoreWriter::Impl::writeLengths()
 {
     const size_t n = columns.size();
@@ -505,6 +557,9 @@ void StoreWriter::endTable(const std::function<void(double)>& tick)
     d->insertRow.reset();
     CpuLaps laps;
     sql::Stmt colIns(d->db, "INSERT INTO fz_columns VALUES(?,?,?,?,?,?,?)");
+    d->db.exec("CREATE TABLE " + storeTable::spellings(d->tableId) +
+               "(col INTEGER PRIMARY KEY, words BLOB NOT NULL)");
+    sql::Stmt wordIns(d->db, "INSERT INTO " + storeTable::spellings(d->tableId) + " VALUES(?,?)");
     const std::uint32_t rows = d->rows;
     // A table too small for the probe while rows came in is judged as a whole.
     for (auto& col : d->cols)
@@ -525,6 +580,7 @@ void StoreWriter::endTable(const std::function<void(double)>& tick)
         if (col.substr)
             d->writeSearchIndexes(j);
         d->writeColumnRow(colIns, j, prep);
+        d->writeSpellings(wordIns, j);
         col.dict.clear();
         laps.lap("column " + d->columns[j].name + " (" + std::to_string(nd) + " values)");
         if (tick)

@@ -82,12 +82,15 @@ struct Batch {
     // Made by the reading thread once the batch is full (views into the cells' text).
     std::vector<std::string_view> views;
     std::unique_ptr<bool[]> isNull;
+    // Per cell: the spelling it refers to, or 0 (StoreWriter::assignIds fills it).
+    std::unique_ptr<std::uint32_t[]> refs;
 
     void finish(size_t ncols)
     {
         const size_t count = rows * ncols;
         views.resize(count);
         isNull.reset(new bool[count > 0 ? count : 1]);
+        refs.reset(new std::uint32_t[count > 0 ? count : 1]);
         std::uint32_t begin = 0;
         for (size_t cell = 0; cell < count; ++cell) {
             views[cell] = std::string_view(cells.text).substr(begin, cells.ends[cell] - begin);
@@ -155,7 +158,7 @@ void readTable(engine::MdbFile& file, size_t index, Queue& q, std::int64_t& done
     b.cells.text.reserve(1 << 16); // on the heap, so that views survive moving the batch
     auto ship = [&] {
         b.finish(ncols);
-        w.assignIds(b.rows, b.views.data(), b.isNull.get(), 0, split);
+        w.assignIds(b.rows, b.views.data(), b.isNull.get(), 0, split, b.refs.get());
         q.push(std::move(b));
         b = Batch();
         b.cells.text.reserve(1 << 16);
@@ -256,8 +259,8 @@ void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::Col
     Batch b;
     try {
         while (q.pop(b)) {
-            w.addRecords(b.rows, b.views.data(), b.isNull.get());
-            w.assignIds(b.rows, b.views.data(), b.isNull.get(), split, n);
+            w.assignIds(b.rows, b.views.data(), b.isNull.get(), split, n, b.refs.get());
+            w.addRecords(b.rows, b.views.data(), b.isNull.get(), b.refs.get());
         }
     } catch (const std::exception& e) {
         failStore(tmp, e.what());

@@ -458,6 +458,50 @@ private slots:
             }
     }
 
+    // A cell is kept as a number standing for its column's spelling only where that gives
+    // back its exact text: past the first rows (a column may still turn plain there), among
+    // the column's first values, and when the text is not long; a second spelling of a
+    // value keeps its own.
+    void cellsReadAsWritten()
+    {
+        std::vector<Cell> obl;
+        std::vector<jet4::Row> rows;
+        std::string longText; // longer in bytes than any spelling a cell refers to
+        for (int i = 0; i < 200; ++i)
+            longText += "Ж";
+        for (int i = 0; i < 10000; ++i) {
+            std::string v = "Улица " + std::to_string(i % 6000);
+            if (i >= 6000 && i % 2)
+                v = "УЛИЦА " + std::to_string(i % 6000);
+            if (i >= 9000 && i % 10 == 3)
+                v += " новая"; // values first seen late
+            Cell c = i % 13 == 0 ? Cell() : Cell(v);
+            if (i == 1 || i == 9001)
+                c = longText;
+            obl.push_back(c);
+            rows.push_back({std::to_string(i + 1), c});
+        }
+        const std::string dir = freshDir("spellings");
+        jet4::writeTable(dir + "/tabl1.mdb", "FZ_T1",
+                         {{"ID", jet4::ColumnType::Long, 0}, {"OBL", jet4::ColumnType::Text, 255}},
+                         rows);
+        engine::AdoQuery q;
+        q.setConnectionString(engine::buildConnectionString(dir));
+        q.addSql("SELECT * FROM FZ_T1");
+        q.open();
+        const auto all = q.result();
+        QCOMPARE(all->rowCount(), std::int64_t(obl.size()));
+        for (std::int64_t i = 0; i < all->rowCount(); ++i) {
+            QCOMPARE(all->isNull(i, 1), !obl[size_t(i)]);
+            QCOMPARE(std::string(all->value(i, 1)), obl[size_t(i)].value_or(""));
+        }
+        // a few rows, read at once
+        const Table few = run(q, "SELECT OBL FROM FZ_T1 WHERE ID LIKE \"900_\"");
+        QCOMPARE(few.size(), size_t(10));
+        for (size_t k = 0; k < few.size(); ++k)
+            QCOMPARE(few[k][0], obl[8999 + k]);
+    }
+
     // A chunk whose record offsets point outside it, or that is shorter than its offsets,
     // loses those records only: a big result reads them as nulls (whether it reads chunks
     // whole or record by record) and every other row as it is; a small result, read at
@@ -540,6 +584,18 @@ private slots:
         sqlite3_close(db);
         QCOMPARE(run(q_, "SELECT Count(*) FROM FZ_T1 WHERE FAM IS NULL"),
                  Table{{Cell(std::to_string(nullFam.size()))}});
+
+        // So are a column's spellings, when a cell first refers to one.
+        QCOMPARE(sqlite3_open(engine::StoreCache::storePathFor(mdb_).c_str(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db, "UPDATE s0 SET words = X'05' WHERE col = 1", nullptr, nullptr,
+                              nullptr),
+                 SQLITE_OK);
+        sqlite3_close(db);
+        const size_t named = size_t(std::find_if(values_.begin(), values_.end(),
+                                                 [](const Cell& v) { return v && !v->empty(); }) -
+                                    values_.begin());
+        QCOMPARE(run(q_, "SELECT FAM FROM FZ_T1 WHERE ID = \"" + std::to_string(named + 1) + "\""),
+                 Table{{values_[named]}});
     }
 };
 
