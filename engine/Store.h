@@ -122,7 +122,7 @@ private:
         // Spelling k, 1 <= k <= size().
         std::string_view at(std::uint32_t k) const
         {
-            return std::string_view(bytes).substr(ends[k - 1], ends[k] - ends[k - 1]);
+            return std::string_view(bytes.data() + ends[k - 1], ends[k] - ends[k - 1]);
         }
     };
     struct Column {

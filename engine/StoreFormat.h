@@ -107,6 +107,10 @@ inline void putVarint(std::string& out, std::uint64_t v)
 // Reads a varint at p (not past end); false when it runs past end or is too long.
 inline bool getVarint(const unsigned char*& p, const unsigned char* end, std::uint64_t& v)
 {
+    if (p < end && *p < 0x80) { // one byte: most cells
+        v = *p++;
+        return true;
+    }
     v = 0;
     for (int shift = 0; shift <= 35; shift += 7) {
         if (p >= end)

@@ -155,8 +155,7 @@ void StoreRows::values(std::int64_t row, const int* cols, int n, std::string_vie
             out[i] = {};
             continue;
         }
-        const size_t c = static_cast<size_t>(pick_[static_cast<size_t>(col)]);
-        out[i] = cell(*s, first + c, c);
+        out[i] = s->cells[first + static_cast<size_t>(pick_[static_cast<size_t>(col)])];
     }
 }
 
@@ -168,8 +167,7 @@ void StoreRows::load(Slot& slot, std::int64_t chunk) const
     slot.damaged = 0;
     slot.whole = false;
     slot.bytes.clear();
-    slot.off.resize(record::kChunkRows * ncols_);
-    slot.len.resize(record::kChunkRows * ncols_);
+    slot.cells.resize(record::kChunkRows * ncols_);
 }
 
 bool StoreRows::seek(std::int64_t chunk) const
@@ -197,41 +195,36 @@ bool StoreRows::seek(std::int64_t chunk) const
     return rc == SQLITE_OK;
 }
 
-bool StoreRows::parse(Slot& slot, size_t within, size_t begin, size_t end) const
+const Store::Spellings* StoreRows::spellings(size_t c) const
 {
-    const auto* base = reinterpret_cast<const unsigned char*>(slot.bytes.data());
-    const unsigned char* p = base + begin;
-    const unsigned char* stop = base + end;
+    if (!spellings_[c]) {
+        try {
+            spellings_[c] = &store_->spellings(t_, static_cast<int>(c));
+        } catch (const sql::Error&) {
+            return nullptr;
+        }
+    }
+    return spellings_[c];
+}
+
+bool StoreRows::parse(Slot& slot, size_t within, const unsigned char* p,
+                      const unsigned char* end) const
+{
+    std::string_view* out = slot.cells.data() + within * ncols_;
     for (size_t c = 0; c < ncols_; ++c) {
         record::Cell v;
-        if (!record::getCell(p, stop, v))
+        if (!record::getCell(p, end, v))
             return false;
-        const size_t at = within * ncols_ + c;
         if (v.ref) {
-            if (spellings_.empty())
-                spellings_.resize(ncols_);
-            if (!spellings_[c]) {
-                try {
-                    spellings_[c] = &store_->spellings(t_, static_cast<int>(c));
-                } catch (const sql::Error&) {
-                    return false;
-                }
-            }
-            if (v.ref > spellings_[c]->size())
+            const Store::Spellings* words = spellings_[c] ? spellings_[c] : spellings(c);
+            if (!words || v.ref > words->size())
                 return false;
-            slot.off[at] = kSpelling | v.ref;
-            slot.len[at] = static_cast<std::uint32_t>(spellings_[c]->at(v.ref).size());
-            continue;
+            out[c] = words->at(v.ref);
+        } else {
+            out[c] = v.value; // (a null: no data())
         }
-        // (a chunk is far shorter than 2 GB: SQLite keeps no longer value)
-        assert(slot.bytes.size() < kSpelling);
-        slot.off[at] = v.isNull
-                           ? 0
-                           : static_cast<std::uint32_t>(
-                                 reinterpret_cast<const unsigned char*>(v.value.data()) - base);
-        slot.len[at] = v.isNull ? kNull : static_cast<std::uint32_t>(v.value.size());
     }
-    return p == stop;
+    return p == end;
 }
 
 bool StoreRows::decode(Slot& slot, size_t within) const
@@ -247,7 +240,7 @@ bool StoreRows::decode(Slot& slot, size_t within) const
     if (slot.whole) {
         const auto* base = reinterpret_cast<const unsigned char*>(slot.bytes.data());
         return done(record::recordSpan(base, slot.bytes.size(), slot.records, within, b, e) &&
-                    parse(slot, within, b, e));
+                    parse(slot, within, base + b, base + e));
     }
     if (!seek(slot.chunk))
         return done(false);
@@ -275,14 +268,13 @@ bool StoreRows::decode(Slot& slot, size_t within) const
     e = within + 1 < k ? record::getOffset(offs + record::kOffsetBytes) : size;
     if (!(head <= b && b <= e && e <= size))
         return done(false);
-    const size_t at = slot.bytes.size();
-    slot.bytes.resize(at + (e - b));
-    if (sqlite3_blob_read(blob_.get(), slot.bytes.data() + at, static_cast<int>(e - b),
-                          static_cast<int>(b)) != SQLITE_OK) {
-        slot.bytes.resize(at);
+    std::string& one = slot.one[within];
+    one.resize(e - b);
+    if (sqlite3_blob_read(blob_.get(), one.data(), static_cast<int>(e - b), static_cast<int>(b)) !=
+        SQLITE_OK)
         return done(false);
-    }
-    return done(parse(slot, within, at, at + (e - b)));
+    const auto* base = reinterpret_cast<const unsigned char*>(one.data());
+    return done(parse(slot, within, base, base + one.size()));
 }
 
 } // namespace engine

@@ -34,6 +34,7 @@ public:
         , n_(all ? t.rows : static_cast<std::int64_t>(rows_.size()))
         , ncols_(t.columns.size())
         , dense_(n_ * record::kChunkRows >= 2 * t.rows)
+        , spellings_(ncols_)
     {
         assert(all_ || isRowList(rows_));
     }
@@ -50,14 +51,13 @@ public:
     {
         const Slot* s = nullptr;
         const size_t at = locate(row, col, s);
-        return s ? cell(*s, at, static_cast<size_t>(pick_[static_cast<size_t>(col)]))
-                 : std::string_view();
+        return s ? s->cells[at] : std::string_view();
     }
     bool isNull(std::int64_t row, int col) const override
     {
         const Slot* s = nullptr;
         const size_t at = locate(row, col, s);
-        return !s || s->len[at] == kNull;
+        return !s || s->cells[at].data() == nullptr;
     }
     // The record is found once for all the columns.
     void values(std::int64_t row, const int* cols, int n, std::string_view* out) const override;
@@ -70,30 +70,21 @@ public:
     int maxCharLength(int col, std::int64_t rows) const override;
 
 private:
-    static constexpr std::uint32_t kNull = UINT32_MAX;
-    // Marks an off that is the number of a spelling of the column, not a place in bytes.
-    static constexpr std::uint32_t kSpelling = std::uint32_t{1} << 31;
     static constexpr size_t kSlots = 16;
     // One chunk and the records of it read so far.
     struct Slot {
         std::int64_t chunk = -1;
         size_t records = 0;        // in the chunk (0 when it could not be read)
-        std::uint32_t decoded = 0; // bit r: record r read into bytes, off and len
+        std::uint32_t decoded = 0; // bit r: record r read, its cells set
         std::uint32_t damaged = 0; // bit r: record r unreadable
         bool whole = false;        // bytes holds the whole chunk, as stored
-        std::string bytes;         // the whole chunk, or the records read one after another
-        std::vector<std::uint32_t> off,
-            len; // per record and table column, into bytes; len kNull: null
+        std::string bytes;         // the whole chunk
+        // Otherwise each record read on its own, by its place in the chunk.
+        std::array<std::string, record::kChunkRows> one;
+        // Per record and table column: the value, in bytes, one or the column's
+        // spellings; a null has no data().
+        std::vector<std::string_view> cells;
     };
-    // The value at index `at` of a slot (table column c).
-    std::string_view cell(const Slot& s, size_t at, size_t c) const
-    {
-        if (s.len[at] == kNull)
-            return {};
-        if (s.off[at] & kSpelling)
-            return spellings_[c]->at(s.off[at] & ~kSpelling);
-        return std::string_view(s.bytes).substr(s.off[at], s.len[at]);
-    }
     static_assert(record::kChunkRows <= 32);
 
     std::uint32_t rowid(std::int64_t i) const
@@ -111,8 +102,10 @@ private:
     void load(Slot& slot, std::int64_t chunk) const;
     // Puts blob_ on the chunk; false when the store has none.
     bool seek(std::int64_t chunk) const;
-    // The fields of the record at [begin, end) of slot.bytes into its off and len.
-    bool parse(Slot& slot, size_t within, size_t begin, size_t end) const;
+    // The cells of record `within`, stored at [p, end), into slot.cells.
+    bool parse(Slot& slot, size_t within, const unsigned char* p, const unsigned char* end) const;
+    // The spellings of table column c; null when they cannot be read.
+    const Store::Spellings* spellings(size_t c) const;
     struct BlobClose {
         void operator()(sqlite3_blob* b) const { sqlite3_blob_close(b); }
     };
@@ -128,9 +121,9 @@ private:
     std::int64_t n_;
     size_t ncols_;
     bool dense_; // two rows or more per chunk on average
-    mutable std::array<Slot, kSlots> slots_;
     // Per table column: its spellings, once a cell has referred to one.
     mutable std::vector<const Store::Spellings*> spellings_;
+    mutable std::array<Slot, kSlots> slots_;
     mutable std::unique_ptr<sqlite3_blob, BlobClose>
         blob_;                         // declared after store_: closed before it
     mutable std::int64_t cursor_ = -1; // the chunk blob_ stands on, -1 none

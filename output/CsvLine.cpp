@@ -4,6 +4,9 @@
 #include "util/Utf8.h"
 
 #include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 bool csvNeedsQuotes(QStringView cell)
 {
@@ -62,6 +65,78 @@ constexpr bool special(unsigned c)
     return c <= ',' && (c == ',' || c == '"' || c == '\r' || c == '\n');
 }
 
+// Copies the ASCII characters that need no quotes from p on, sixteen bytes at a time;
+// returns where it stopped (dst advanced). The output may receive up to sixteen bytes
+// beyond what it keeps. Unpadded, it goes while sixteen bytes remain (the caller's room,
+// twice the input, holds what is written beyond); padded, to the end: the input may then
+// be read, and the output written, up to kCsvSlack bytes beyond.
+template <bool padded>
+inline const unsigned char* asciiRun(const unsigned char* p, const unsigned char* end, char*& dst)
+{
+#if defined(__SSE2__)
+    const __m128i comma = _mm_set1_epi8(','), quote = _mm_set1_epi8('"');
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    while (padded ? p < end : end - p >= 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i stop =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, comma), _mm_cmpeq_epi8(x, quote)),
+                         _mm_or_si128(_mm_cmpeq_epi8(x, cr), _mm_cmpeq_epi8(x, lf)));
+        unsigned bad = unsigned(_mm_movemask_epi8(x) | _mm_movemask_epi8(stop));
+        if (padded && end - p < 16)
+            bad |= ~0u << (end - p);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), x);
+        const int n = bad ? __builtin_ctz(bad) : 16;
+        dst += n;
+        p += n;
+        if (n < 16)
+            break;
+    }
+#else
+    (void)end;
+    (void)dst;
+#endif
+    return p;
+}
+
+// The Russian letters from p on (see russianLetter), eight at a time; as asciiRun.
+template <bool padded>
+inline const unsigned char* russianRun(const unsigned char* p, const unsigned char* end, char*& dst)
+{
+#if defined(__SSE2__)
+    // Each 16-bit lane holds a letter's two bytes: the lead byte low, the second high.
+    const __m128i low = _mm_set1_epi16(0x00FF);
+    while (padded ? end - p >= 2 : end - p >= 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i lead = _mm_and_si128(x, low);
+        const __m128i second = _mm_srli_epi16(x, 8);
+        const __m128i d0 =
+            _mm_and_si128(_mm_cmpeq_epi16(lead, _mm_set1_epi16(0xD0)),
+                          _mm_and_si128(_mm_cmpgt_epi16(second, _mm_set1_epi16(0x8F)),
+                                        _mm_cmplt_epi16(second, _mm_set1_epi16(0xC0))));
+        const __m128i d1 =
+            _mm_and_si128(_mm_cmpeq_epi16(lead, _mm_set1_epi16(0xD1)),
+                          _mm_and_si128(_mm_cmpgt_epi16(second, _mm_set1_epi16(0x7F)),
+                                        _mm_cmplt_epi16(second, _mm_set1_epi16(0x90))));
+        const __m128i code =
+            _mm_add_epi16(second, _mm_or_si128(_mm_and_si128(d0, _mm_set1_epi16(0x30)),
+                                               _mm_and_si128(d1, _mm_set1_epi16(0x70))));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), _mm_packus_epi16(code, code));
+        unsigned ok = unsigned(_mm_movemask_epi8(_mm_or_si128(d0, d1)));
+        if (padded && end - p < 16)
+            ok &= (1u << ((end - p) & ~1)) - 1; // whole letters before the end only
+        const int letters = ok == 0xFFFF ? 8 : __builtin_ctz(~ok) / 2;
+        dst += letters;
+        p += 2 * letters;
+        if (letters < 8)
+            break;
+    }
+#else
+    (void)end;
+    (void)dst;
+#endif
+    return p;
+}
+
 // Where writing one character left off: the output's end and the input's position; dst
 // null when the bytes are malformed or the character needs quotes that were not begun.
 struct Put {
@@ -103,8 +178,9 @@ Put putAny(char* dst, std::string_view utf8, const unsigned char* p, bool upper,
     return {dst, begin + at};
 }
 
-// putCsvFieldUtf8 with quotes or without. Unquoted, a character that needs them stops it:
-// `needQuotes` is set and null returned.
+// putCsvFieldUtf8 (or, padded, putCsvFieldUtf8Padded) with quotes or without. Unquoted, a
+// character that needs them stops it: `needQuotes` is set and null returned.
+template <bool padded>
 char* putField(char* dst, std::string_view utf8, bool capitalizeFirst, bool quote, bool& needQuotes)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
@@ -128,10 +204,13 @@ char* putField(char* dst, std::string_view utf8, bool capitalizeFirst, bool quot
         }
     }
     // One pass: bytes are checked as they are converted. The common letters go in runs:
-    // ASCII, and the Russian alphabet (two bytes each; see russianLetter).
+    // ASCII, and the Russian alphabet (two bytes each; see russianLetter), sixteen bytes
+    // at a time where there are that many.
     while (p < end) {
+        p = asciiRun<padded>(p, end, dst);
         while (p < end && *p < 0x80 && !special(*p))
             *dst++ = char(*p++);
+        p = russianRun<padded>(p, end, dst);
         for (unsigned char code; end - p >= 2 && (code = russianLetter(p[0], p[1])) != 0; p += 2)
             *dst++ = char(code);
         if (p == end)
@@ -161,8 +240,15 @@ char* putCsvFieldUtf8(char* dst, std::string_view utf8, bool capitalizeFirst)
 {
     // Unquoted first; the few fields that need quotes are written again.
     bool needQuotes = false;
-    char* end = putField(dst, utf8, capitalizeFirst, false, needQuotes);
-    return needQuotes ? putField(dst, utf8, capitalizeFirst, true, needQuotes) : end;
+    char* end = putField<false>(dst, utf8, capitalizeFirst, false, needQuotes);
+    return needQuotes ? putField<false>(dst, utf8, capitalizeFirst, true, needQuotes) : end;
+}
+
+char* putCsvFieldUtf8Padded(char* dst, std::string_view utf8, bool capitalizeFirst)
+{
+    bool needQuotes = false;
+    char* end = putField<true>(dst, utf8, capitalizeFirst, false, needQuotes);
+    return needQuotes ? putField<true>(dst, utf8, capitalizeFirst, true, needQuotes) : end;
 }
 
 QByteArray csvLine(const QStringList& cells)

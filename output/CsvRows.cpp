@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -24,6 +25,34 @@ void CsvRows::add(std::string_view utf8, bool capitalizeFirst)
     capitalize_[cells_++] = capitalizeFirst;
 }
 
+namespace {
+
+// memcpy for the short texts most cells hold: a few moves that may overlap, no call.
+inline void copyShort(char* dst, const char* src, std::size_t n)
+{
+    if (n >= 16) {
+        std::memcpy(dst, src, n);
+    } else if (n >= 8) {
+        std::uint64_t a, b;
+        std::memcpy(&a, src, 8);
+        std::memcpy(&b, src + n - 8, 8);
+        std::memcpy(dst, &a, 8);
+        std::memcpy(dst + n - 8, &b, 8);
+    } else if (n >= 4) {
+        std::uint32_t a, b;
+        std::memcpy(&a, src, 4);
+        std::memcpy(&b, src + n - 4, 4);
+        std::memcpy(dst, &a, 4);
+        std::memcpy(dst + n - 4, &b, 4);
+    } else if (n > 0) {
+        dst[0] = src[0];
+        dst[n / 2] = src[n / 2];
+        dst[n - 1] = src[n - 1];
+    }
+}
+
+} // namespace
+
 void CsvRows::addRow(const std::string_view* cells, const bool* capitalizeFirst)
 {
     std::size_t size = 0;
@@ -32,8 +61,7 @@ void CsvRows::addRow(const std::string_view* cells, const bool* capitalizeFirst)
     char* at = room(size);
     for (int c = 0; c < columns_; ++c) {
         const std::size_t n = cells[c].size();
-        if (n)
-            std::memcpy(at, cells[c].data(), n);
+        copyShort(at, cells[c].data(), n);
         at += n;
         ends_[cells_] = std::size_t(at - bytes_.data());
         capitalize_[cells_++] = capitalizeFirst[c];
@@ -70,6 +98,7 @@ void CsvRows::read(const GridCells& grid, int from, int to)
         }
     }
     assert(cells_ == cells);
+    room(kCsvSlack); // encode() reads a little beyond the last cell
 }
 
 std::size_t CsvRows::encode(std::vector<char>& out) const
@@ -85,10 +114,12 @@ std::size_t CsvRows::encode(std::vector<char>& out) const
     for (std::size_t i = 0; i < cells_; ++i, c = c + 1 == std::size_t(columns_) ? 0 : c + 1) {
         const std::string_view utf8(bytes_.data() + begin, ends_[i] - begin);
         begin = ends_[i];
-        char* at = room(csvFieldUtf8Room(utf8.size()) + 3);
+        char* at = room(csvFieldUtf8Room(utf8.size()) + 3 + kCsvSlack);
         if (c > 0)
             *at++ = ',';
-        char* end = putCsvFieldUtf8(at, utf8, capitalize_[i]);
+        // (read() leaves kCsvSlack bytes after the last cell)
+        assert(begin + kCsvSlack <= bytes_.size());
+        char* end = putCsvFieldUtf8Padded(at, utf8, capitalize_[i]);
         if (!end) {
             // Bytes that are not well-formed UTF-8: the cell's text is what QString makes of
             // them, as the grid shows it.

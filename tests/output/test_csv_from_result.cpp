@@ -151,6 +151,45 @@ private slots:
         QCOMPARE(exportOf(c, dir.filePath("c.csv")), exportOf(d, dir.filePath("d.csv")));
     }
 
+    // Runs of ASCII and of Russian letters are converted many bytes at a time: texts of
+    // every length up to 48 bytes, the runs broken anywhere (by quotes, commas, ё, other
+    // characters, a malformed byte), give the text path's bytes, cell by cell and whole
+    // rows at once.
+    void mixedRunsOfEveryLength()
+    {
+        const std::vector<std::string> pieces = {"ж", "Я", "a",    "Z", " ", ",", "\"",
+                                                 "ё", "€", "\xD0", "п", "р", "5"};
+        std::uint32_t seed = 7;
+        auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+        auto rows = std::make_shared<Utf8Rows>();
+        for (int n = 0; n < 48; ++n)
+            for (int k = 0; k < 12; ++k) {
+                std::string t;
+                while (t.size() < size_t(n))
+                    t += next() % 3 ? pieces[next() % 3 + (k % 2 ? 8 : 0)]
+                                    : pieces[next() % pieces.size()];
+                rows->rows.push_back({t, t + "a", t});
+            }
+        for (const auto& row : rows->rows)
+            for (bool cap : {false, true}) {
+                const std::string& t = row[0];
+                QString text = QString::fromUtf8(t.data(), qsizetype(t.size()));
+                QByteArray viaText, viaBytes;
+                appendCsvField(viaText, cap ? fz::CapitalizeFirst(text) : text);
+                const bool wellFormed = text.toUtf8() == QByteArray::fromStdString(t);
+                QCOMPARE(appendCsvFieldUtf8(viaBytes, t, cap), wellFormed);
+                if (wellFormed)
+                    QCOMPARE(viaBytes, viaText);
+            }
+        auto slow = std::make_shared<Utf8Rows>(*rows);
+        slow->bytes = false;
+        StringGrid a(3), b(3);
+        a.setDataRows(rows, int(rows->rows.size()));
+        b.setDataRows(slow, int(slow->rows.size()));
+        QTemporaryDir dir;
+        QCOMPARE(exportOf(a, dir.filePath("a.csv")), exportOf(b, dir.filePath("b.csv")));
+    }
+
     void malformedBytesAreLeftToTheTextPath()
     {
         QByteArray out = "x";
