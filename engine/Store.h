@@ -10,7 +10,7 @@
 //                                one entry per distinct folded value f of column J: v its
 //                                first spelling when that differs from f, first the first
 //                                row holding it, rows all of them when more than one
-//                                (rowids as 32-bit little-endian integers, ascending), r the
+//                                (a list or a bitmap, StoreFormat.h), r the
 //                                folded text reversed (search columns only)
 //   x<t>_<J>                     trigram full-text index over f (search columns only)
 //   n<t>(part, lens)             each cell's length in characters (StoreFormat.h), so that
@@ -39,7 +39,7 @@ namespace engine {
 class SimilarIndex;
 class StoreQuery;
 
-constexpr int kStoreFormat = 13;
+constexpr int kStoreFormat = 14;
 
 // Identifies the source file a store was made from.
 struct SourceKey {

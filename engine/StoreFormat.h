@@ -61,6 +61,24 @@ inline bool recordSpan(const unsigned char* chunk, std::size_t size, std::size_t
     return head <= begin && begin <= end && end <= size;
 }
 
+// A dictionary entry's rows: a list of row numbers (32-bit little-endian, ascending), or,
+// where that is shorter, a bitmap of the table's rows: the byte kBitmapMark, then 64-bit
+// little-endian words, bit r % 64 of word r / 64 set for row r (so the length, unlike a
+// list's, is never a multiple of four).
+constexpr unsigned char kBitmapMark = 'B';
+
+// The 64-bit words of a bitmap of a table of `tableRows` rows.
+inline std::size_t bitmapWords(std::int64_t tableRows)
+{
+    return static_cast<std::size_t>(tableRows >> 6) + 1;
+}
+
+// Whether `count` rows of such a table are kept as a bitmap.
+inline bool rowsAsBitmap(std::size_t count, std::int64_t tableRows)
+{
+    return count * 4 > 1 + bitmapWords(tableRows) * 8;
+}
+
 // The table n<t> holds every cell's length in characters, one byte each (255: 255 or more,
 // 0: null or empty), row after row, in parts of this many rows.
 constexpr std::uint32_t kLengthPartRows = 65536;

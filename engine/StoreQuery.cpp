@@ -157,6 +157,40 @@ Rows StoreQuery::nonNullExcept(int j, const Rows& m) const
     return complement(unite(nulls(j), m), rowCount());
 }
 
+namespace {
+
+// Appends the rows of a bitmap (StoreFormat.h) of a table of `tableRows` rows to out: all of
+// them, or (when given) those of `within` only. Throws when the map does not fit the table.
+void bitmapRows(const unsigned char* map, size_t bytes, std::uint32_t tableRows, const Rows* within,
+                Rows& out)
+{
+    const size_t words = record::bitmapWords(tableRows);
+    auto word = [&](size_t w) {
+        std::uint64_t v = 0;
+        for (int k = 7; k >= 0; --k)
+            v = (v << 8) | map[1 + w * 8 + static_cast<size_t>(k)];
+        return v;
+    };
+    // (no row 0, none beyond the table)
+    const unsigned top = tableRows & 63; // the last row's bit in the last word
+    const std::uint64_t beyond = top == 63 ? 0 : ~((std::uint64_t{2} << top) - 1);
+    if (bytes != 1 + words * 8 || map[0] != record::kBitmapMark || (word(0) & 1) ||
+        (word(words - 1) & beyond))
+        throw sql::Error(SQLITE_CORRUPT, "row bitmap damaged");
+    if (within && within->size() < words) {
+        for (std::uint32_t r : *within)
+            if (r <= tableRows && (map[1 + r / 8] >> (r % 8) & 1))
+                out.push_back(r);
+        return;
+    }
+    for (size_t w = 0; w < words; ++w)
+        for (std::uint64_t b = word(w); b; b &= b - 1)
+            out.push_back(
+                static_cast<std::uint32_t>(w * 64 + static_cast<size_t>(__builtin_ctzll(b))));
+}
+
+} // namespace
+
 Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::string>& binds,
                        const Rows* within)
 {
@@ -175,6 +209,8 @@ Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::s
         size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 1));
         if (!b) {
             out.push_back(static_cast<std::uint32_t>(st.integer(0)));
+        } else if (nb % 4 == 1) {
+            bitmapRows(static_cast<const unsigned char*>(b), nb, rowCount(), within, out);
         } else {
             if (nb % 4)
                 throw sql::Error(SQLITE_CORRUPT, "row list damaged");

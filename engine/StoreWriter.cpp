@@ -450,6 +450,7 @@ void StoreWriter::Impl::writeDictionary(size_t j, const Prepared& prep)
                                  : "INSERT INTO " + dn(j) + " VALUES(?,?,?,?)");
     const int o = col.substr ? 1 : 0;
     std::string rev;
+    std::string bitmap; // (little-endian words: bit r of the map is bit r % 8 of byte r / 8)
     for (size_t i = 0; i < order.size(); ++i) {
         // entries are visited in f order, not in the order they were made: fetch ahead
         if (i + 16 < order.size())
@@ -470,7 +471,16 @@ void StoreWriter::Impl::writeDictionary(size_t j, const Prepared& prep)
         else
             ins.bindNull(o + 2);
         ins.bindInt(o + 3, rowids[start[id]]);
-        if (start[id + 1] - start[id] > 1) {
+        const std::uint32_t count = start[id + 1] - start[id];
+        if (record::rowsAsBitmap(count, rows)) {
+            bitmap.assign(1 + record::bitmapWords(rows) * 8, '\0');
+            bitmap[0] = static_cast<char>(record::kBitmapMark);
+            for (std::uint32_t k = start[id]; k < start[id + 1]; ++k)
+                bitmap[1 + rowids[k] / 8] =
+                    static_cast<char>(bitmap[1 + rowids[k] / 8] | (1 << (rowids[k] % 8)));
+            sqlite3_bind_blob(ins.get(), o + 4, bitmap.data(), static_cast<int>(bitmap.size()),
+                              SQLITE_STATIC);
+        } else if (count > 1) {
             std::string_view sl = prep.slice(id);
             sqlite3_bind_blob(ins.get(), o + 4, sl.data(), static_cast<int>(sl.size()),
                               SQLITE_STATIC);

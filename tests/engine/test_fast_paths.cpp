@@ -596,6 +596,23 @@ private slots:
                                     values_.begin());
         QCOMPARE(run(q_, "SELECT FAM FROM FZ_T1 WHERE ID = \"" + std::to_string(named + 1) + "\""),
                  Table{{values_[named]}});
+
+        // and a row bitmap naming rows beyond the table
+        QCOMPARE(sqlite3_open(engine::StoreCache::storePathFor(mdb_).c_str(), &db), SQLITE_OK);
+        QCOMPARE(
+            sqlite3_exec(
+                db,
+                "UPDATE d0_4 SET rows = CAST(substr(rows, 1, length(rows) - 1) || X'FF' AS BLOB)"
+                " WHERE length(rows) % 4 = 1",
+                nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        QVERIFY(sqlite3_changes(db) > 0);
+        sqlite3_close(db);
+        int women = 0;
+        for (size_t i = 0; i < values_.size(); ++i)
+            women += sex(int(i)) && *sex(int(i)) != "М";
+        QCOMPARE(run(q_, "SELECT Count(*) FROM FZ_T1 WHERE POL = \"ж\""),
+                 Table{{Cell(std::to_string(women))}});
     }
 };
 
