@@ -5,6 +5,7 @@
 #include "util/Utf8.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cstring>
 #include <iterator>
@@ -167,8 +168,9 @@ void bitmapRows(const unsigned char* map, size_t bytes, std::uint32_t tableRows,
     const size_t words = record::bitmapWords(tableRows);
     auto word = [&](size_t w) {
         std::uint64_t v = 0;
-        for (int k = 7; k >= 0; --k)
-            v = (v << 8) | map[1 + w * 8 + static_cast<size_t>(k)];
+        std::memcpy(&v, map + 1 + w * 8, 8);
+        if constexpr (std::endian::native == std::endian::big)
+            v = __builtin_bswap64(v);
         return v;
     };
     // (no row 0, none beyond the table)
@@ -183,10 +185,16 @@ void bitmapRows(const unsigned char* map, size_t bytes, std::uint32_t tableRows,
                 out.push_back(r);
         return;
     }
+    // (counted first: the list is written in place, without growing)
+    size_t count = 0;
+    for (size_t w = 0; w < words; ++w)
+        count += static_cast<size_t>(__builtin_popcountll(word(w)));
+    size_t at = out.size();
+    out.resize(at + count);
     for (size_t w = 0; w < words; ++w)
         for (std::uint64_t b = word(w); b; b &= b - 1)
-            out.push_back(
-                static_cast<std::uint32_t>(w * 64 + static_cast<size_t>(__builtin_ctzll(b))));
+            out[at++] =
+                static_cast<std::uint32_t>(w * 64 + static_cast<size_t>(__builtin_ctzll(b)));
 }
 
 } // namespace
