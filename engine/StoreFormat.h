@@ -163,11 +163,11 @@ inline void putSpellingRef(std::string& out, std::uint32_t id)
     putVarint(out, (std::uint64_t{id} << 1) | 1);
 }
 
-// One cell as read: a null, a value, or the number of a spelling of the column.
+// One cell as read: a value, the number of a spelling of the column, or (neither: a value
+// without data() and no number) a null.
 struct Cell {
     std::string_view value; // the bytes of a value stored in the record
     std::uint32_t ref = 0;  // else the spelling's number (1-based), when not 0
-    bool isNull = false;
 };
 
 // Reads one cell at p (not past end). Returns false on a malformed record.
@@ -178,7 +178,6 @@ inline bool getCell(const unsigned char*& p, const unsigned char* end, Cell& cel
         return false;
     cell.value = {};
     cell.ref = 0;
-    cell.isNull = v == 0;
     if (v & 1) {
         if ((v >> 1) == 0 || (v >> 1) > kSpellingRefs)
             return false;

@@ -25,6 +25,28 @@ inline bool isRowList(const Rows& rows)
            }) == rows.end();
 }
 
+// Reads the cells of one record, stored at [p, end), into out[0 .. n): a value, a spelling
+// (words(c) gives column c's spellings, or null when they cannot be read), or a view without
+// data() for a null. False when the record is malformed or a spelling is missing.
+template <class Words>
+bool readRecord(const unsigned char* p, const unsigned char* end, size_t n, std::string_view* out,
+                Words words)
+{
+    for (size_t c = 0; c < n; ++c) {
+        record::Cell cell;
+        if (!record::getCell(p, end, cell))
+            return false;
+        out[c] = cell.value; // (a null: no data())
+        if (cell.ref) {
+            const auto* w = words(c);
+            if (!w || cell.ref > w->size())
+                return false;
+            out[c] = w->at(cell.ref);
+        }
+    }
+    return p == end;
+}
+
 // Answers one statement on the store. Every value reaches SQLite as a bound parameter.
 class StoreQuery {
 public:
@@ -95,24 +117,15 @@ void StoreQuery::forRows(const Rows* rows, Fn fn)
         size_t b = 0, e = 0;
         if (!chunk || !record::recordSpan(chunk, size, k, at, b, e))
             throw sql::Error(SQLITE_CORRUPT, "row chunk damaged");
-        const unsigned char* p = chunk + b;
-        const unsigned char* end = chunk + e;
-        for (size_t c = 0; c < ncols; ++c) {
-            record::Cell cell;
-            if (!record::getCell(p, end, cell))
-                throw sql::Error(SQLITE_CORRUPT, "row record damaged");
-            nul[c] = cell.isNull;
-            vals[c] = cell.value;
-            if (cell.ref) {
+        // (damaged spellings throw from Store::spellings)
+        if (!readRecord(chunk + b, chunk + e, ncols, vals.data(), [&](size_t c) {
                 if (!words[c])
                     words[c] = &s_.spellings(t_, static_cast<int>(c));
-                if (cell.ref > words[c]->size())
-                    throw sql::Error(SQLITE_CORRUPT, "row record damaged");
-                vals[c] = words[c]->at(cell.ref);
-            }
-        }
-        if (p != end)
+                return words[c];
+            }))
             throw sql::Error(SQLITE_CORRUPT, "row record damaged");
+        for (size_t c = 0; c < ncols; ++c)
+            nul[c] = vals[c].data() == nullptr;
     };
     const std::uint32_t per = record::kChunkRows;
     // Reading every chunk in order costs about 0.6 of looking the same number up one by one

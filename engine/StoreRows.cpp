@@ -210,21 +210,8 @@ const Store::Spellings* StoreRows::spellings(size_t c) const
 bool StoreRows::parse(Slot& slot, size_t within, const unsigned char* p,
                       const unsigned char* end) const
 {
-    std::string_view* out = slot.cells.data() + within * ncols_;
-    for (size_t c = 0; c < ncols_; ++c) {
-        record::Cell v;
-        if (!record::getCell(p, end, v))
-            return false;
-        if (v.ref) {
-            const Store::Spellings* words = spellings_[c] ? spellings_[c] : spellings(c);
-            if (!words || v.ref > words->size())
-                return false;
-            out[c] = words->at(v.ref);
-        } else {
-            out[c] = v.value; // (a null: no data())
-        }
-    }
-    return p == end;
+    return readRecord(p, end, ncols_, slot.cells.data() + within * ncols_,
+                      [this](size_t c) { return spellings_[c] ? spellings_[c] : spellings(c); });
 }
 
 bool StoreRows::decode(Slot& slot, size_t within) const

@@ -236,19 +236,27 @@ char* putField(char* dst, std::string_view utf8, bool capitalizeFirst, bool quot
 
 } // namespace
 
+namespace {
+
+// Unquoted first; the few fields that need quotes are written again.
+template <bool padded>
+char* putFieldQuotedIfNeeded(char* dst, std::string_view utf8, bool capitalizeFirst)
+{
+    bool needQuotes = false;
+    char* end = putField<padded>(dst, utf8, capitalizeFirst, false, needQuotes);
+    return needQuotes ? putField<padded>(dst, utf8, capitalizeFirst, true, needQuotes) : end;
+}
+
+} // namespace
+
 char* putCsvFieldUtf8(char* dst, std::string_view utf8, bool capitalizeFirst)
 {
-    // Unquoted first; the few fields that need quotes are written again.
-    bool needQuotes = false;
-    char* end = putField<false>(dst, utf8, capitalizeFirst, false, needQuotes);
-    return needQuotes ? putField<false>(dst, utf8, capitalizeFirst, true, needQuotes) : end;
+    return putFieldQuotedIfNeeded<false>(dst, utf8, capitalizeFirst);
 }
 
 char* putCsvFieldUtf8Padded(char* dst, std::string_view utf8, bool capitalizeFirst)
 {
-    bool needQuotes = false;
-    char* end = putField<true>(dst, utf8, capitalizeFirst, false, needQuotes);
-    return needQuotes ? putField<true>(dst, utf8, capitalizeFirst, true, needQuotes) : end;
+    return putFieldQuotedIfNeeded<true>(dst, utf8, capitalizeFirst);
 }
 
 QByteArray csvLine(const QStringList& cells)

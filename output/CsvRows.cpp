@@ -27,23 +27,26 @@ void CsvRows::add(std::string_view utf8, bool capitalizeFirst)
 
 namespace {
 
-// memcpy for the short texts most cells hold: a few moves that may overlap, no call.
+// n bytes, sizeof(Word) <= n <= 2 * sizeof(Word), as two words that may overlap.
+template <class Word>
+inline void copyTwoWords(char* dst, const char* src, std::size_t n)
+{
+    Word a, b;
+    std::memcpy(&a, src, sizeof a);
+    std::memcpy(&b, src + n - sizeof b, sizeof b);
+    std::memcpy(dst, &a, sizeof a);
+    std::memcpy(dst + n - sizeof b, &b, sizeof b);
+}
+
+// memcpy for the short texts most cells hold: a few moves, no call.
 inline void copyShort(char* dst, const char* src, std::size_t n)
 {
     if (n >= 16) {
         std::memcpy(dst, src, n);
     } else if (n >= 8) {
-        std::uint64_t a, b;
-        std::memcpy(&a, src, 8);
-        std::memcpy(&b, src + n - 8, 8);
-        std::memcpy(dst, &a, 8);
-        std::memcpy(dst + n - 8, &b, 8);
+        copyTwoWords<std::uint64_t>(dst, src, n);
     } else if (n >= 4) {
-        std::uint32_t a, b;
-        std::memcpy(&a, src, 4);
-        std::memcpy(&b, src + n - 4, 4);
-        std::memcpy(dst, &a, 4);
-        std::memcpy(dst + n - 4, &b, 4);
+        copyTwoWords<std::uint32_t>(dst, src, n);
     } else if (n > 0) {
         dst[0] = src[0];
         dst[n / 2] = src[n / 2];
