@@ -179,16 +179,16 @@ void bitmapRows(const unsigned char* map, size_t bytes, std::uint32_t tableRows,
     if (bytes != 1 + words * 8 || map[0] != record::kBitmapMark || (word(0) & 1) ||
         (word(words - 1) & beyond))
         throw sql::Error(SQLITE_CORRUPT, "row bitmap damaged");
-    if (within && within->size() < words) {
+    // (counted first: the list is written in place, without growing)
+    size_t count = 0;
+    for (size_t w = 0; w < words; ++w)
+        count += static_cast<size_t>(__builtin_popcountll(word(w)));
+    if (within && within->size() <= count) { // fewer rows to test than to list
         for (std::uint32_t r : *within)
             if (r <= tableRows && (map[1 + r / 8] >> (r % 8) & 1))
                 out.push_back(r);
         return;
     }
-    // (counted first: the list is written in place, without growing)
-    size_t count = 0;
-    for (size_t w = 0; w < words; ++w)
-        count += static_cast<size_t>(__builtin_popcountll(word(w)));
     size_t at = out.size();
     out.resize(at + count);
     for (size_t w = 0; w < words; ++w)

@@ -25,7 +25,8 @@ private slots:
         mdb_ = dir + "/tabl1.mdb";
         jet4::writeTable(mdb_, "FZ_T1", textColumns({"FAM", "NAME", "CITI"}),
                          {{Cell("петров"), Cell("a\tb"), Cell("x\ny")},
-                          {Cell("back\\slash"), Cell(), Cell("")},
+                          // (an escape beyond the first sixteen bytes)
+                          {Cell("a long text, then back\\slash"), Cell(), Cell("")},
                           {Cell("ПЕТРОВА"), Cell(" иван "), Cell("Ведрогорск")}});
     }
 
@@ -35,7 +36,8 @@ private slots:
         QCOMPARE(p->exitCode(), 0);
         QCOMPARE(
             QString::fromUtf8(p->readAllStandardOutput()),
-            QString("3\nпетров\ta\\tb\tx\\ny\nback\\\\slash\t\t\nПЕТРОВА\t иван \tВедрогорск\n"));
+            QString("3\nпетров\ta\\tb\tx\\ny\na long text, then back\\\\slash\t\t\nПЕТРОВА\t иван "
+                    "\tВедрогорск\n"));
         p = runConsole(
             {QString::fromStdString(mdb_), "SELECT Count(*) FROM FZ_T1 WHERE FAM LIKE \"пет%\""});
         QCOMPARE(QString::fromUtf8(p->readAllStandardOutput()), QString("1\n2\n"));

@@ -7,7 +7,10 @@
 #include "engine/AdoQuery.h"
 #include "engine/ConnectionString.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,8 +22,42 @@ constexpr bool escaped(unsigned char c)
     return c <= '\\' && (c == '\t' || c == '\n' || c == '\r' || c == '\\');
 }
 
+// Whether any byte of the word x is one to escape.
+bool escapedInWord(std::uint64_t x)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101, highs = 0x8080808080808080;
+    auto zeroByte = [](std::uint64_t v) { return (v - ones) & ~v & highs; };
+    return (zeroByte(x ^ (ones * '\t')) | zeroByte(x ^ (ones * '\n')) |
+            zeroByte(x ^ (ones * '\r')) | zeroByte(x ^ (ones * '\\'))) != 0;
+}
+
+// Whether v holds a byte to escape; eight bytes at a time (the last word overlapping the one
+// before it, so nothing beyond v is read).
+bool needsEscape(std::string_view v)
+{
+    const size_t n = v.size();
+    if (n < 8) {
+        for (char c : v)
+            if (escaped(static_cast<unsigned char>(c)))
+                return true;
+        return false;
+    }
+    std::uint64_t x = 0;
+    for (size_t i = 0; i + 8 < n; i += 8) {
+        std::memcpy(&x, v.data() + i, 8);
+        if (escapedInWord(x))
+            return true;
+    }
+    std::memcpy(&x, v.data() + n - 8, 8);
+    return escapedInWord(x);
+}
+
 void putEscaped(std::string_view v, std::string& out)
 {
+    if (!needsEscape(v)) {
+        out.append(v);
+        return;
+    }
     // Runs without a character to escape go in whole.
     size_t from = 0;
     for (size_t i = 0; i < v.size(); ++i) {
