@@ -369,8 +369,9 @@ std::shared_ptr<ResultSet> Store::run(const jet::Statement& st) const
     StoreQuery q(*this, t);
     const std::vector<int> cols = resolveColumns(st, q);
     Rows selected;
+    ColumnMost most;
     if (st.where)
-        selected = q.eval(*st.where, false);
+        selected = q.eval(*st.where, false, nullptr, &most);
     const Rows* rows = st.where ? &selected : nullptr;
 
     using K = jet::Statement::Kind;
@@ -389,7 +390,7 @@ std::shared_ptr<ResultSet> Store::run(const jet::Statement& st) const
     } else {
         pick = cols;
     }
-    return project(q, t, std::move(pick), std::move(selected), rows != nullptr);
+    return project(q, t, std::move(pick), std::move(selected), rows != nullptr, std::move(most));
 }
 
 // One row per value that compares unequal to the others (letter case aside), in sorted
@@ -430,9 +431,10 @@ std::shared_ptr<ResultSet> Store::distinct(StoreQuery& q, const Table& t, int j,
     return r;
 }
 
-// The columns `pick` of the rows `selected` (of every row unless `filtered`).
+// The columns `pick` of the rows `selected` (of every row unless `filtered`); `most`, when
+// not empty, the longest length of each table column over those rows.
 std::shared_ptr<ResultSet> Store::project(StoreQuery& q, const Table& t, std::vector<int> pick,
-                                          Rows selected, bool filtered) const
+                                          Rows selected, bool filtered, ColumnMost most) const
 {
     std::vector<std::string> names;
     for (int j : pick)
@@ -443,7 +445,7 @@ std::shared_ptr<ResultSet> Store::project(StoreQuery& q, const Table& t, std::ve
         if (std::shared_ptr<const Store> self = weak_from_this().lock())
             return std::make_shared<StoreRows>(std::move(self), t, std::move(names),
                                                std::move(pick), std::move(selected),
-                                               rows == nullptr);
+                                               rows == nullptr, std::move(most));
     }
     auto r = std::make_shared<MemResult>(names);
     const double perRow = t.rows ? static_cast<double>(t.bytes) / static_cast<double>(t.rows) : 0.0;

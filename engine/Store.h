@@ -6,12 +6,14 @@
 //   fz_columns(t, pos, name, type, distinct_n, substr, nulls)   nulls: the rows holding null
 //   t<t>(chunk, recs)            the rows, values exact: chunk c holds the records
 //                                 (StoreFormat.h) of rows 16c+1 .. 16c+16 after their offsets
-//   d<t>_<J>(id, f, v, first, rows[, r])   (none for a plain column, see below)
+//   d<t>_<J>(id, f, v, first, rows, most[, r])   (none for a plain column, see below)
 //                                one entry per distinct folded value f of column J: v its
 //                                first spelling when that differs from f, first the first
 //                                row holding it, rows all of them when more than one
-//                                (a list or a bitmap, StoreFormat.h), r the
-//                                folded text reversed (search columns only)
+//                                (a list or a bitmap, StoreFormat.h), most the longest
+//                                length of each column over them (entries of many rows,
+//                                StoreFormat.h), r the folded text reversed (search columns
+//                                only)
 //   x<t>_<J>                     trigram full-text index over f (search columns only)
 //   n<t>(part, lens)             each cell's length in characters (StoreFormat.h), so that
 //                                 column widths need no record read
@@ -39,7 +41,7 @@ namespace engine {
 class SimilarIndex;
 class StoreQuery;
 
-constexpr int kStoreFormat = 14;
+constexpr int kStoreFormat = 15;
 
 // Identifies the source file a store was made from.
 struct SourceKey {
@@ -148,7 +150,8 @@ private:
     std::shared_ptr<ResultSet> distinct(StoreQuery& q, const Table& t, int j,
                                         const std::vector<std::uint32_t>* rows) const;
     std::shared_ptr<ResultSet> project(StoreQuery& q, const Table& t, std::vector<int> pick,
-                                       std::vector<std::uint32_t> selected, bool filtered) const;
+                                       std::vector<std::uint32_t> selected, bool filtered,
+                                       std::vector<std::uint8_t> most) const;
     // Every cell's length in characters of a table, read once.
     struct Lengths {
         std::vector<std::uint8_t> cells; // rows * columns bytes, then kLengthPadding zeros

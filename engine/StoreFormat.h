@@ -88,6 +88,10 @@ constexpr std::size_t kLengthPadding = 32;
 // For such tables the most of each column over every block of this many rows is kept too:
 // a result that holds a whole block takes its lengths from there.
 constexpr std::uint32_t kLengthBlockRows = 256;
+// A dictionary entry of at least this many rows keeps the most of each column's length over
+// its rows (one byte per column of the table, as above): a result that is the rows of whole
+// entries takes its column widths from there.
+constexpr std::uint32_t kEntryMostRows = 256;
 
 // most[k] = max(most[k], row[k]) for the kLengthPadding bytes of a row's lengths.
 inline void widenLengths(std::uint8_t* most, const std::uint8_t* row)

@@ -67,9 +67,11 @@ int StoreQuery::column(const std::string& name) const
     return -1;
 }
 
-Rows StoreQuery::eval(const jet::Cond& c, bool neg, const Rows* within)
+Rows StoreQuery::eval(const jet::Cond& c, bool neg, const Rows* within, ColumnMost* most)
 {
     using K = jet::Cond::Kind;
+    if (most)
+        most->clear(); // unless an entry's own tells it, below
     switch (c.kind) {
     case K::And:
     case K::Or: {
@@ -81,7 +83,7 @@ Rows StoreQuery::eval(const jet::Cond& c, bool neg, const Rows* within)
         Rows b = eval(*c.right, neg, isAnd && (!within || a.size() < within->size()) ? &a : within);
         return isAnd ? intersect(a, b) : unite(a, b);
     }
-    case K::Not: return eval(*c.left, !neg, within);
+    case K::Not: return eval(*c.left, !neg, within, most);
     case K::IsNull: {
         int j = column(c.column);
         bool wantNull = (c.negated == neg);
@@ -98,7 +100,7 @@ Rows StoreQuery::eval(const jet::Cond& c, bool neg, const Rows* within)
         std::vector<std::string> binds{fold(c.literal)};
         if (op == "<>")
             return nonNullExcept(j, match(j, "f = ?", binds, within));
-        return match(j, "f " + op + " ?", binds, within);
+        return match(j, "f " + op + " ?", binds, within, most);
     }
     case K::Like: {
         int j = column(c.column);
@@ -107,8 +109,9 @@ Rows StoreQuery::eval(const jet::Cond& c, bool neg, const Rows* within)
         std::string p = pattern(j, c.literal, binds);
         if (p.empty()) // matches every value
             return positive ? complement(nulls(j), rowCount()) : Rows{};
-        Rows m = match(j, p, binds, within);
-        return positive ? m : nonNullExcept(j, m);
+        if (!positive)
+            return nonNullExcept(j, match(j, p, binds, within));
+        return match(j, p, binds, within, most);
     }
     case K::Similar: {
         int j = column(c.column);
@@ -200,19 +203,31 @@ void bitmapRows(const unsigned char* map, size_t bytes, std::uint32_t tableRows,
 } // namespace
 
 Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::string>& binds,
-                       const Rows* within)
+                       const Rows* within, ColumnMost* most)
 {
+    if (most)
+        most->clear();
     if (t_.columns[static_cast<size_t>(j)].distinct < 0)
         return scanMatch(j, where, binds, within);
-    sql::Stmt st(s_.db_, "SELECT first, rows FROM " + dn(j) + " WHERE " + where);
+    sql::Stmt st(s_.db_, "SELECT first, rows, most FROM " + dn(j) + " WHERE " + where);
     for (size_t i = 0; i < binds.size(); ++i)
         st.bindText(static_cast<int>(i + 1), binds[i]);
     Rows out;
     size_t entries = 0;
     std::vector<size_t> starts; // where each entry's rows begin in out
+    // The longest lengths over every entry's rows, while each entry has its own (and every
+    // row of it counts).
+    ColumnMost longest(most && !within ? t_.columns.size() : 0);
+    bool known = !longest.empty();
     while (st.step()) {
         ++entries;
         starts.push_back(out.size());
+        if (known) {
+            const auto* m = static_cast<const std::uint8_t*>(sqlite3_column_blob(st.get(), 2));
+            known = m && static_cast<size_t>(sqlite3_column_bytes(st.get(), 2)) == longest.size();
+            for (size_t c = 0; known && c < longest.size(); ++c)
+                longest[c] = std::max(longest[c], m[c]);
+        }
         const void* b = sqlite3_column_blob(st.get(), 1);
         size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 1));
         if (!b) {
@@ -277,6 +292,8 @@ Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::s
             throw sql::Error(SQLITE_CORRUPT, "row list damaged");
     if (!out.empty() && (out.front() < 1 || out.back() > rowCount()))
         throw sql::Error(SQLITE_CORRUPT, "row list damaged");
+    if (known)
+        *most = std::move(longest);
     return out;
 }
 

@@ -16,6 +16,9 @@
 namespace engine {
 
 using Rows = std::vector<std::uint32_t>; // row numbers (rowids), ascending, no repeats
+// Per column of a table: the longest length of its cells over some rows (as in the store's
+// lengths, StoreFormat.h); empty when not known.
+using ColumnMost = std::vector<std::uint8_t>;
 
 // Whether `rows` is a row list as above: the merging of row lists relies on it.
 inline bool isRowList(const Rows& rows)
@@ -68,7 +71,10 @@ public:
     // NOT is pushed down to the comparisons, which then leave out nulls, so a null never
     // matches, whatever the NOTs around it. When `within` is given only those rows count:
     // the answer may then hold other rows too, but agrees with the exact one on `within`.
-    Rows eval(const jet::Cond& c, bool neg, const Rows* within = nullptr);
+    // When `most` is given it gets the longest lengths over the rows answered where the
+    // dictionary tells them (the rows of whole entries), else it is left empty.
+    Rows eval(const jet::Cond& c, bool neg, const Rows* within = nullptr,
+              ColumnMost* most = nullptr);
 
     Rows nonNullExcept(int j, const Rows& m) const;
 
@@ -76,9 +82,10 @@ public:
     // column's distinct values are compared, and the rows of those that match are read.
     Rows similar(int j, const std::string& literal, const Rows* within);
 
-    // The rows of every dictionary entry of column j that satisfies `where` (on f, r, id).
+    // The rows of every dictionary entry of column j that satisfies `where` (on f, r, id);
+    // `most` as for eval().
     Rows match(int j, const std::string& where, const std::vector<std::string>& binds,
-               const Rows* within = nullptr);
+               const Rows* within = nullptr, ColumnMost* most = nullptr);
 
     // match() for a plain column: every record's folded value (of the rows `within`, when
     // given) is put to the same condition (never one on r or id: a plain column takes no

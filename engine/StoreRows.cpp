@@ -12,6 +12,11 @@ void StoreRows::maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
 {
     out.assign(cols.size(), 0);
     const std::int64_t n = rows < 0 ? n_ : std::min(rows, n_);
+    if (n == n_ && !most_.empty()) {
+        for (size_t c = 0; c < cols.size(); ++c)
+            out[c] = maxCharLength(cols[c], rows);
+        return;
+    }
     std::shared_ptr<const Store::Lengths> lens;
     try {
         lens = store_->lengths(t_);
@@ -88,6 +93,9 @@ int StoreRows::maxCharLength(int col, std::int64_t rows) const
     if (col < 0 || col >= columnCount())
         return 0;
     const std::int64_t n = rows < 0 ? n_ : std::min(rows, n_);
+    if (n == n_ && !most_.empty() &&
+        most_[static_cast<size_t>(pick_[static_cast<size_t>(col)])] < 255)
+        return most_[static_cast<size_t>(pick_[static_cast<size_t>(col)])];
     std::shared_ptr<const Store::Lengths> lens;
     try {
         lens = store_->lengths(t_);

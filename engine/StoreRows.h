@@ -23,8 +23,10 @@ namespace engine {
 
 class StoreRows final : public ResultSet {
 public:
+    // `most`, when not empty, holds the longest length of each table column over `rows`.
     StoreRows(std::shared_ptr<const Store> store, const Store::Table& t,
-              std::vector<std::string> names, std::vector<int> pick, Rows rows, bool all)
+              std::vector<std::string> names, std::vector<int> pick, Rows rows, bool all,
+              ColumnMost most = {})
         : store_(std::move(store))
         , t_(t)
         , names_(std::move(names))
@@ -34,6 +36,7 @@ public:
         , n_(all ? t.rows : static_cast<std::int64_t>(rows_.size()))
         , ncols_(t.columns.size())
         , dense_(n_ * record::kChunkRows >= 2 * t.rows)
+        , most_(most.size() == ncols_ ? std::move(most) : ColumnMost())
         , spellings_(ncols_)
     {
         assert(all_ || isRowList(rows_));
@@ -121,6 +124,8 @@ private:
     std::int64_t n_;
     size_t ncols_;
     bool dense_; // two rows or more per chunk on average
+    // Per table column: the longest length over all the rows, when the query knew it.
+    ColumnMost most_;
     // Per table column: its spellings, once a cell has referred to one.
     mutable std::vector<const Store::Spellings*> spellings_;
     mutable std::array<Slot, kSlots> slots_;

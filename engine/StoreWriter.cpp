@@ -4,6 +4,7 @@
 #include "engine/StoreFormat.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cctype>
 #include <chrono>
@@ -442,14 +443,18 @@ void StoreWriter::Impl::writeDictionary(size_t j, const Prepared& prep)
     if (col.substr)
         db.exec("CREATE TABLE " + dn(j) +
                 "(id INTEGER PRIMARY KEY, f TEXT NOT NULL, v TEXT, first INTEGER NOT NULL,"
-                " rows BLOB, r TEXT NOT NULL)");
+                " rows BLOB, most BLOB, r TEXT NOT NULL)");
     else
         db.exec("CREATE TABLE " + dn(j) +
-                "(f TEXT PRIMARY KEY, v TEXT, first INTEGER NOT NULL, rows BLOB) WITHOUT ROWID");
-    sql::Stmt ins(db, col.substr ? "INSERT INTO " + dn(j) + " VALUES(?,?,?,?,?,?)"
-                                 : "INSERT INTO " + dn(j) + " VALUES(?,?,?,?)");
+                "(f TEXT PRIMARY KEY, v TEXT, first INTEGER NOT NULL, rows BLOB, most BLOB)"
+                " WITHOUT ROWID");
+    sql::Stmt ins(db, col.substr ? "INSERT INTO " + dn(j) + " VALUES(?,?,?,?,?,?,?)"
+                                 : "INSERT INTO " + dn(j) + " VALUES(?,?,?,?,?)");
     const int o = col.substr ? 1 : 0;
+    const size_t n = columns.size();
     std::string rev;
+    std::array<std::uint8_t, record::kLengthPadding> wide{};
+    std::vector<std::uint8_t> most(n);
     std::string bitmap; // (little-endian words: bit r of the map is bit r % 8 of byte r / 8)
     for (size_t i = 0; i < order.size(); ++i) {
         // entries are visited in f order, not in the order they were made: fetch ahead
@@ -487,9 +492,26 @@ void StoreWriter::Impl::writeDictionary(size_t j, const Prepared& prep)
         } else {
             ins.bindNull(o + 4);
         }
+        if (count >= record::kEntryMostRows) {
+            // (lengths is padded for the last row: see endTable)
+            if (n <= record::kLengthPadding) {
+                wide.fill(0);
+                for (std::uint32_t k = start[id]; k < start[id + 1]; ++k)
+                    record::widenLengths(wide.data(), &lengths[(rowids[k] - 1) * n]);
+                std::copy_n(wide.begin(), n, most.begin());
+            } else {
+                std::fill(most.begin(), most.end(), 0);
+                for (std::uint32_t k = start[id]; k < start[id + 1]; ++k)
+                    for (size_t c = 0; c < n; ++c)
+                        most[c] = std::max(most[c], lengths[(rowids[k] - 1) * n + c]);
+            }
+            sqlite3_bind_blob(ins.get(), o + 5, most.data(), static_cast<int>(n), SQLITE_STATIC);
+        } else {
+            ins.bindNull(o + 5);
+        }
         if (col.substr) {
             rev = reverseChars(f);
-            ins.bindStatic(6, rev);
+            ins.bindStatic(7, rev);
         }
         ins.step();
         ins.reset();
@@ -549,8 +571,10 @@ void StoreWriter::Impl::writeLengths()
     db.exec("CREATE TABLE " + ln() + "(part INTEGER PRIMARY KEY, lens BLOB NOT NULL)");
     sql::Stmt ins(db, "INSERT INTO " + ln() + " VALUES(?,?)");
     const size_t partBytes = size_t{record::kLengthPartRows} * n;
-    for (size_t at = 0, part = 0; at < lengths.size(); at += partBytes, ++part) {
-        const size_t len = std::min(partBytes, lengths.size() - at);
+    const size_t total = size_t{rows} * n; // (without the padding)
+    assert(lengths.size() >= total);
+    for (size_t at = 0, part = 0; at < total; at += partBytes, ++part) {
+        const size_t len = std::min(partBytes, total - at);
         ins.bindInt(1, static_cast<std::int64_t>(part));
         sqlite3_bind_blob(ins.get(), 2, lengths.data() + at, static_cast<int>(len), SQLITE_STATIC);
         ins.step();
@@ -575,6 +599,8 @@ void StoreWriter::endTable(const std::function<void(double)>& tick)
     for (auto& col : d->cols)
         if (!col.probed && rows >= kPlainMinRows)
             d->maybePlain(col);
+    // A row's lengths may be read kLengthPadding bytes at once (the dictionaries' maxima).
+    d->lengths.resize(d->lengths.size() + record::kLengthPadding, 0);
     // The sorting of column j + 1 runs on a helper thread while column j is written.
     Impl* impl = d.get();
     std::future<Impl::Prepared> ahead =

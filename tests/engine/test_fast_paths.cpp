@@ -458,6 +458,31 @@ private slots:
             }
     }
 
+    // Widths taken from the dictionary entries' own maxima (a result of whole entries: POL
+    // "ж" has many rows, "м" few) equal a count over the rows, as do those of results
+    // that are not whole entries.
+    void widthsOfWholeEntries()
+    {
+        for (const char* where :
+             {"POL = \"ж\"", "NOT POL <> \"Ж\"", "POL LIKE \"%Ж\"", "POL = \"м\"",
+              "POL = \"ж\" OR POL = \"м\"", "POL = \"ж\" AND FAM LIKE \"%а%\"",
+              "POL = \"ж\" AND NOT ID = 3"}) {
+            engine::AdoQuery q;
+            q.setConnectionString(q_.connectionString());
+            q.addSql(std::string("SELECT * FROM FZ_T1 WHERE ") + where);
+            q.open();
+            const auto r = q.result();
+            QVERIFY(r->rowCount() > 0);
+            for (std::int64_t n : {std::int64_t(-1), std::int64_t(1), r->rowCount() - 1}) {
+                std::vector<int> got, want;
+                r->maxCharLengths({4, 2, 1, 0, 3}, n, got);
+                for (int c : {4, 2, 1, 0, 3})
+                    want.push_back(r->engine::ResultSet::maxCharLength(c, n));
+                QCOMPARE(got, want);
+            }
+        }
+    }
+
     // A cell is kept as a number standing for its column's spelling only where that gives
     // back its exact text: past the first rows (a column may still turn plain there), among
     // the column's first values, and when the text is not long; a second spelling of a
