@@ -431,8 +431,8 @@ std::shared_ptr<ResultSet> Store::distinct(StoreQuery& q, const Table& t, int j,
     return r;
 }
 
-// The columns `pick` of the rows `selected` (of every row unless `filtered`); `most`, when
-// not empty, the longest length of each table column over those rows.
+// The columns `pick` of the rows `selected` (of every row unless `filtered`); `most` what the
+// query knows of their longest lengths.
 std::shared_ptr<ResultSet> Store::project(StoreQuery& q, const Table& t, std::vector<int> pick,
                                           Rows selected, bool filtered, ColumnMost most) const
 {

@@ -40,6 +40,7 @@ namespace engine {
 
 class SimilarIndex;
 class StoreQuery;
+struct ColumnMost;
 
 constexpr int kStoreFormat = 15;
 
@@ -151,7 +152,7 @@ private:
                                         const std::vector<std::uint32_t>* rows) const;
     std::shared_ptr<ResultSet> project(StoreQuery& q, const Table& t, std::vector<int> pick,
                                        std::vector<std::uint32_t> selected, bool filtered,
-                                       std::vector<std::uint8_t> most) const;
+                                       ColumnMost most) const;
     // Every cell's length in characters of a table, read once.
     struct Lengths {
         std::vector<std::uint8_t> cells; // rows * columns bytes, then kLengthPadding zeros

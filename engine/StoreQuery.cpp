@@ -215,18 +215,22 @@ Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::s
     Rows out;
     size_t entries = 0;
     std::vector<size_t> starts; // where each entry's rows begin in out
-    // The longest lengths over every entry's rows, while each entry has its own (and every
-    // row of it counts).
-    ColumnMost longest(most && !within ? t_.columns.size() : 0);
-    bool known = !longest.empty();
+    // The longest lengths over the entries' rows (when every row of them counts): an entry's
+    // own, or its rows to take them from.
+    ColumnMost longest;
+    bool known = most && !within;
+    if (known)
+        longest.most.assign(t_.columns.size(), 0);
     while (st.step()) {
         ++entries;
         starts.push_back(out.size());
+        bool own = false;
         if (known) {
             const auto* m = static_cast<const std::uint8_t*>(sqlite3_column_blob(st.get(), 2));
-            known = m && static_cast<size_t>(sqlite3_column_bytes(st.get(), 2)) == longest.size();
-            for (size_t c = 0; known && c < longest.size(); ++c)
-                longest[c] = std::max(longest[c], m[c]);
+            own =
+                m && static_cast<size_t>(sqlite3_column_bytes(st.get(), 2)) == longest.most.size();
+            for (size_t c = 0; own && c < longest.most.size(); ++c)
+                longest.most[c] = std::max(longest.most[c], m[c]);
         }
         const void* b = sqlite3_column_blob(st.get(), 1);
         size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 1));
@@ -263,6 +267,10 @@ Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::s
             out.resize(at + nb / 4);
             std::memcpy(out.data() + at, b, nb);
         }
+        if (known && !own)
+            longest.rest.insert(longest.rest.end(),
+                                out.begin() + static_cast<std::ptrdiff_t>(starts.back()),
+                                out.end());
     }
     // Each entry's rows are in order: a few lists are merged, many sorted.
     if (entries > 1 && entries <= 8) {
@@ -292,7 +300,8 @@ Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::s
             throw sql::Error(SQLITE_CORRUPT, "row list damaged");
     if (!out.empty() && (out.front() < 1 || out.back() > rowCount()))
         throw sql::Error(SQLITE_CORRUPT, "row list damaged");
-    if (known)
+    // (beyond a quarter of the rows, the rows left to take cost about a pass over them all)
+    if (known && longest.rest.size() * 4 <= out.size())
         *most = std::move(longest);
     return out;
 }

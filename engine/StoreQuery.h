@@ -16,9 +16,19 @@
 namespace engine {
 
 using Rows = std::vector<std::uint32_t>; // row numbers (rowids), ascending, no repeats
-// Per column of a table: the longest length of its cells over some rows (as in the store's
-// lengths, StoreFormat.h); empty when not known.
-using ColumnMost = std::vector<std::uint8_t>;
+// The longest length of each column of a table over some rows (as in the store's lengths,
+// StoreFormat.h), as far as the dictionary tells it: the maxima of whole entries, and the rows
+// of entries too small to keep their own, whose lengths are still to be taken.
+struct ColumnMost {
+    std::vector<std::uint8_t> most; // per table column; empty: not known
+    Rows rest;                      // ascending per entry, not as a whole
+    bool known() const { return !most.empty(); }
+    void clear()
+    {
+        most.clear();
+        rest.clear();
+    }
+};
 
 // Whether `rows` is a row list as above: the merging of row lists relies on it.
 inline bool isRowList(const Rows& rows)

@@ -12,9 +12,14 @@ void StoreRows::maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
 {
     out.assign(cols.size(), 0);
     const std::int64_t n = rows < 0 ? n_ : std::min(rows, n_);
-    if (n == n_ && !most_.empty()) {
-        for (size_t c = 0; c < cols.size(); ++c)
-            out[c] = maxCharLength(cols[c], rows);
+    if (std::vector<std::uint8_t> wide; n == n_ && longestOfAll(wide)) {
+        for (size_t c = 0; c < cols.size(); ++c) {
+            const int col = cols[c];
+            const bool valid = col >= 0 && col < columnCount();
+            const std::uint8_t m =
+                valid ? wide[static_cast<size_t>(pick_[static_cast<size_t>(col)])] : 0;
+            out[c] = m < 255 ? m : maxCharLength(col, rows);
+        }
         return;
     }
     std::shared_ptr<const Store::Lengths> lens;
@@ -93,9 +98,10 @@ int StoreRows::maxCharLength(int col, std::int64_t rows) const
     if (col < 0 || col >= columnCount())
         return 0;
     const std::int64_t n = rows < 0 ? n_ : std::min(rows, n_);
-    if (n == n_ && !most_.empty() &&
-        most_[static_cast<size_t>(pick_[static_cast<size_t>(col)])] < 255)
-        return most_[static_cast<size_t>(pick_[static_cast<size_t>(col)])];
+    if (std::vector<std::uint8_t> wide;
+        n == n_ && longestOfAll(wide) &&
+        wide[static_cast<size_t>(pick_[static_cast<size_t>(col)])] < 255)
+        return wide[static_cast<size_t>(pick_[static_cast<size_t>(col)])];
     std::shared_ptr<const Store::Lengths> lens;
     try {
         lens = store_->lengths(t_);
@@ -125,6 +131,30 @@ int StoreRows::maxCharLength(int col, std::int64_t rows) const
             longest = std::max(longest, static_cast<int>(fz::utf8::charCount(value(i, col))));
         }
     return longest;
+}
+
+bool StoreRows::longestOfAll(std::vector<std::uint8_t>& wide) const
+{
+    if (!most_.known())
+        return false;
+    wide = most_.most;
+    if (most_.rest.empty())
+        return true;
+    std::shared_ptr<const Store::Lengths> lens;
+    try {
+        lens = store_->lengths(t_);
+    } catch (const sql::Error&) {
+        return false;
+    }
+    const std::uint8_t* L = lens->cells.data();
+    for (std::uint32_t id : most_.rest) {
+        if (id < 1 || id > t_.rows)
+            continue; // (a damaged store: nothing to count)
+        const std::uint8_t* row = L + static_cast<size_t>(id - 1) * ncols_;
+        for (size_t c = 0; c < ncols_; ++c)
+            wide[c] = std::max(wide[c], row[c]);
+    }
+    return true;
 }
 
 size_t StoreRows::locate(std::int64_t row, int col, const Slot*& s) const

@@ -23,7 +23,7 @@ namespace engine {
 
 class StoreRows final : public ResultSet {
 public:
-    // `most`, when not empty, holds the longest length of each table column over `rows`.
+    // `most`: what the query knows of the longest lengths over `rows`.
     StoreRows(std::shared_ptr<const Store> store, const Store::Table& t,
               std::vector<std::string> names, std::vector<int> pick, Rows rows, bool all,
               ColumnMost most = {})
@@ -36,7 +36,7 @@ public:
         , n_(all ? t.rows : static_cast<std::int64_t>(rows_.size()))
         , ncols_(t.columns.size())
         , dense_(n_ * record::kChunkRows >= 2 * t.rows)
-        , most_(most.size() == ncols_ ? std::move(most) : ColumnMost())
+        , most_(most.most.size() == ncols_ ? std::move(most) : ColumnMost())
         , spellings_(ncols_)
     {
         assert(all_ || isRowList(rows_));
@@ -95,6 +95,9 @@ private:
         return all_ ? static_cast<std::uint32_t>(i + 1) : rows_[static_cast<size_t>(i)];
     }
 
+    // The longest length of each table column over all the rows, from most_ and the
+    // lengths of its rows left to take; false when not known.
+    bool longestOfAll(std::vector<std::uint8_t>& wide) const;
     // The slot holding the cell and the cell's index in it; s stays null when there is none.
     size_t locate(std::int64_t row, int col, const Slot*& s) const;
     // The slot holding the row's record and the index of its first cell; null when there is
@@ -124,7 +127,7 @@ private:
     std::int64_t n_;
     size_t ncols_;
     bool dense_; // two rows or more per chunk on average
-    // Per table column: the longest length over all the rows, when the query knew it.
+    // What the query knew of the longest length of each table column over all the rows.
     ColumnMost most_;
     // Per table column: its spellings, once a cell has referred to one.
     mutable std::vector<const Store::Spellings*> spellings_;
