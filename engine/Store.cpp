@@ -368,13 +368,14 @@ std::shared_ptr<ResultSet> Store::run(const jet::Statement& st) const
     const Table& t = table(st.table);
     StoreQuery q(*this, t);
     const std::vector<int> cols = resolveColumns(st, q);
+    using K = jet::Statement::Kind;
     Rows selected;
-    ColumnMost most;
+    ColumnMost most; // (for the widths of the rows shown)
     if (st.where)
-        selected = q.eval(*st.where, false, nullptr, &most);
+        selected = q.eval(*st.where, false, nullptr,
+                          st.kind == K::Count || st.kind == K::Distinct ? nullptr : &most);
     const Rows* rows = st.where ? &selected : nullptr;
 
-    using K = jet::Statement::Kind;
     if (st.kind == K::Count) {
         auto r = std::make_shared<MemResult>(std::vector<std::string>{"Expr1000"});
         r->addCell(std::to_string(rows ? rows->size() : static_cast<size_t>(t.rows)));

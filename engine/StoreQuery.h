@@ -81,8 +81,8 @@ public:
     // NOT is pushed down to the comparisons, which then leave out nulls, so a null never
     // matches, whatever the NOTs around it. When `within` is given only those rows count:
     // the answer may then hold other rows too, but agrees with the exact one on `within`.
-    // When `most` is given it gets the longest lengths over the rows answered where the
-    // dictionary tells them (the rows of whole entries), else it is left empty.
+    // When `most` is given it gets what the dictionary tells of the longest lengths over the
+    // rows answered (a single condition, answered by whole entries), else it is left empty.
     Rows eval(const jet::Cond& c, bool neg, const Rows* within = nullptr,
               ColumnMost* most = nullptr);
 
