@@ -7,7 +7,6 @@
 #include "engine/AdoQuery.h"
 #include "engine/ConnectionString.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
