@@ -4,26 +4,17 @@
 // absolute path and made again whenever the file's size or modification time, or the
 // store format, differ from what the store records, or the store fails its checks.
 //
-// The .mdb itself is read only by the importer program (fzimport), in its own process:
-// a damaged file can make the reading library crash or spin, and that must not take the
-// caller with it. The importer is found beside the running program, else in
-// ../libexec/spravochnik from the program's folder (an installed tree), or through the
-// environment variable FZ_IMPORTER.
+// The .mdb itself is read only by the importer program, in its own process
+// (engine/ImporterProcess.h).
 
 #include "engine/AdoQuery.h"
+#include "engine/ImporterProcess.h"
 #include "engine/Store.h"
 
 #include <memory>
 #include <string>
 
 namespace engine {
-
-struct ImportOptions {
-    ProgressFn progress;
-    // The import is stopped when the importer reports no progress for this long.
-    // 0: from FZ_IMPORT_TIMEOUT (seconds) or 20.
-    int timeoutSeconds = 0;
-};
 
 class StoreCache {
 public:
@@ -45,10 +36,5 @@ public:
     // How many imports this process has run (for diagnosis and tests).
     static int importCount();
 };
-
-// Runs the importer on `sourcePath` (absolute, as the store records it) into `storePath`.
-// Messages name `shownPath` (default: sourcePath).
-void runImporter(const std::string& sourcePath, const std::string& storePath,
-                 const ImportOptions& options, const std::string& shownPath = {});
 
 } // namespace engine
