@@ -49,7 +49,6 @@ std::string importerPath()
     return (dir / FZ_IMPORTER_FROM_BIN / "fzimport").lexically_normal().string();
 }
 
-
 int importTimeout(const ImportOptions& options)
 {
     int timeout = options.timeoutSeconds;
