@@ -257,9 +257,6 @@ private slots:
             std::filesystem::create_directories(d);
             writeAll(d + "/x.store", "persons");
         }
-        writeAll(workDir() + "/cache/spravochnik/x.store.tmp." + std::to_string(::getpid()) +
-                     ".00ff",
-                 "ours");
         QProcess again;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TMPDIR", QString::fromStdString(tmp));
@@ -268,10 +265,9 @@ private slots:
                     {QString::fromStdString(mdb_), "SELECT Count(*) FROM FZ_T1"});
         QVERIFY(again.waitForFinished(30000));
         QCOMPARE(again.readAllStandardOutput(), QByteArray("1\n50\n"));
-        QCOMPARE(temporaryStores().size(), size_t(1)); // this process's own
+        QVERIFY(temporaryStores().empty());
         QVERIFY(!std::filesystem::exists(dead));
         QVERIFY(std::filesystem::exists(alive));
-        std::filesystem::remove(temporaryStores().at(0));
     }
 
     void damagedOrForeignStoreIsRebuilt_data()
