@@ -13,6 +13,26 @@ std::string buildConnectionString(const std::string& directory)
            ";Persist Security Info=False";
 }
 
+std::string connectionStringFor(const std::string& path)
+{
+    const bool bare = path.find_first_of(";\"'") == std::string::npos &&
+                      (path.empty() || (!std::isspace(static_cast<unsigned char>(path.front())) &&
+                                        !std::isspace(static_cast<unsigned char>(path.back()))));
+    std::string value;
+    if (bare) {
+        value = path;
+    } else {
+        value = "\"";
+        for (char c : path) {
+            if (c == '"')
+                value.push_back('"');
+            value.push_back(c);
+        }
+        value.push_back('"');
+    }
+    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + value + ";Persist Security Info=False";
+}
+
 namespace {
 
 std::string trimmed(std::string_view s)
@@ -28,7 +48,8 @@ std::string trimmed(std::string_view s)
 
 std::string dataSource(const std::string& connectionString)
 {
-    // key=value pairs separated by ";"; a value may be quoted to hold a ";".
+    // key=value pairs separated by ";"; a value may be quoted to hold a ";", and a quote mark
+    // inside is then doubled.
     std::string_view s = connectionString;
     size_t i = 0;
     while (i < s.size()) {
@@ -42,11 +63,19 @@ std::string dataSource(const std::string& connectionString)
         std::string value;
         size_t end;
         if (v < s.size() && (s[v] == '"' || s[v] == '\'')) {
-            char q = s[v];
-            size_t close = s.find(q, v + 1);
-            if (close == std::string_view::npos)
-                close = s.size();
-            value = std::string(s.substr(v + 1, close - v - 1));
+            const char q = s[v];
+            size_t close = v + 1;
+            while (close < s.size()) {
+                if (s[close] == q) {
+                    if (close + 1 < s.size() && s[close + 1] == q) {
+                        value.push_back(q);
+                        close += 2;
+                        continue;
+                    }
+                    break;
+                }
+                value.push_back(s[close++]);
+            }
             end = s.find(';', close);
         } else {
             end = s.find(';', v);

@@ -1,5 +1,7 @@
 #include "engine/ImportProtocol.h"
 
+#include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -45,17 +47,50 @@ Report parseReport(std::string_view line)
     return r;
 }
 
-std::string temporaryStorePath(const std::string& storePath, pid_t pid)
+std::string temporaryStorePath(const std::string& storePath, pid_t owner, std::uint64_t random)
 {
-    return storePath + ".tmp." + std::to_string(pid);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, ".tmp.%lld.%016llx", static_cast<long long>(owner),
+                  static_cast<unsigned long long>(random));
+    return storePath + buf;
+}
+
+pid_t temporaryStoreOwner(std::string_view fileName)
+{
+    const size_t at = fileName.rfind(".store.tmp.");
+    if (at == std::string_view::npos || at == 0)
+        return 0;
+    std::string_view rest = fileName.substr(at + 11);
+    std::string_view random;
+    if (const size_t dot = rest.find('.'); dot != std::string_view::npos) {
+        random = rest.substr(dot + 1);
+        rest = rest.substr(0, dot);
+        if (random.empty())
+            return 0;
+        for (char c : random)
+            if (!std::isxdigit(static_cast<unsigned char>(c)))
+                return 0;
+    }
+    long long pid = 0;
+    if (rest.empty() || rest.size() > 10 || rest[0] == '0')
+        return 0;
+    for (char c : rest) {
+        if (c < '0' || c > '9')
+            return 0;
+        pid = pid * 10 + (c - '0');
+    }
+    return pid > 0 && pid <= INT_MAX ? static_cast<pid_t>(pid) : 0;
 }
 
 SourceKey sourceKeyOf(const std::string& path, const struct stat& sb)
 {
     SourceKey key;
     key.path = path;
+    key.device = static_cast<std::uint64_t>(sb.st_dev);
+    key.inode = static_cast<std::uint64_t>(sb.st_ino);
     key.size = static_cast<std::int64_t>(sb.st_size);
     key.mtimeNs = static_cast<std::int64_t>(sb.st_mtim.tv_sec) * 1000000000LL + sb.st_mtim.tv_nsec;
+    key.ctimeNs = static_cast<std::int64_t>(sb.st_ctim.tv_sec) * 1000000000LL + sb.st_ctim.tv_nsec;
     return key;
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 // What the importer program (fzimport) and its caller (StoreCache) agree on: the program's
-// exit codes, the report lines it writes on standard output, the name it writes the store
-// under until the store is complete, and the key that ties a store to its source file.
+// exit codes, the report lines it writes on standard output, the name the store has until it
+// is complete, and the key that ties a store to its source file.
+//
+// The caller creates the store's file (empty, under a temporary name) and names it to the
+// importer, which writes the store into it and syncs it; the caller puts it in place.
 //
 // Report lines, one a line:
 //   P <done> <total>   progress in work units (rows read, then index work)
@@ -42,8 +45,15 @@ struct Report {
 };
 Report parseReport(std::string_view line);
 
-// Where the importer with process id `pid` writes the store bound for `storePath`.
-std::string temporaryStorePath(const std::string& storePath, pid_t pid);
+// The name of a store bound for `storePath` until it is complete: beside it, with the id of
+// the process that made it (so that one left by a process that no longer runs can be told)
+// and random bytes (so that nobody can name it in advance).
+std::string temporaryStorePath(const std::string& storePath, pid_t owner, std::uint64_t random);
+
+// The process that made the temporary store of this file name (without its folder), or 0
+// when the name is not one. Names of the form "<store>.tmp.<pid>" (without random bytes,
+// made by earlier versions) count too.
+pid_t temporaryStoreOwner(std::string_view fileName);
 
 // The key of the file at `path` (taken as it is: absolute and lexically normal) with the
 // status `sb`.

@@ -110,7 +110,7 @@ Importer startImporter(const std::string& sourcePath, const std::string& storePa
         throw EngineError(msg::storeFailed("не удается запустить программу импорта '" + im.exe +
                                            "' (" + std::strerror(rc) + ")"));
     }
-    im.tmpPath = import::temporaryStorePath(storePath, im.pid);
+    im.tmpPath = storePath;
     return im;
 }
 

@@ -17,8 +17,9 @@ struct ImportOptions {
     int timeoutSeconds = 0;
 };
 
-// Runs the importer on `sourcePath` (absolute, as the store records it) into `storePath`.
-// Messages name `shownPath` (default: sourcePath).
+// Runs the importer on `sourcePath` (absolute, as the store records it), which writes the
+// store into `storePath`: a file the caller made (TemporaryStore.h) and puts in place when
+// this returns. Messages name `shownPath` (default: sourcePath).
 void runImporter(const std::string& sourcePath, const std::string& storePath,
                  const ImportOptions& options, const std::string& shownPath = {});
 

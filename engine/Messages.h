@@ -34,6 +34,12 @@ inline std::string importTimedOut(const std::string& path, int seconds)
            std::to_string(seconds) +
            " с не было продвижения. Файл базы данных, вероятно, поврежден.";
 }
+inline std::string fileKeepsChanging(const std::string& path)
+{
+    return "Не удается прочитать файл '" + path +
+           "': файл изменялся во время чтения. Повторите попытку, когда запись в файл будет "
+           "закончена.";
+}
 inline std::string storeFailed(const std::string& detail)
 {
     return "Не удается записать временный файл базы данных: " + detail;

@@ -10,7 +10,7 @@ namespace engine {
 //  - anything else: that file itself, whatever its name ("Open with" on any .mdb). A path
 //    that names nothing, or nothing readable, is still named, so that opening it fails
 //    with the engine's usual message.
-// The Data Source is quoted only where it would otherwise be cut (a ";" or trailing blank).
+// The Data Source is quoted only where it would otherwise be changed (connectionStringFor).
 std::string startConnectionString(const std::string& argument, const std::string& currentDirectory);
 
 } // namespace engine

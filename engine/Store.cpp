@@ -126,6 +126,9 @@ std::string Store::readKey(const SourceKey* expect)
     try {
         key_.size = std::stoll(meta["size"]);
         key_.mtimeNs = std::stoll(meta["mtime_ns"]);
+        key_.device = std::stoull(meta["device"]);
+        key_.inode = std::stoull(meta["inode"]);
+        key_.ctimeNs = std::stoll(meta["ctime_ns"]);
     } catch (const std::exception&) {
         return "store key unreadable";
     }

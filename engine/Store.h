@@ -1,7 +1,8 @@
 #pragma once
 // The store: one SQLite file per imported database. It holds every table as it is (column
 // order, nulls kept) plus what the searches need:
-//   fz_meta(key, value)          format version, source path, size, modification time
+//   fz_meta(key, value)          format version, source path, device, inode, size,
+//                                modification and status-change times
 //   fz_tables(t, name, rows, cols, bytes)   bytes: of all values together
 //   fz_columns(t, pos, name, type, distinct_n, substr, nulls)   nulls: the rows holding null
 //   t<t>(chunk, recs)            the rows, values exact: chunk c holds the records
@@ -44,11 +45,15 @@ struct ColumnMost;
 
 constexpr int kStoreFormat = 15;
 
-// Identifies the source file a store was made from.
+// Identifies the source file a store was made from, and its content: an edit changes the
+// status-change time even when the modification time is put back.
 struct SourceKey {
     std::string path; // absolute
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
     std::int64_t size = 0;
     std::int64_t mtimeNs = 0;
+    std::int64_t ctimeNs = 0;
     bool operator==(const SourceKey&) const = default;
 };
 
@@ -63,7 +68,7 @@ struct ColumnDef {
 // Writes a new store. Rows go in table by table; finish() makes the file complete.
 class StoreWriter {
 public:
-    explicit StoreWriter(const std::string& path); // creates (replaces) the file
+    explicit StoreWriter(const std::string& path); // an existing, empty file
     ~StoreWriter();
     StoreWriter(const StoreWriter&) = delete;
     StoreWriter& operator=(const StoreWriter&) = delete;

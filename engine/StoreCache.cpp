@@ -3,15 +3,18 @@
 #include "engine/ImportProtocol.h"
 #include "engine/MdbHeader.h"
 #include "engine/Messages.h"
+#include "engine/TemporaryStore.h"
 #include "engine/UniqueFd.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,33 +26,103 @@ namespace {
 
 int g_imports = 0;
 
-std::string hex64(std::uint64_t v)
+// A file changed while it is read is read again this many times in all before giving up.
+constexpr int kImportRuns = 3;
+
+std::uint64_t mix64(std::uint64_t x)
 {
-    char buf[17];
-    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(v));
+    x ^= x >> 30;
+    x *= 0xbf58476d1ce4e5b9ull;
+    x ^= x >> 27;
+    x *= 0x94d049bb133111ebull;
+    return x ^ (x >> 31);
+}
+
+// 128 bits of the path as 32 hex digits, so that a store's name has the same length for any
+// path. Two paths with one digest would only take turns with a store: a store records its
+// source path and is made again for another.
+std::string pathDigest(std::string_view s)
+{
+    std::uint64_t a = 1469598103934665603ull, b = 0x9e3779b97f4a7c15ull ^ s.size();
+    for (unsigned char c : s) {
+        a = (a ^ c) * 1099511628211ull;
+        b = ((b ^ c) << 7 | (b ^ c) >> 57) * 0xff51afd7ed558ccdull;
+    }
+    char buf[33];
+    std::snprintf(buf, sizeof buf, "%016llx%016llx", static_cast<unsigned long long>(mix64(a ^ b)),
+                  static_cast<unsigned long long>(mix64(b + 0x632be59bd9b4e019ull * a)));
     return buf;
 }
 
-std::uint64_t fnv1a(std::string_view s)
+// Makes the missing folders of `path`, readable by the user only.
+void makeFolders(const std::string& path)
 {
-    std::uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : s) {
-        h ^= c;
-        h *= 1099511628211ull;
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        ::mkdir(path.substr(0, slash).c_str(), 0700);
+        if (slash == std::string::npos)
+            break;
     }
-    return h;
 }
 
-bool writableDir(const std::string& dir)
+// Whether `dir` may hold stores: a folder of this user, not a link, that nobody else may read
+// or write, in a folder where nobody else may replace it. A folder of ours with a looser
+// mode is tightened.
+bool privateFolder(const std::string& dir)
 {
-    std::error_code ec;
-    fs::create_directories(dir, ec);
+    makeFolders(dir);
+    const std::string parent = fs::path(dir).parent_path().string();
+    struct stat up {};
+    if (::stat(parent.c_str(), &up) != 0 ||
+        ((up.st_mode & S_IWOTH) && !(up.st_mode & S_ISVTX) && up.st_uid != ::geteuid()))
+        return false;
+    UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat sb {};
-    return ::stat(dir.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode) &&
-           ::access(dir.c_str(), W_OK | X_OK) == 0;
+    if (!fd.valid() || ::fstat(fd.get(), &sb) != 0 || !S_ISDIR(sb.st_mode) ||
+        sb.st_uid != ::geteuid())
+        return false;
+    if ((sb.st_mode & 07777) != 0700 && ::fchmod(fd.get(), 0700) != 0)
+        return false;
+    return ::access(dir.c_str(), W_OK | X_OK) == 0;
 }
 
-// A private folder for stores when the cache folder cannot be written; removed at exit.
+const char* tmpFolder()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+// Private folders for stores (below) are named spravochnik-<pid>-XXXXXX: those of processes
+// that no longer run are removed, since a killed program cannot remove its own.
+void removeFallbackLeftovers()
+{
+    const std::string base = tmpFolder();
+    DIR* d = ::opendir(base.c_str());
+    if (!d)
+        return;
+    std::vector<std::string> gone;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string_view name = e->d_name;
+        constexpr std::string_view prefix = "spravochnik-";
+        if (name.substr(0, prefix.size()) != prefix)
+            continue;
+        char* end = nullptr;
+        const long pid = std::strtol(name.data() + prefix.size(), &end, 10);
+        if (pid <= 0 || *end != '-' || std::strlen(end) != 7 || pid == ::getpid() ||
+            ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        struct stat sb {};
+        if (::fstatat(::dirfd(d), e->d_name, &sb, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISDIR(sb.st_mode) && sb.st_uid == ::geteuid())
+            gone.emplace_back(base + "/" + e->d_name);
+    }
+    ::closedir(d);
+    for (const std::string& dir : gone) {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+}
+
+// A private folder for stores when the cache folder cannot be used; removed at exit.
 struct FallbackDir {
     std::string path;
     ~FallbackDir()
@@ -67,14 +140,15 @@ std::string fallbackDirectory()
 {
     std::lock_guard<std::mutex> lock(g_fallbackMutex);
     if (g_fallback.path.empty()) {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/spravochnik-XXXXXX";
+        std::string tmpl =
+            std::string(tmpFolder()) + "/spravochnik-" + std::to_string(::getpid()) + "-XXXXXX";
         std::vector<char> buf(tmpl.begin(), tmpl.end());
         buf.push_back('\0');
         if (!::mkdtemp(buf.data()))
             throw EngineError(msg::storeFailed(std::string("нет папки для временных файлов (") +
                                                std::strerror(errno) + ")"));
         g_fallback.path = buf.data();
+        ::chmod(g_fallback.path.c_str(), 0700); // as mkdtemp makes it, whatever the system
     }
     return g_fallback.path;
 }
@@ -103,6 +177,24 @@ void preflight(const std::string& abs)
         throw EngineError(msg::badFormat(abs));
     if (header.password || header.encrypted)
         throw EngineError(msg::passwordProtected(abs));
+}
+
+// Opens the store at `path` when it is a file of this user that nobody else may read: a store
+// someone else put there is never answered from. Returns null (and why) otherwise.
+std::unique_ptr<Store> openPrivateStore(const std::string& path, const SourceKey* expect,
+                                        std::string* why)
+{
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat sb {};
+    if (!fd.valid() || ::fstat(fd.get(), &sb) != 0) {
+        *why = std::string("no store (") + std::strerror(errno) + ")";
+        return nullptr;
+    }
+    if (!S_ISREG(sb.st_mode) || sb.st_uid != ::geteuid() || (sb.st_mode & 077)) {
+        *why = "store not private";
+        return nullptr;
+    }
+    return Store::open(path, expect, why);
 }
 
 } // namespace
@@ -137,7 +229,7 @@ std::string StoreCache::cacheDirectory()
         base = std::string(h) + "/.cache";
     if (!base.empty()) {
         std::string dir = base + "/spravochnik";
-        if (writableDir(dir))
+        if (privateFolder(dir))
             return dir;
     }
     return fallbackDirectory();
@@ -145,8 +237,7 @@ std::string StoreCache::cacheDirectory()
 
 std::string StoreCache::storePathFor(const std::string& absolutePath)
 {
-    return cacheDirectory() + "/" + fs::path(absolutePath).filename().string() + "-" +
-           hex64(fnv1a(absolutePath)) + ".store";
+    return cacheDirectory() + "/" + pathDigest(absolutePath) + ".store";
 }
 
 int StoreCache::importCount()
@@ -160,22 +251,38 @@ std::shared_ptr<Store> StoreCache::open(const std::string& mdbPath, const Import
     std::string abs = absolutePath(mdbPath);
     SourceKey key = currentKey(abs);
     preflight(abs);
-    std::string storePath = storePathFor(key.path);
+    const std::string storePath = storePathFor(key.path);
+    TemporaryStore::removeLeftovers(fs::path(storePath).parent_path().string());
+    static std::once_flag swept;
+    std::call_once(swept, removeFallbackLeftovers);
     std::string why;
     if (!forceImport) {
-        if (auto s = Store::open(storePath, &key, &why))
+        if (auto s = openPrivateStore(storePath, &key, &why))
             return s;
     }
-    for (int attempt = 0;; ++attempt) {
-        runImporter(key.path, storePath, options, abs);
+    for (int run = 0; run < kImportRuns; ++run) {
+        TemporaryStore tmp(storePath);
+        runImporter(key.path, tmp.path(), options, abs);
         ++g_imports;
-        key = currentKey(abs);
-        if (auto s = Store::open(storePath, &key, &why))
+        // A store answers only for the content it was read from: the file must be the same
+        // after the import as before it (the importer took the same identity at its start).
+        const SourceKey after = currentKey(abs);
+        if (!(after == key)) {
+            key = after;
+            continue;
+        }
+        tmp.commit();
+        auto s = openPrivateStore(storePath, nullptr, &why);
+        if (s && s->key() == key)
             return s;
-        // The file changed while it was read: read it again once.
-        if (attempt >= 1)
+        const bool otherKey = s != nullptr;
+        s.reset();
+        ::unlink(storePath.c_str());
+        if (!otherKey)
             throw EngineError(msg::storeFailed(why));
+        key = currentKey(abs); // the importer found the file otherwise: read it again
     }
+    throw EngineError(msg::fileKeepsChanging(abs));
 }
 
 } // namespace engine

@@ -1,8 +1,11 @@
 #pragma once
 // Finds or makes the store of an Access file. A store is kept under
-// $XDG_CACHE_HOME/spravochnik/ (default ~/.cache/spravochnik/), named after the file's
-// absolute path and made again whenever the file's size or modification time, or the
-// store format, differ from what the store records, or the store fails its checks.
+// $XDG_CACHE_HOME/spravochnik/ (default ~/.cache/spravochnik/), named by a digest of the
+// file's absolute path, and made again whenever the file's identity (device, inode, size,
+// modification and status-change times) or the store format differ from what the store
+// records, or the store fails its checks. The folder (0700) and every store (0600) are the
+// user's alone: a folder that is not (another owner, a link, writable by others) is not
+// used, a private one in the temporary folder is, and a store that is not is never opened.
 //
 // The .mdb itself is read only by the importer program, in its own process
 // (engine/ImporterProcess.h).

@@ -194,8 +194,9 @@ struct StoreWriter::Impl {
 StoreWriter::StoreWriter(const std::string& path)
     : d(std::make_unique<Impl>())
 {
-    std::remove(path.c_str());
-    d->db = sql::Db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
+    // The file is made (privately, under a name nobody can foresee) by whoever asks for the
+    // store; the writer neither creates nor removes files.
+    d->db = sql::Db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
     d->db.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
                "PRAGMA cache_size=-65536; PRAGMA temp_store=MEMORY;");
     d->db.exec("BEGIN");
@@ -648,6 +649,9 @@ void StoreWriter::finish(const SourceKey& key)
     put("source", key.path);
     put("size", std::to_string(key.size));
     put("mtime_ns", std::to_string(key.mtimeNs));
+    put("device", std::to_string(key.device));
+    put("inode", std::to_string(key.inode));
+    put("ctime_ns", std::to_string(key.ctimeNs));
     put("complete", "1");
     d->db.exec("COMMIT");
     d->db.close();

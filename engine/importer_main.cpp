@@ -1,7 +1,8 @@
 // fzimport IN.mdb OUT.store
 // Reads every user table of an Access file (read-only, through libmdb) and writes the
-// engine's store. The store is written under a temporary name and renamed to OUT.store only
-// when complete. Reports progress and failure on standard output (ImportProtocol.h).
+// engine's store into OUT.store, an empty file its caller made, then syncs it. It creates,
+// renames and removes no file: the caller puts a complete store in place and removes an
+// unfinished one. Reports progress and failure on standard output (ImportProtocol.h).
 // Runs in its own process so that a damaged file cannot take the caller down.
 
 #include "engine/Fold.h"
@@ -21,6 +22,7 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -45,9 +47,6 @@ void say(const std::string& line)
     std::_Exit(code);
 }
 
-// The store being written; removed when the caller goes away before it is finished.
-std::string g_tmpPath;
-
 class Reporter {
 public:
     void report(std::int64_t done, std::int64_t total, bool force = false)
@@ -63,9 +62,8 @@ public:
         shown_ = done;
         say(engine::import::progressLine(done, total));
         if (std::fflush(stdout) != 0) {
-            // Nobody reads the reports any more: the caller has gone. Stop and clean up.
-            if (!g_tmpPath.empty())
-                ::unlink(g_tmpPath.c_str());
+            // Nobody reads the reports any more: the caller has gone. Stop (its next open
+            // removes the unfinished store).
             std::_Exit(engine::import::kCallerGone);
         }
     }
@@ -183,10 +181,9 @@ void readTable(engine::MdbFile& file, size_t index, Queue& q, std::int64_t& done
     traceCpu("reading thread");
 }
 
-// Removes the unfinished store and reports a failure to write it.
-[[noreturn]] void failStore(const std::string& tmp, const std::string& why)
+// Reports a failure to write the store (the caller removes what was written).
+[[noreturn]] void failStore(const std::string& why)
 {
-    ::unlink(tmp.c_str());
     fail(engine::import::kStoreFailed, why);
 }
 
@@ -238,7 +235,7 @@ struct Progress {
 // Reads table `ti` on a second thread while this one stores its rows, then builds its
 // indexes.
 void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::ColumnDef>& columns,
-                 engine::StoreWriter& w, Progress& pr, const std::string& tmp)
+                 engine::StoreWriter& w, Progress& pr)
 {
     const auto& table = file.tables()[ti];
     w.beginTable(table.name, columns);
@@ -253,7 +250,7 @@ void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::Col
         try {
             readTable(file, ti, q, readDone, pr.total, pr.rep, w, split);
         } catch (const std::exception& e) {
-            failStore(tmp, e.what());
+            failStore(e.what());
         }
     });
     Batch b;
@@ -263,7 +260,7 @@ void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::Col
             w.addRecords(b.rows, b.views.data(), b.isNull.get(), b.refs.get());
         }
     } catch (const std::exception& e) {
-        failStore(tmp, e.what());
+        failStore(e.what());
     }
     reader.join();
     traceCpu("writing thread, rows");
@@ -277,24 +274,27 @@ void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::Col
     pr.indexDone += share;
 }
 
-// Writes the store of every table to `tmp` and renames it to `out`.
-void writeStore(engine::MdbFile& file, const engine::SourceKey& key, const std::string& tmp,
-                const std::string& out)
+// Writes the store of every table into the file `out` and syncs it.
+void writeStore(engine::MdbFile& file, const engine::SourceKey& key, const std::string& out)
 {
     const Plan plan = planImport(file);
     Progress pr;
     pr.total = plan.total;
     pr.rep.report(0, pr.total, true);
     try {
-        engine::StoreWriter w(tmp);
+        engine::StoreWriter w(out);
         for (size_t ti = 0; ti < file.tables().size(); ++ti)
-            importTable(file, ti, plan.columns[ti], w, pr, tmp);
+            importTable(file, ti, plan.columns[ti], w, pr);
         w.finish(key);
     } catch (const std::exception& e) {
-        failStore(tmp, e.what());
+        failStore(e.what());
     }
-    if (::rename(tmp.c_str(), out.c_str()) != 0)
-        failStore(tmp, std::string("cannot rename the store: ") + std::strerror(errno));
+    // The caller renames the store into place once this reports success: the bytes must be
+    // on the disk before the name is.
+    const int fd = ::open(out.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0)
+        failStore(std::string("cannot sync the store: ") + std::strerror(errno));
+    ::close(fd);
     pr.rep.report(pr.total, pr.total, true);
 }
 
@@ -327,8 +327,7 @@ int main(int argc, char** argv)
     if (!file)
         fail(import::kNotDatabase, why);
 
-    g_tmpPath = import::temporaryStorePath(out, ::getpid());
-    writeStore(*file, key, g_tmpPath, out);
+    writeStore(*file, key, out);
     say(import::doneLine());
     std::fflush(stdout);
     // The reader's handles are left to the process's end.

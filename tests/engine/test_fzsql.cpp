@@ -59,6 +59,19 @@ private slots:
         p = runConsole({QString::fromStdString(mdb_)});
         QVERIFY(p->exitCode() != 0);
     }
+
+    void opensAnyFileName()
+    {
+        const std::string dir = freshDir("names");
+        for (const std::string name :
+             {std::string("a \"b\" 'c'; d.mdb"), std::string(123 * 2, 'x') + ".mdb"}) {
+            std::filesystem::copy_file(mdb_, dir + "/" + name);
+            QProcess* p = runConsole(
+                {QString::fromStdString(dir + "/" + name), "SELECT Count(*) FROM FZ_T1"});
+            QCOMPARE(QString::fromUtf8(p->readAllStandardError()), QString());
+            QCOMPARE(p->readAllStandardOutput(), QByteArray("1\n3\n"));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFzsql)

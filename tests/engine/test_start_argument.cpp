@@ -1,6 +1,6 @@
 // The database a start argument names: a folder means its tabl1.mdb, anything else the file
-// itself; relative paths from the current directory; a Data Source that a ";" or a trailing
-// blank would cut is quoted, so that such a file still opens.
+// itself; relative paths from the current directory; a Data Source that a ";", a quote mark
+// or a blank would change is quoted, so that a file of any name (any length) still opens.
 
 #include "engine/AdoQuery.h"
 #include "engine/ConnectionString.h"
@@ -78,6 +78,35 @@ private slots:
         fzgen::writePersons(file, o);
         engine::AdoQuery q;
         q.setConnectionString(engine::startConnectionString("a;b/справка;2007.mdb", base_));
+        q.addSql("SELECT Count(*) FROM FZ_T1");
+        q.open();
+        QCOMPARE(q.fieldAsString(0), std::string("4"));
+    }
+
+    void anyNameSurvivesTheConnectionString()
+    {
+        for (const std::string path : {"/a\"b.mdb", "/a'b;c\"d.mdb", "\"/x\"", "'/y'", " /lead",
+                                       "/trail ", "/a\"\"b;", "/plain.mdb", "/x; Data Source=/y"})
+            QCOMPARE(engine::dataSource(engine::connectionStringFor(path)), path);
+    }
+
+    void oddFileNamesOpen_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("quote marks and semicolons") << "справка \"2007\" 'нов'; копия.mdb";
+        QTest::newRow("blanks") << "  две  базы .mdb";
+        QTest::newRow("250 bytes") << QString(123, QChar(0x436)) + ".mdb";
+        QTest::newRow("112 Cyrillic letters") << QString(112, QChar(0x444)) + ".mdb";
+    }
+    void oddFileNamesOpen()
+    {
+        QFETCH(QString, name);
+        fzgen::Options o;
+        o.rows = 4;
+        fzgen::writePersons(base_ + "/short.mdb", o); // (the writer adds to the name)
+        fs::rename(base_ + "/short.mdb", base_ + "/" + name.toStdString());
+        engine::AdoQuery q;
+        q.setConnectionString(engine::startConnectionString(name.toStdString(), base_));
         q.addSql("SELECT Count(*) FROM FZ_T1");
         q.open();
         QCOMPARE(q.fieldAsString(0), std::string("4"));

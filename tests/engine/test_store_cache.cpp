@@ -1,6 +1,7 @@
 // The store cache and the importer process: a store is reused while its file is unchanged,
 // made again when the file changes or the store is damaged or foreign, and an importer that
-// crashes, hangs or fails ends in a clear message without harming the caller.
+// crashes, hangs or fails ends in a clear message without harming the caller. A store
+// answers only for the content it was read from, and no unfinished store outlives its program.
 #include "EngineTestSupport.h"
 
 #include "engine/Messages.h"
@@ -8,9 +9,12 @@
 #include <QElapsedTimer>
 #include <QProcess>
 
+#include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <thread>
 
 using namespace enginetest;
 
@@ -55,6 +59,16 @@ void touchLater(const std::string& path)
     ::stat(path.c_str(), &sb);
     timeval tv[2] = {{sb.st_mtim.tv_sec + 5, 0}, {sb.st_mtim.tv_sec + 5, 0}};
     ::utimes(path.c_str(), tv);
+}
+
+// The names in the cache folder that are unfinished stores.
+std::vector<std::string> temporaryStores()
+{
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(workDir() + "/cache/spravochnik"))
+        if (e.path().filename().string().find(".tmp.") != std::string::npos)
+            out.push_back(e.path().string());
+    return out;
 }
 
 } // namespace
@@ -125,6 +139,135 @@ private slots:
         // no temporary store is left behind
         for (const auto& e : std::filesystem::directory_iterator(workDir() + "/cache/spravochnik"))
             QVERIFY2(e.path().string().find(".tmp.") == std::string::npos, e.path().c_str());
+    }
+
+    // The file is rewritten (same size, modification time put back) while it is imported:
+    // that store is thrown away and the file read again; a file that keeps changing gets a
+    // message and leaves no store.
+    void fileRewrittenWhileImported_data()
+    {
+        QTest::addColumn<int>("rewrites");
+        QTest::newRow("once") << 1;
+        QTest::newRow("at every import") << 1000;
+    }
+    void fileRewrittenWhileImported()
+    {
+        QFETCH(int, rewrites);
+        std::filesystem::remove(storePath());
+        const std::string other = freshDir("rewrite");
+        writeDb(other, "b", 50);
+        std::filesystem::copy_file(mdb_, other + "/a.mdb");
+        QCOMPARE(std::filesystem::file_size(other + "/tabl1.mdb"),
+                 std::filesystem::file_size(mdb_));
+        writeAll(other + "/times", "");
+        QProcess::execute("touch", {"-r", QString::fromStdString(mdb_),
+                                    QString::fromStdString(other + "/times")});
+        // after the importer has read the file, it is overwritten in place: b, a, b, ...
+        qputenv("FZ_IMPORTER",
+                script("rewriting-importer", "'" FZ_BIN_DIR "/fzimport' \"$@\"; rc=$?\n"
+                                             "cd '" +
+                                                 other +
+                                                 "'\n"
+                                                 "n=$(cat count 2>/dev/null || echo 0)\n"
+                                                 "if [ $n -lt " +
+                                                 std::to_string(rewrites) +
+                                                 " ]; then\n"
+                                                 "  echo $((n + 1)) > count\n"
+                                                 "  if [ $((n % 2)) = 0 ]; then cp tabl1.mdb '" +
+                                                 mdb_ +
+                                                 "'; "
+                                                 "else cp a.mdb '" +
+                                                 mdb_ +
+                                                 "'; fi\n"
+                                                 "  touch -r times '" +
+                                                 mdb_ +
+                                                 "'\n"
+                                                 "fi\nexit $rc")
+                    .c_str());
+        const int imports = engine::StoreCache::importCount();
+        engine::AdoQuery q;
+        q.setConnectionString(engine::buildConnectionString(dir_));
+        if (rewrites == 1) {
+            QCOMPARE(count(q, "FAM LIKE 'b%'"), std::int64_t(50));
+            QCOMPARE(engine::StoreCache::importCount(), imports + 2);
+        } else {
+            QCOMPARE(QString::fromStdString(errorOf(q, "SELECT Count(*) FROM FZ_T1")),
+                     QString::fromStdString(engine::msg::fileKeepsChanging(mdb_)));
+            QCOMPARE(engine::StoreCache::importCount(), imports + 3);
+            QVERIFY(!std::filesystem::exists(storePath()));
+            qunsetenv("FZ_IMPORTER");
+            QCOMPARE(count(q, "FAM LIKE 'b%'"), std::int64_t(50)); // b after the third
+        }
+        QVERIFY(temporaryStores().empty());
+        qunsetenv("FZ_IMPORTER");
+    }
+
+    // One edit in place, the modification time put back (touch -r): the status-change time
+    // still tells.
+    void editWithTheTimePutBackIsSeen()
+    {
+        engine::AdoQuery q;
+        q.setConnectionString(engine::buildConnectionString(dir_));
+        QCOMPARE(count(q, "FAM LIKE 'a%'"), std::int64_t(50));
+        struct stat before {};
+        QCOMPARE(::stat(mdb_.c_str(), &before), 0);
+        const std::string other = freshDir("edited");
+        writeDb(other, "b", 50);
+        const std::string bytes = readAll(other + "/tabl1.mdb");
+        QCOMPARE(static_cast<off_t>(bytes.size()), before.st_size);
+        {
+            std::fstream f(mdb_, std::ios::in | std::ios::out | std::ios::binary);
+            f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        }
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        QCOMPARE(::utimensat(AT_FDCWD, mdb_.c_str(), times, 0), 0);
+        QCOMPARE(count(q, "FAM LIKE 'b%'"), std::int64_t(50));
+        QCOMPARE(countWith("FAM LIKE 'a%'"), std::int64_t(0));
+    }
+
+    // A console killed while its importer writes leaves its unfinished store; so does one
+    // whose private temporary folder was in use. The next open removes both, and nothing
+    // of a program that still runs.
+    void leftoversOfEndedProgramsRemoved()
+    {
+        std::filesystem::remove(storePath());
+        const std::string pidFile = workDir() + "/importer.pid";
+        std::filesystem::remove(pidFile);
+        qputenv("FZ_IMPORTER",
+                script("slow-importer", "echo $$ > '" + pidFile + "'\necho 'P 1 10'\nexec sleep 30")
+                    .c_str());
+        QProcess console;
+        console.start(FZ_BIN_DIR "/fzsql",
+                      {QString::fromStdString(mdb_), "SELECT Count(*) FROM FZ_T1"});
+        QVERIFY(console.waitForStarted());
+        for (int i = 0; i < 500 && readAll(pidFile).empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        QCOMPARE(temporaryStores().size(), size_t(1));
+        const pid_t gone = static_cast<pid_t>(console.processId());
+        console.kill();
+        QVERIFY(console.waitForFinished());
+        ::kill(std::stoi(readAll(pidFile)), SIGKILL);
+        qunsetenv("FZ_IMPORTER");
+        QCOMPARE(temporaryStores().size(), size_t(1));
+
+        const std::string tmp = freshDir("tmpdir");
+        const std::string dead = tmp + "/spravochnik-" + std::to_string(gone) + "-Ab12Cd";
+        const std::string alive = tmp + "/spravochnik-" + std::to_string(::getpid()) + "-Ab12Cd";
+        for (const std::string& d : {dead, alive}) {
+            std::filesystem::create_directories(d);
+            writeAll(d + "/x.store", "persons");
+        }
+        QProcess again;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", QString::fromStdString(tmp));
+        again.setProcessEnvironment(env);
+        again.start(FZ_BIN_DIR "/fzsql",
+                    {QString::fromStdString(mdb_), "SELECT Count(*) FROM FZ_T1"});
+        QVERIFY(again.waitForFinished(30000));
+        QCOMPARE(again.readAllStandardOutput(), QByteArray("1\n50\n"));
+        QVERIFY(temporaryStores().empty());
+        QVERIFY(!std::filesystem::exists(dead));
+        QVERIFY(std::filesystem::exists(alive));
     }
 
     void damagedOrForeignStoreIsRebuilt_data()

@@ -80,9 +80,8 @@ int main(int argc, char** argv)
         return 2;
     }
     std::string file = argv[1];
-    // The connection string names a folder and tabl1.mdb; any file name is allowed here.
-    std::string cs =
-        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + file + "\";Persist Security Info=False";
+    // Any file name is allowed here, whatever its characters.
+    const std::string cs = engine::connectionStringFor(file);
     try {
         engine::AdoQuery q;
         q.setConnectionString(cs);
