@@ -9,15 +9,62 @@
 #include <numeric>
 #include <optional>
 #include <string>
-#include <unordered_map>
 
 namespace search {
 
 namespace {
 
-struct TextHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+// The distinct texts of a column, each numbered when first seen: open addressing over one
+// block of bytes (a node per text costs more than the whole sort of a million rows).
+class DistinctTexts {
+public:
+    std::uint32_t idOf(std::string_view t)
+    {
+        if ((texts_.size() + 1) * 2 > slots_.size())
+            grow();
+        const std::uint64_t h = std::hash<std::string_view>{}(t);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = h & mask;; at = (at + 1) & mask) {
+            Slot& s = slots_[at];
+            if (s.id == kFree) {
+                s = {h, std::uint32_t(texts_.size())};
+                texts_.push_back({bytes_.size(), t.size()});
+                bytes_.append(t);
+                return s.id;
+            }
+            if (s.hash == h && text(s.id) == t)
+                return s.id;
+        }
+    }
+    std::size_t size() const { return texts_.size(); }
+    std::string_view text(std::uint32_t id) const
+    {
+        return std::string_view(bytes_).substr(texts_[id].first, texts_[id].second);
+    }
+
+private:
+    static constexpr std::uint32_t kFree = ~std::uint32_t{0};
+    struct Slot {
+        std::uint64_t hash = 0;
+        std::uint32_t id = kFree;
+    };
+    void grow()
+    {
+        std::vector<Slot> old(std::max<std::size_t>(slots_.size() * 2, 1024));
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const Slot& s : old) {
+            if (s.id == kFree)
+                continue;
+            std::size_t at = s.hash & mask;
+            while (slots_[at].id != kFree)
+                at = (at + 1) & mask;
+            slots_[at] = s;
+        }
+    }
+    std::vector<Slot> slots_;
+    std::string bytes_;
+    std::vector<std::pair<std::size_t, std::size_t>> texts_; // offset, size in bytes_
 };
 
 std::string_view trimmed(std::string_view s)
@@ -98,18 +145,10 @@ std::vector<std::uint32_t> sortedOrder(std::size_t n,
                                        SortKind kind, bool descending)
 {
     // Each row's distinct text.
-    std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> ids;
-    std::vector<std::string_view> distinct; // (views of the map's keys, which stay put)
+    DistinctTexts distinct;
     std::vector<std::uint32_t> idOf(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::string_view t = text(i);
-        auto it = ids.find(t);
-        if (it == ids.end()) {
-            it = ids.emplace(std::string(t), std::uint32_t(distinct.size())).first;
-            distinct.push_back(it->first);
-        }
-        idOf[i] = it->second;
-    }
+    for (std::size_t i = 0; i < n; ++i)
+        idOf[i] = distinct.idOf(text(i));
 
     // Each distinct text weighed, then put in order and ranked (alike texts one rank).
     QCollator collator{QLocale(QLocale::Russian, QLocale::Russia)};
@@ -117,7 +156,7 @@ std::vector<std::uint32_t> sortedOrder(std::size_t n,
     std::vector<QCollatorSortKey> keys;
     std::vector<Weight> weights(distinct.size());
     for (std::size_t d = 0; d < distinct.size(); ++d) {
-        const std::string_view t = trimmed(distinct[d]);
+        const std::string_view t = trimmed(distinct.text(std::uint32_t(d)));
         Weight& w = weights[d];
         if (t.empty())
             continue;
