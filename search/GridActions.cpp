@@ -5,8 +5,36 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 
 namespace search {
+
+namespace {
+
+// Ctrl+C pressed in the view is the copy action's, even where the shortcut would not fire
+// (the window not the active one): the view's own Ctrl+C copies the current cell alone.
+class CopyKey final : public QObject {
+public:
+    CopyKey(QAction* copy, QObject* parent)
+        : QObject(parent)
+        , copy_(copy)
+    {
+    }
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(e)->matches(QKeySequence::Copy)) {
+            copy_->trigger();
+            return true;
+        }
+        return QObject::eventFilter(watched, e);
+    }
+
+private:
+    QAction* copy_;
+};
+
+} // namespace
 
 std::vector<GridRange> selectedRanges(const QTableView& view)
 {
@@ -35,6 +63,7 @@ void attachGridActions(QTableView& view, StringGrid& grid)
             QGuiApplication::clipboard()->setText(text);
     });
     view.addAction(copy);
+    view.installEventFilter(new CopyKey(copy, &view));
     view.setContextMenuPolicy(Qt::ActionsContextMenu);
 
     // The view asks the grid to sort on a title's click; the grid starts unsorted, and a
