@@ -172,12 +172,14 @@ Heard hear(std::string_view folded)
 
 namespace {
 
-// Nothing that could have been heard: no letter or digit, only spaces and signs of
-// softness.
+// Nothing that could have been heard: no letter or digit, only spaces, punctuation and
+// signs of softness (which the plain spelling has dropped).
 bool blank(const Heard& h)
 {
-    return std::all_of(h.plain.begin(), h.plain.end(),
-                       [](char32_t c) { return c == U' ' || c == U'\t' || c == U'\u00A0'; });
+    return std::none_of(h.plain.begin(), h.plain.end(), [](char32_t c) {
+        return (c >= U'0' && c <= U'9') || (c >= U'a' && c <= U'z') ||
+               (c >= 0xC0 && c != 0xD7 && c != 0xF7 && (c < 0x2000 || c > 0x206F) && c != 0x3000);
+    });
 }
 
 } // namespace

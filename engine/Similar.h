@@ -19,8 +19,8 @@
 // "Иванова": the female ending is not an edit, and the operator ticks "Ж" or types the
 // female form to find women. Words whose ending says nothing (most first names, "-ко",
 // "-их") are compared by the three rules alone.
-// An empty value (nothing but spaces, "ъ" and "ь") matches nothing and is matched by nothing:
-// it says nothing that could have been heard.
+// An empty value (no letter or digit: nothing but spaces, punctuation, "ъ" and "ь") matches
+// nothing and is matched by nothing: it says nothing that could have been heard.
 
 #include <string>
 #include <string_view>

@@ -124,7 +124,7 @@ private slots:
     void emptyValuesNeverMatch()
     {
         using engine::similar::matches;
-        for (const char* empty : {"", "   ", "ь"}) {
+        for (const char* empty : {"", "   ", "ь", "-", " . "}) {
             QVERIFY(!matches("о", empty));
             QVERIFY(!matches(empty, "о"));
             QVERIFY(!matches(empty, empty));
