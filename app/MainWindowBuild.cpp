@@ -5,6 +5,7 @@
 #include "app/WebBanner.h"
 #include "output/CsvExport.h"
 #include "output/Help.h"
+#include "search/GridActions.h"
 #include "search/ResultGrid.h"
 #include "search/Street.h"
 #include "search/VabFinde.h"
@@ -458,4 +459,5 @@ void TForm1::buildGrid()
                 if (!applyingWidths_)
                     grid_->setColumnWidth(col, width);
             });
+    search::attachGridActions(*StringGrid1, *grid_);
 }

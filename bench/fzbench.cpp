@@ -380,6 +380,19 @@ public:
 
     const StringGrid& grid() const { return grid_; }
 
+    // A click on a column title: the grid sorted by that column and the view repainted;
+    // back to the result's order afterwards.
+    double sortBy(int col)
+    {
+        const auto t0 = Clock::now();
+        grid_.sort(col, Qt::AscendingOrder);
+        QApplication::processEvents();
+        view_.viewport()->repaint();
+        const double ms = msSince(t0);
+        grid_.sort(-1);
+        return ms;
+    }
+
     // Back to an empty grid and a closed query, as after "no criterion".
     void clear()
     {
@@ -732,7 +745,7 @@ int main(int argc, char** argv)
     }
 
     // CSV export: the sex-alone grid (about half the table) and the every-person grid.
-    double csvHalfMs = kNaN, csvHalfCpuMs = kNaN, csvAllMs = kNaN;
+    double csvHalfMs = kNaN, csvHalfCpuMs = kNaN, csvAllMs = kNaN, sortAllMs = kNaN;
     std::int64_t csvHalfRows = -1;
     std::string csvError;
     for (const Shape& s : shapes) {
@@ -765,6 +778,10 @@ int main(int argc, char** argv)
                           &err))
             csvError = err.toStdString();
         csvAllMs = msSince(t0);
+        std::vector<double> st;
+        for (int i = 0; i < o.reps; ++i)
+            st.push_back(searcher.sortBy(0));
+        sortAllMs = median(st);
     }
     fs::remove(work / "half.csv", ec);
     fs::remove(work / "all.csv", ec);
@@ -944,6 +961,8 @@ int main(int argc, char** argv)
     line("CSV of the every-person grid (" + std::to_string(allRows) + " rows)", csvAllMs);
     if (!csvError.empty())
         out << "  CSV ERROR: " << csvError << "\n";
+    line("the every-person grid sorted by surname (" + std::to_string(allRows) + " rows)",
+         sortAllMs);
     std::snprintf(
         buf, sizeof buf,
         "  peak resident memory, one search from an empty grid to %lld rows in it: %.0f MB\n"
@@ -995,6 +1014,9 @@ int main(int argc, char** argv)
                std::to_string(readBackPass) + " of " + std::to_string(readBackShapes) + " pass",
                readBackShapes > 0 && readBackPass == readBackShapes);
     target("CSV of 500,000 rows <= 0.5 s", fmtMs(csv500k) + " ms (scaled)", csv500k <= 500);
+    target("grid of 1,000,000 rows sorted by surname <= 200 ms",
+           fmtMs(sortAllMs) + " ms (" + std::to_string(allRows) + " rows)",
+           sortAllMs <= 200 && allRows >= 1000000);
     target("peak memory with 1,000,000 rows loaded <= 500 MB",
            std::to_string(std::lround(double(peakKb) / 1024.0)) + " MB (" +
                std::to_string(allRows) + " rows)",

@@ -28,7 +28,9 @@
 //   differently (Similar.h has the rules). The desktop engine knows no such operator and
 //   refuses the statement with its usual syntax message.
 // - SELECT * and column lists return the rows in table order; Count(*) is one column named
-//   "Expr1000".
+//   "Expr1000". A condition holding SIMILAR is the exception: the rows it finds come closest
+//   first (Similar.h's closeness; several SIMILARs by the first, then the next), table order
+//   among equals.
 
 #include <memory>
 #include <string>

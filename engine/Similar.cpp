@@ -170,8 +170,24 @@ Heard hear(std::string_view folded)
     return h;
 }
 
+namespace {
+
+// Nothing that could have been heard: no letter or digit, only spaces, punctuation and
+// signs of softness (which the plain spelling has dropped).
+bool blank(const Heard& h)
+{
+    return std::none_of(h.plain.begin(), h.plain.end(), [](char32_t c) {
+        return (c >= U'0' && c <= U'9') || (c >= U'a' && c <= U'z') ||
+               (c >= 0xC0 && c != 0xD7 && c != 0xF7 && (c < 0x2000 || c > 0x206F) && c != 0x3000);
+    });
+}
+
+} // namespace
+
 bool matches(const Heard& typed, const Heard& stored)
 {
+    if (blank(typed) || blank(stored))
+        return false;
     if (typed.sex != Sex::Unknown && stored.sex != Sex::Unknown && typed.sex != stored.sex)
         return false;
     if (typed.plain == stored.plain || typed.sound == stored.sound)
@@ -183,6 +199,26 @@ bool matches(const Heard& typed, const Heard& stored)
 bool matches(std::string_view typedFolded, std::string_view storedFolded)
 {
     return matches(hear(typedFolded), hear(storedFolded));
+}
+
+std::string withoutYo(std::string_view folded)
+{
+    static constexpr std::string_view yo = "ё", ye = "е";
+    std::string out(folded);
+    for (size_t at = out.find(yo); at != std::string::npos; at = out.find(yo, at + ye.size()))
+        out.replace(at, yo.size(), ye);
+    return out;
+}
+
+int closeness(std::string_view typedFolded, const Heard& typed, std::string_view storedFolded,
+              const Heard& stored)
+{
+    if (typedFolded == storedFolded)
+        return 0;
+    if (withoutYo(typedFolded) == withoutYo(storedFolded))
+        return 1;
+    const int edits = editsUpTo(typed.plain, stored.plain, kFarEdits);
+    return 2 + 2 * std::min(edits, kFarEdits) + (typed.sound == stored.sound ? 0 : 1);
 }
 
 } // namespace engine::similar

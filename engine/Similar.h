@@ -19,6 +19,8 @@
 // "Иванова": the female ending is not an edit, and the operator ticks "Ж" or types the
 // female form to find women. Words whose ending says nothing (most first names, "-ко",
 // "-их") are compared by the three rules alone.
+// An empty value (no letter or digit: nothing but spaces, punctuation, "ъ" and "ь") matches
+// nothing and is matched by nothing: it says nothing that could have been heard.
 
 #include <string>
 #include <string_view>
@@ -56,5 +58,17 @@ Heard hear(std::string_view folded);
 // Whether a stored value matches a typed one.
 bool matches(const Heard& typed, const Heard& stored);
 bool matches(std::string_view typedFolded, std::string_view storedFolded);
+
+// How close a matching stored value is to the typed one, for putting the closest first:
+// 0 the same text; 1 the same but for "ё" written as "е" or back; then, from 2, by the edits
+// between the plain spellings (fewest first, kFarEdits or more counted alike) and, for the
+// same edits, equal sound keys before unequal ones. Smaller is closer.
+constexpr int kFarEdits = 4;
+constexpr int kClosenessClasses = 2 + 2 * (kFarEdits + 1);
+int closeness(std::string_view typedFolded, const Heard& typed, std::string_view storedFolded,
+              const Heard& stored);
+
+// The text with every "ё" made "е".
+std::string withoutYo(std::string_view folded);
 
 } // namespace engine::similar

@@ -10,13 +10,14 @@ SimilarIndex::SimilarIndex(std::vector<std::string> values)
         heard_.push_back(similar::hear(v));
 }
 
-std::vector<std::string> SimilarIndex::find(std::string_view typedFolded) const
+std::vector<std::vector<std::string>> SimilarIndex::find(std::string_view typedFolded) const
 {
     const similar::Heard typed = similar::hear(typedFolded);
-    std::vector<std::string> out;
+    std::vector<std::vector<std::string>> out(similar::kClosenessClasses);
     for (size_t i = 0; i < heard_.size(); ++i)
         if (similar::matches(typed, heard_[i]))
-            out.push_back(values_[i]);
+            out[static_cast<size_t>(similar::closeness(typedFolded, typed, values_[i], heard_[i]))]
+                .push_back(values_[i]);
     return out;
 }
 

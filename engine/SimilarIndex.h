@@ -16,8 +16,9 @@ public:
     // Values are folded texts, each given once.
     explicit SimilarIndex(std::vector<std::string> values);
 
-    // The values that match the folded typed text.
-    std::vector<std::string> find(std::string_view typedFolded) const;
+    // The values that match the folded typed text, by their closeness to it (Similar.h):
+    // element c holds those of closeness c.
+    std::vector<std::vector<std::string>> find(std::string_view typedFolded) const;
 
     size_t size() const { return values_.size(); }
 

@@ -2,6 +2,7 @@
 
 #include "engine/Fold.h"
 #include "engine/Messages.h"
+#include "engine/OrderedResult.h"
 #include "engine/Result.h"
 #include "engine/SimilarIndex.h"
 #include "engine/StoreFormat.h"
@@ -394,7 +395,14 @@ std::shared_ptr<ResultSet> Store::run(const jet::Statement& st) const
     } else {
         pick = cols;
     }
-    return project(q, t, std::move(pick), std::move(selected), rows != nullptr, std::move(most));
+    // (the rows a SIMILAR condition finds are shown closest first)
+    std::vector<std::uint32_t> ranked =
+        st.where ? q.rankedOrder(selected) : std::vector<std::uint32_t>();
+    auto result =
+        project(q, t, std::move(pick), std::move(selected), rows != nullptr, std::move(most));
+    if (ranked.empty())
+        return result;
+    return std::make_shared<OrderedResult>(std::move(result), std::move(ranked));
 }
 
 // One row per value that compares unequal to the others (letter case aside), in sorted

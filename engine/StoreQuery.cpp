@@ -8,6 +8,7 @@
 #include <bit>
 #include <cassert>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <numeric>
@@ -115,45 +116,111 @@ Rows StoreQuery::eval(const jet::Cond& c, bool neg, const Rows* within, ColumnMo
     }
     case K::Similar: {
         int j = column(c.column);
-        Rows m = similar(j, c.literal, within);
-        return c.negated == neg ? m : nonNullExcept(j, m);
+        if (c.negated != neg)
+            return nonNullExcept(j, similar(j, c.literal, within));
+        std::vector<Rows> byCloseness;
+        Rows m = similar(j, c.literal, within, &byCloseness);
+        ranks_.push_back(std::move(byCloseness));
+        return m;
     }
     }
     return {};
 }
 
-Rows StoreQuery::similar(int j, const std::string& literal, const Rows* within)
+Rows StoreQuery::similar(int j, const std::string& literal, const Rows* within,
+                         std::vector<Rows>* byCloseness)
 {
     const std::string typed = fold(literal);
+    if (byCloseness)
+        byCloseness->assign(similar::kClosenessClasses, Rows());
     const auto index = s_.similarIndex(t_, j);
     if (!index) { // a plain column: its records are read
         const similar::Heard heard = similar::hear(typed);
         Rows out;
+        std::string f;
         forRows(within, [&](std::uint32_t r, const std::vector<std::string_view>& v,
                             const std::vector<char>& nul) {
-            if (!nul[static_cast<size_t>(j)] &&
-                similar::matches(heard, similar::hear(fold(v[static_cast<size_t>(j)]))))
-                out.push_back(r);
+            if (nul[static_cast<size_t>(j)])
+                return;
+            f = fold(v[static_cast<size_t>(j)]);
+            const similar::Heard stored = similar::hear(f);
+            if (!similar::matches(heard, stored))
+                return;
+            out.push_back(r);
+            if (byCloseness)
+                (*byCloseness)[static_cast<size_t>(similar::closeness(typed, heard, f, stored))]
+                    .push_back(r);
         });
         return out;
     }
-    // The matching values' rows, a bounded number of values per statement.
-    const std::vector<std::string> values = index->find(typed);
+    // The matching values' rows, closeness by closeness, a bounded number of values per
+    // statement.
+    const std::vector<std::vector<std::string>> found = index->find(typed);
     constexpr size_t kPerStatement = 500;
     Rows out;
-    for (size_t from = 0; from < values.size(); from += kPerStatement) {
-        const size_t n = std::min(kPerStatement, values.size() - from);
-        std::string where = "f IN (?";
-        for (size_t i = 1; i < n; ++i)
-            where += ",?";
-        where += ")";
-        const std::vector<std::string> binds(values.begin() + static_cast<std::ptrdiff_t>(from),
-                                             values.begin() +
-                                                 static_cast<std::ptrdiff_t>(from + n));
-        Rows part = match(j, where, binds, within);
-        out = out.empty() ? std::move(part) : unite(out, part);
+    for (size_t c = 0; c < found.size(); ++c) {
+        const std::vector<std::string>& values = found[c];
+        Rows near;
+        for (size_t from = 0; from < values.size(); from += kPerStatement) {
+            const size_t n = std::min(kPerStatement, values.size() - from);
+            std::string where = "f IN (?";
+            for (size_t i = 1; i < n; ++i)
+                where += ",?";
+            where += ")";
+            const std::vector<std::string> binds(values.begin() + static_cast<std::ptrdiff_t>(from),
+                                                 values.begin() +
+                                                     static_cast<std::ptrdiff_t>(from + n));
+            Rows part = match(j, where, binds, within);
+            near = near.empty() ? std::move(part) : unite(near, part);
+        }
+        out = out.empty() ? near : unite(out, near);
+        if (byCloseness)
+            (*byCloseness)[c] = std::move(near);
     }
     return out;
+}
+
+std::vector<std::uint32_t> StoreQuery::rankedOrder(const Rows& selected) const
+{
+    if (ranks_.empty() || selected.size() < 2)
+        return {};
+    // Each row's place as a number in mixed radix, a digit per condition (its closeness, or
+    // one past the last when the row is there by another branch of an OR); conditions past
+    // a few thousand places are left out of the ranking.
+    constexpr size_t kMostPlaces = size_t{1} << 16;
+    std::vector<std::uint32_t> place(selected.size(), 0);
+    size_t places = 1;
+    for (const std::vector<Rows>& byCloseness : ranks_) {
+        const size_t digits = byCloseness.size() + 1;
+        if (places * digits > kMostPlaces)
+            break;
+        std::vector<std::uint8_t> digit(selected.size(), static_cast<std::uint8_t>(digits - 1));
+        for (size_t c = 0; c < byCloseness.size(); ++c) {
+            auto at = selected.begin();
+            for (std::uint32_t r : byCloseness[c]) {
+                at = std::lower_bound(at, selected.end(), r);
+                if (at == selected.end())
+                    break;
+                if (*at == r)
+                    digit[static_cast<size_t>(at - selected.begin())] =
+                        static_cast<std::uint8_t>(c);
+            }
+        }
+        for (size_t i = 0; i < selected.size(); ++i)
+            place[i] = static_cast<std::uint32_t>(place[i] * digits + digit[i]);
+        places *= digits;
+    }
+    if (std::adjacent_find(place.begin(), place.end(), std::greater<>()) == place.end())
+        return {}; // already in order
+    // A counting sort keeps table order within a place.
+    std::vector<std::uint32_t> start(places + 1, 0);
+    for (std::uint32_t p : place)
+        ++start[p + 1];
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    std::vector<std::uint32_t> order(selected.size());
+    for (size_t i = 0; i < selected.size(); ++i)
+        order[start[place[i]]++] = static_cast<std::uint32_t>(i);
+    return order;
 }
 
 Rows StoreQuery::nonNullExcept(int j, const Rows& m) const

@@ -90,7 +90,16 @@ public:
 
     // The rows whose value in column j matches `literal` the SIMILAR way (Similar.h): the
     // column's distinct values are compared, and the rows of those that match are read.
-    Rows similar(int j, const std::string& literal, const Rows* within);
+    // When `byCloseness` is given, element c gets the rows (of those answered) whose value
+    // is of closeness c to the literal.
+    Rows similar(int j, const std::string& literal, const Rows* within,
+                 std::vector<Rows>* byCloseness = nullptr);
+
+    // The order to show `selected` (rows eval() answered) in, as positions in it: closest
+    // to the SIMILAR conditions' texts first (by the first such condition, then the next),
+    // table order among equals. Empty when that is table order itself (no SIMILAR to rank
+    // by, or every row alike).
+    std::vector<std::uint32_t> rankedOrder(const Rows& selected) const;
 
     // The rows of every dictionary entry of column j that satisfies `where` (on f, r, id);
     // `most` as for eval().
@@ -120,6 +129,8 @@ public:
 private:
     const Store& s_;        // the store asked
     const Store::Table& t_; // the statement's table in it
+    // Per SIMILAR condition eval() met (not negated), in the order met: its rows by closeness.
+    std::vector<std::vector<Rows>> ranks_;
 };
 
 template <class Fn>

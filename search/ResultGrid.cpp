@@ -1,5 +1,6 @@
 #include "search/ResultGrid.h"
 
+#include "search/GridSort.h"
 #include "util/Strings.h"
 
 #include <algorithm>
@@ -50,11 +51,33 @@ namespace {
 
 class ResultRows final : public GridRowSource {
 public:
-    explicit ResultRows(std::shared_ptr<const engine::ResultSet> r)
+    // `order`, when given, shows result row order[i] as data row i.
+    explicit ResultRows(std::shared_ptr<const engine::ResultSet> r,
+                        std::shared_ptr<const std::vector<std::uint32_t>> order = nullptr)
         : result_(std::move(r))
+        , order_(std::move(order))
         , rows_(result_->rowCount())
         , columns_(result_->columnCount())
     {
+    }
+
+    std::shared_ptr<const GridRowSource> sortedBy(int col, bool descending) const override
+    {
+        if (col < 0)
+            return std::make_shared<ResultRows>(result_);
+        if (col >= kGridColumns || kGridColumnPositions[std::size_t(col)] >= columns_ ||
+            rows_ > std::numeric_limits<std::uint32_t>::max())
+            return nullptr;
+        const int pos = kGridColumnPositions[std::size_t(col)];
+        auto order = std::make_shared<const std::vector<std::uint32_t>>(sortedOrder(
+            std::size_t(rows_), [&](std::size_t i) { return result_->value(std::int64_t(i), pos); },
+            sortKindOf(col), descending));
+        return std::make_shared<ResultRows>(result_, std::move(order));
+    }
+
+    int madeRow(int dataRow) const override
+    {
+        return dataRow < 0 || dataRow >= rows_ ? -1 : int(at(dataRow));
     }
 
     QString cell(int col, int dataRow) const override
@@ -64,7 +87,7 @@ public:
         const int pos = kGridColumnPositions[std::size_t(col)];
         if (pos >= columns_)
             return {};
-        const std::string_view v = result_->value(dataRow, pos);
+        const std::string_view v = result_->value(at(dataRow), pos);
         QString text = QString::fromUtf8(v.data(), qsizetype(v.size()));
         return col < 3 ? fz::CapitalizeFirst(text) : text;
     }
@@ -77,7 +100,7 @@ public:
         const int pos = kGridColumnPositions[std::size_t(col)];
         if (pos >= columns_)
             return false;
-        text = result_->value(dataRow, pos);
+        text = result_->value(at(dataRow), pos);
         capitalizeFirst = col < 3;
         return true;
     }
@@ -88,15 +111,22 @@ public:
         if (columns != kGridColumns || dataRow < 0 || dataRow >= rows_ ||
             columns_ <= *std::max_element(kGridColumnPositions.begin(), kGridColumnPositions.end()))
             return false;
-        result_->values(dataRow, kGridColumnPositions.data(), kGridColumns, text);
+        result_->values(at(dataRow), kGridColumnPositions.data(), kGridColumns, text);
         for (int c = 0; c < kGridColumns; ++c)
             capitalizeFirst[c] = c < 3;
         return true;
     }
 
 private:
+    // The result row data row `dataRow` (within the rows) shows.
+    std::int64_t at(int dataRow) const
+    {
+        return order_ ? std::int64_t((*order_)[std::size_t(dataRow)]) : dataRow;
+    }
+
     std::shared_ptr<const engine::ResultSet> result_;
-    std::int64_t rows_; // the result's, which never change
+    std::shared_ptr<const std::vector<std::uint32_t>> order_; // null: the result's order
+    std::int64_t rows_;                                       // the result's, which never change
     int columns_;
 };
 

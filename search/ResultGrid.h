@@ -35,7 +35,8 @@ void layoutGridHeader(StringGrid& grid);
 // capital first letter, nulls as empty cells; N records leave N + 1 rows, an empty result
 // the header and one empty row. A column narrower than 8 pixels per character of any of
 // its texts is widened to fit; widths never shrink. The grid keeps the result itself and
-// reads cells from it when they are shown.
+// reads cells from it when they are shown, in the result's order until the grid is sorted
+// by a column (GridSort.h).
 void fillGridFromResult(StringGrid& grid, std::shared_ptr<const engine::ResultSet> result);
 
 } // namespace search

@@ -137,7 +137,42 @@ void StringGrid::setDataRows(std::shared_ptr<const GridRowSource> source, int ro
     source_ = rows > 0 ? std::move(source) : nullptr;
     sourceRows_ = source_ ? rows : 0;
     rows_ = rows + 1;
+    sortColumn_ = -1;
+    sortOrder_ = Qt::AscendingOrder;
     endResetModel();
+}
+
+void StringGrid::sort(int column, Qt::SortOrder order)
+{
+    if (!source_ || !written_.isEmpty() || column >= gridColumnCount() ||
+        (column < 0 && sortColumn_ < 0))
+        return;
+    std::shared_ptr<const GridRowSource> sorted =
+        source_->sortedBy(column < 0 ? -1 : column, order == Qt::DescendingOrder);
+    if (!sorted)
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    if (!before.isEmpty()) {
+        std::vector<int> shownAt(std::size_t(sourceRows_), -1); // made row -> new data row
+        for (int r = 0; r < sourceRows_; ++r) {
+            const int made = sorted->madeRow(r);
+            if (made >= 0 && made < sourceRows_)
+                shownAt[std::size_t(made)] = r;
+        }
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (const QModelIndex& i : before) {
+            const int made = i.row() < sourceRows_ ? source_->madeRow(i.row()) : -1;
+            const int now = made >= 0 && made < sourceRows_ ? shownAt[std::size_t(made)] : -1;
+            after.push_back(now >= 0 ? createIndex(now, i.column()) : QModelIndex());
+        }
+        changePersistentIndexList(before, after);
+    }
+    source_ = std::move(sorted);
+    sortColumn_ = column < 0 ? -1 : column;
+    sortOrder_ = order;
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 int StringGrid::rowCount(const QModelIndex& parent) const

@@ -32,6 +32,15 @@ public:
         (void)dataRow, (void)columns, (void)text, (void)capitalizeFirst;
         return false;
     }
+    // The same rows sorted by column col (a negative col: in the order the source was made
+    // with); null when the source cannot sort.
+    virtual std::shared_ptr<const GridRowSource> sortedBy(int col, bool descending) const
+    {
+        (void)col, (void)descending;
+        return nullptr;
+    }
+    // Which row, in the order the source was made with, data row dataRow shows.
+    virtual int madeRow(int dataRow) const { return dataRow; }
 };
 
 class StringGrid : public QAbstractTableModel, public GridCells {
@@ -67,6 +76,13 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Sorts the data rows by a column when their source can (a negative column: back to the
+    // source's own order); cells written one by one are never sorted. Rows selected or
+    // current stay with their records.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // The column the rows are sorted by, -1 when none (as setDataRows leaves them).
+    int sortColumn() const { return sortColumn_; }
+    Qt::SortOrder sortOrder() const { return sortOrder_; }
 
 signals:
     void columnWidthChanged(int col, int width);
@@ -81,6 +97,8 @@ private:
     QHash<quint64, QString> written_; // cells of data rows written one by one
     std::shared_ptr<const GridRowSource> source_;
     int sourceRows_ = 0;
+    int sortColumn_ = -1;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };
 
 // Empties the grid down to the header row and one empty data row: from the last row down to

@@ -4,6 +4,8 @@
 #include "app/Controls.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -258,6 +260,25 @@ private slots:
         QCOMPARE(form->LabeledEdit9->text(), QString("0"));
         QCOMPARE(form->grid().gridRowCount(), 2);
         QCOMPARE(form->grid().cell(0, 1), QString());
+    }
+
+    // The grid's title click sorts and Ctrl+C copies; the next search is in table order.
+    void gridSortsAndCopies()
+    {
+        form->ComboBox6->setEditText("Ведрогорская");
+        search();
+        QCOMPARE(column(0), QStringList({"Петров", "Петрова"}));
+        QHeaderView* h = form->StringGrid1->horizontalHeader();
+        const QPoint title(h->sectionViewportPosition(0) + 5, h->height() / 2);
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, title);
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, title);
+        QCOMPARE(column(0), QStringList({"Петрова", "Петров"}));
+        form->StringGrid1->setFocus();
+        form->StringGrid1->setCurrentIndex(form->StringGrid1->model()->index(0, 1));
+        QTest::keyClick(form->StringGrid1, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("Имя\nМария\n"));
+        search();
+        QCOMPARE(column(0), QStringList({"Петров", "Петрова"}));
     }
 
     void enterInTheSurnameFieldSearches()

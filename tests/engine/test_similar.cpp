@@ -6,6 +6,8 @@
 #include "engine/JetSql.h"
 #include "engine/Similar.h"
 
+#include <algorithm>
+
 using namespace enginetest;
 
 class TestSimilar : public QObject {
@@ -117,6 +119,89 @@ private slots:
         QVERIFY(both > 0 && exact > 0);
         QCOMPARE(count(q_, "FAM SIMILAR \"ёлкин\" AND NOTE SIMILAR \"елкин 3\""), both);
         QCOMPARE(count(q_, "FAM = \"ёлкин\""), exact);
+    }
+
+    void emptyValuesNeverMatch()
+    {
+        using engine::similar::matches;
+        for (const char* empty : {"", "   ", "ь", "-", " . "}) {
+            QVERIFY(!matches("о", empty));
+            QVERIFY(!matches(empty, "о"));
+            QVERIFY(!matches(empty, empty));
+        }
+        const std::string dir = freshDir("similar_empty");
+        std::vector<jet4::Row> rows;
+        for (int i = 0; i < 30; ++i) {
+            const char* fam[] = {"", "о", " ", "ов", "по"};
+            rows.push_back({Cell(fam[i % 5])});
+        }
+        rows.push_back({Cell()});
+        jet4::writeTable(dir + "/tabl1.mdb", "FZ_T1", textColumns({"FAM"}), rows);
+        engine::AdoQuery q;
+        q.setConnectionString(engine::buildConnectionString(dir));
+        for (const auto& r : run(q, "SELECT FAM FROM FZ_T1 WHERE FAM SIMILAR \"о\""))
+            QVERIFY(r[0] && !r[0]->empty() && *r[0] != " ");
+        QCOMPARE(count(q, "FAM SIMILAR \"о\""), 18);
+        QCOMPARE(count(q, "FAM SIMILAR \"\""), 0);
+        QCOMPARE(count(q, "FAM SIMILAR \"  \""), 0);
+    }
+
+    // Found rows come closest first, table order within a closeness, whichever way the
+    // result is kept (read at once, or record by record from a big table).
+    void rankedClosestFirst()
+    {
+        // In table order; typed "Семёнов" finds all but the female form, in this order:
+        // the same text, equal but for ё, one edit with the same sound, one edit, two edits.
+        const std::vector<std::string> fams = {"Самонов", "Семенев", "Семенов",  "Сименов",
+                                               "семёнов", "Семинов", "Семёнова", "",
+                                               "СЕМЕНОВ", "Семёнов"};
+        const std::vector<int> want = {5, 10, 3, 9, 4, 6, 2, 1}; // positions, from 1
+        engine::AdoQuery q;
+        auto ids = [&](const std::string& where) {
+            std::vector<int> out;
+            for (const auto& r : run(q, "SELECT ID FROM FZ_T1 WHERE " + where))
+                out.push_back(std::stoi(*r[0]));
+            return out;
+        };
+        auto write = [&](int n) {
+            const std::string dir = freshDir("similar_ranked_" + std::to_string(n));
+            std::vector<jet4::Row> rows;
+            for (int i = 0; i < n; ++i)
+                rows.push_back({std::to_string(i + 1), fams[size_t(i) % fams.size()],
+                                i % 2 ? "Иван" : "Петр"});
+            jet4::writeTable(dir + "/tabl1.mdb", "FZ_T1", textColumns({"ID", "FAM", "NAME"}), rows);
+            q.close();
+            q.setConnectionString(engine::buildConnectionString(dir));
+        };
+        write(10);
+        QCOMPARE(ids("FAM SIMILAR \"Семёнов\""), want);
+
+        write(1100);
+        // The whole table: the same ranks, each run of one rank in table order.
+        const std::vector<int> all = ids("FAM SIMILAR \"Семёнов\"");
+        QCOMPARE(std::int64_t(all.size()), count(q, "FAM SIMILAR \"Семёнов\""));
+        QCOMPARE(all.size(), size_t(8 * 110));
+        // (positions of one closeness: the same text, equal but for ё, one edit with the same
+        // sound, one edit, two edits)
+        const std::vector<std::vector<int>> ranks = {{5, 10}, {3, 9}, {4, 6}, {2}, {1}};
+        std::vector<int> rankOf(fams.size() + 1, -1);
+        for (size_t k = 0; k < ranks.size(); ++k)
+            for (int at : ranks[k])
+                rankOf[size_t(at)] = int(k);
+        for (size_t i = 1; i < all.size(); ++i) {
+            const int a = rankOf[size_t((all[i - 1] - 1) % 10 + 1)];
+            const int b = rankOf[size_t((all[i] - 1) % 10 + 1)];
+            QVERIFY(a >= 0 && b >= 0);
+            QVERIFY(a < b || (a == b && all[i - 1] < all[i]));
+        }
+        // ANDed with another condition the rank still leads; a negation keeps table order.
+        const std::vector<int> ivan = ids("NAME = \"Иван\" AND FAM SIMILAR \"семёнов\"");
+        QVERIFY(!ivan.empty() && (ivan.front() - 1) % 10 + 1 == 10);
+        const std::vector<int> other = ids("NOT FAM SIMILAR \"Семёнов\"");
+        QVERIFY(std::is_sorted(other.begin(), other.end()));
+        // Other modes keep table order.
+        const std::vector<int> like = ids("FAM LIKE \"С%\"");
+        QVERIFY(std::is_sorted(like.begin(), like.end()));
     }
 
     void statementForm()
