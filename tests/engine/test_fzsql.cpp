@@ -63,7 +63,7 @@ private slots:
     void opensAnyFileName()
     {
         const std::string dir = freshDir("names");
-        for (const std::string name :
+        for (const std::string& name :
              {std::string("a \"b\" 'c'; d.mdb"), std::string(123 * 2, 'x') + ".mdb"}) {
             std::filesystem::copy_file(mdb_, dir + "/" + name);
             QProcess* p = runConsole(
