@@ -1,5 +1,6 @@
 // Building the main window's widgets: search panel, results panel, grid, banner, status bar.
 #include "app/Controls.h"
+#include "app/GroupBoxAccessible.h"
 #include "app/ModeCaption.h"
 #include "app/Unit1.h"
 #include "app/WebBanner.h"
@@ -102,11 +103,15 @@ QFrame* panel(QWidget* parent, const QString& name)
 void TForm1::buildWindow()
 {
     setObjectName(QStringLiteral("Form1"));
+    GroupBoxAccessible::install();
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
     setFont(pixelFont(11));
-    // A fixed border: the size is the window manager's to keep, not the user's to drag.
-    setFixedSize(kClientWidth, kClientHeight);
+    // 825 x 614 at the least. Maximising must stretch the window, and window managers (X11's
+    // and Wayland's alike) offer maximising only to a window that may change its size, so a
+    // dragged border resizes it too: the page stretches the same way.
+    setMinimumSize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight);
     move(276, 195);
 
     MainMenu1 = named(new QMenuBar(this), QStringLiteral("MainMenu1"));
@@ -214,8 +219,11 @@ void TForm1::buildNameFields()
 
 void TForm1::buildAddressBox()
 {
-    GroupBox1 = named(new QGroupBox(QStringLiteral("Адрес места жительства:"), Panel1),
-                      QStringLiteral("GroupBox1"));
+    // Each group box is named by its own caption: a screen reader names the group of a field
+    // from it, and the inner box must not be taken for the outer one.
+    const QString addressCaption = QStringLiteral("Адрес места жительства:");
+    GroupBox1 =
+        named(new QGroupBox(addressCaption, Panel1), QStringLiteral("GroupBox1"), addressCaption);
     GroupBox1->setGeometry(164, 6, 649, 133);
     GroupBox1->setFont(pixelFont(11, true));
     GroupBox1->setStyleSheet(QStringLiteral("QGroupBox#GroupBox1::title { color: #800000; }"));
@@ -304,8 +312,9 @@ void TForm1::buildHouseFields()
 void TForm1::buildMoreInfoBox()
 {
     const QFont plain = pixelFont(11);
-    GroupBox2 = named(new QGroupBox(QStringLiteral("Дополнительная информация"), GroupBox1),
-                      QStringLiteral("GroupBox2"));
+    const QString moreCaption = QStringLiteral("Дополнительная информация");
+    GroupBox2 =
+        named(new QGroupBox(moreCaption, GroupBox1), QStringLiteral("GroupBox2"), moreCaption);
     GroupBox2->setGeometry(446, 12, 195, 115);
     GroupBox2->setFont(pixelFont(11, true));
     GroupBox2->setStyleSheet(QStringLiteral("QGroupBox#GroupBox2::title { color: #008000; }"));
@@ -349,6 +358,20 @@ void TForm1::connectSearchPanel()
          {StaticText6, StaticText14, StaticText15, StaticText4, StaticText8, StaticText9})
         connect(l, &ClickLabel::doubleClicked, this, [chooser, l] { chooser(l); });
     connect(StaticText3, &ClickLabel::clicked, this, [chooser, this] { chooser(StaticText3); });
+    // Without a mouse: F4 in the field, or the label's action for a screen reader. The labels
+    // stay out of the Tab order.
+    const std::pair<QLineEdit*, ClickLabel*> modeFields[] = {
+        {LabeledEdit1, StaticText6},  {LabeledEdit2, StaticText14}, {LabeledEdit3, StaticText15},
+        {LabeledEdit24, StaticText4}, {LabeledEdit25, StaticText8}, {LabeledEdit26, StaticText9},
+        {LabeledEdit4, StaticText3}};
+    for (const auto& [field, label] : modeFields) {
+        auto* f4 =
+            new QShortcut(QKeySequence(Qt::Key_F4), field, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(f4, &QShortcut::activated, this, [chooser, l = label] { chooser(l); });
+        field->setAccessibleDescription(QStringLiteral("F4: выбор режима поиска"));
+        connect(static_cast<ModeCaption*>(label), &ModeCaption::chooserRequested, this,
+                [chooser, l = label] { chooser(l); });
+    }
 
     connect(Button2, &QPushButton::clicked, this,
             [this] { openPickList(LabeledEdit24, valueLists_.ListRaion, this); });
@@ -375,8 +398,9 @@ void TForm1::buildResultsPanel()
 {
     Panel3 = panel(TabSheet1, QStringLiteral("Panel3"));
 
-    GroupBox5 = named(new QGroupBox(QStringLiteral("Результаты поиска"), Panel3),
-                      QStringLiteral("GroupBox5"));
+    const QString resultsCaption = QStringLiteral("Результаты поиска");
+    GroupBox5 =
+        named(new QGroupBox(resultsCaption, Panel3), QStringLiteral("GroupBox5"), resultsCaption);
     GroupBox5->setFont(pixelFont(16, false, false, true));
     GroupBox5->setGeometry(4, 2, 490, 66);
 

@@ -53,19 +53,6 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e)
     return QMainWindow::eventFilter(watched, e);
 }
 
-void TForm1::changeEvent(QEvent* e)
-{
-    QMainWindow::changeEvent(e);
-    if (e->type() != QEvent::WindowStateChange)
-        return;
-    // Maximising stretches the window over the screen; back in the normal state the size is
-    // fixed again.
-    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
-        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    else if (!(windowState() & Qt::WindowMinimized))
-        setFixedSize(kClientWidth, kClientHeight);
-}
-
 QString TForm1::statusText() const
 {
     return statusLabel_->text();
@@ -212,15 +199,15 @@ void TForm1::enterPressed()
 
 void TForm1::showMessage(const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
-                    this);
+    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("MessageBox"));
     box.exec();
 }
 
 void TForm1::showError(const QString& text, QWidget* over)
 {
-    QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(), text,
+    QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(), text,
                     QMessageBox::Ok, over ? over : this);
     box.setObjectName(QStringLiteral("ErrorBox"));
     box.exec();
