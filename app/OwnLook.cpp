@@ -7,7 +7,6 @@
 
 void applyOwnLook()
 {
-    QApplication::setApplicationDisplayName(kProgramName);
     // The style's own metrics (small frames and margins) are what the fixed layout was drawn
     // for; a desktop style with wide paddings scrolls the narrow boxes' texts.
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))

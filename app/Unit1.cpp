@@ -2,6 +2,7 @@
 
 #include "app/Controls.h"
 #include "app/LoadData.h"
+#include "app/ProgramName.h"
 #include "app/StartDatabase.h"
 #include "app/WebBanner.h"
 #include "search/ResultGrid.h"
@@ -199,16 +200,14 @@ void TForm1::enterPressed()
 
 void TForm1::showMessage(const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text,
-                    QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, kProgramName, text, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("MessageBox"));
     box.exec();
 }
 
 void TForm1::showError(const QString& text, QWidget* over)
 {
-    QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(), text,
-                    QMessageBox::Ok, over ? over : this);
+    QMessageBox box(QMessageBox::Critical, kProgramName, text, QMessageBox::Ok, over ? over : this);
     box.setObjectName(QStringLiteral("ErrorBox"));
     box.exec();
 }

@@ -33,8 +33,7 @@ QStringList cutCaptions(QWidget* window)
         if (l->isHidden() || l->text().isEmpty() || l->wordWrap() || l->objectName().isEmpty())
             continue;
         const int need = l->fontMetrics().horizontalAdvance(l->text());
-        if (need > l->contentsRect().width() ||
-            !l->parentWidget()->rect().contains(l->geometry()))
+        if (need > l->contentsRect().width() || !l->parentWidget()->rect().contains(l->geometry()))
             cut << where(l, l->text());
     }
     for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {

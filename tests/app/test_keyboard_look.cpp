@@ -33,17 +33,17 @@ class TestKeyboardAndLook : public QObject {
     QStringList choose(const std::function<void()>& open, const QList<Qt::Key>& keys)
     {
         auto seen = std::make_shared<bool>(false);
-        QPointer<QTimer> watch = onModal(
-            [](QWidget* w) { return qobject_cast<TFormFinde*>(w) != nullptr; },
-            [seen, keys](QWidget* w) {
-                *seen = true;
-                (void)QTest::qWaitFor(
-                    [w] { return w->isAncestorOf(QApplication::focusWidget()); }, 3000);
-                for (Qt::Key k : keys)
-                    QTest::keyClick(QApplication::focusWidget(), k);
-                if (w->isVisible())
-                    static_cast<QDialog*>(w)->reject();
-            });
+        QPointer<QTimer> watch =
+            onModal([](QWidget* w) { return qobject_cast<TFormFinde*>(w) != nullptr; },
+                    [seen, keys](QWidget* w) {
+                        *seen = true;
+                        (void)QTest::qWaitFor(
+                            [w] { return w->isAncestorOf(QApplication::focusWidget()); }, 3000);
+                        for (Qt::Key k : keys)
+                            QTest::keyClick(QApplication::focusWidget(), k);
+                        if (w->isVisible())
+                            static_cast<QDialog*>(w)->reject();
+                    });
         open();
         (void)QTest::qWaitFor([seen] { return *seen; }, 5000);
         delete watch.data();
