@@ -70,6 +70,8 @@ TFormStreet::TFormStreet(QLineEdit* target, QWidget* parent)
         b->setFocusPolicy(Qt::TabFocus);
         b->setAutoDefault(true);
     }
+    // A flat button draws no focus of its own: a dotted frame shows where the focus is.
+    panel->setStyleSheet(QStringLiteral("QPushButton:focus { border: 1px dotted #000080; }"));
     setTabOrder(ListBox1, Edit1);
     setTabOrder(Edit1, SpeedButton2);
     setTabOrder(SpeedButton2, SpeedButton1);
