@@ -1,7 +1,6 @@
-// The main window under an X server with a window manager (Xvfb and openbox, started here):
-// maximising stretches page, panels and grid while the buttons keep their places, restoring
-// gives back 825 x 614, the title is the window's own, and a dialog cannot be maximised.
-// Skipped (exit code 77) when Xvfb or openbox is not installed.
+// The main window under an X server with a window manager (run by with_openbox.sh): maximising
+// stretches page, panels and grid while the buttons keep their places, restoring gives back
+// 825 x 614, the title is the window's own, and a dialog cannot be maximised.
 #include "AppTestSupport.h"
 
 #include "app/OwnLook.h"
@@ -10,15 +9,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTableView>
-
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace apptest;
 
@@ -32,23 +23,6 @@ QString windowProperty(QWidget* w, const char* name)
             {QStringLiteral("-id"), QString::number(w->winId()), QString::fromLatin1(name)});
     p.waitForFinished(5000);
     return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-pid_t spawn(const std::vector<std::string>& args, int keepFd = -1)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        for (int fd = 3; fd < 256; ++fd)
-            if (fd != keepFd)
-                close(fd);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
 }
 
 } // namespace
@@ -105,53 +79,5 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
-        QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty()) {
-        std::fprintf(stderr, "Xvfb or openbox is not installed: skipped\n");
-        return 77;
-    }
-    // A display of our own: Xvfb picks a free number and writes it to the pipe.
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return 1;
-    const pid_t server = spawn({"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0",
-                                "1280x1024x24", "-nolisten", "tcp"},
-                               pipeFds[1]);
-    close(pipeFds[1]);
-    std::string display;
-    char c = 0;
-    while (read(pipeFds[0], &c, 1) == 1 && c != '\n')
-        display += c;
-    close(pipeFds[0]);
-    if (display.empty()) {
-        std::fprintf(stderr, "Xvfb did not start\n");
-        kill(server, SIGTERM);
-        return 1;
-    }
-    setenv("DISPLAY", (":" + display).c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    // openbox runs the start-up command once it manages the screen.
-    const char* work = std::getenv("FZ_TEST_WORK");
-    const std::string ready = std::string(work ? work : ".") + "/openbox-ready";
-    unlink(ready.c_str());
-    const pid_t wm = spawn({"openbox", "--startup", "touch " + ready});
-    for (int i = 0; i < 100 && access(ready.c_str(), F_OK) != 0; ++i)
-        usleep(50000);
-    unlink(ready.c_str());
-
-    int rc = 0;
-    {
-        QApplication app(argc, argv);
-        TestWindowManager test;
-        rc = QTest::qExec(&test, argc, argv);
-    }
-    kill(wm, SIGTERM);
-    kill(server, SIGTERM);
-    waitpid(wm, nullptr, 0);
-    waitpid(server, nullptr, 0);
-    return rc;
-}
-
-#include "test_window_manager.moc"
+QTEST_MAIN(TestWindowManager)
+#include "window_manager.moc"
