@@ -103,6 +103,7 @@ QFrame* panel(QWidget* parent, const QString& name)
 void TForm1::buildWindow()
 {
     setObjectName(QStringLiteral("Form1"));
+    // Group boxes read by their own captions, an inner one not by the outer one's.
     GroupBoxAccessible::install();
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
@@ -219,11 +220,8 @@ void TForm1::buildNameFields()
 
 void TForm1::buildAddressBox()
 {
-    // Each group box is named by its own caption: a screen reader names the group of a field
-    // from it, and the inner box must not be taken for the outer one.
-    const QString addressCaption = QStringLiteral("Адрес места жительства:");
-    GroupBox1 =
-        named(new QGroupBox(addressCaption, Panel1), QStringLiteral("GroupBox1"), addressCaption);
+    GroupBox1 = named(new QGroupBox(QStringLiteral("Адрес места жительства:"), Panel1),
+                      QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(164, 6, 649, 133);
     GroupBox1->setFont(pixelFont(11, true));
     GroupBox1->setStyleSheet(QStringLiteral("QGroupBox#GroupBox1::title { color: #800000; }"));
@@ -312,9 +310,8 @@ void TForm1::buildHouseFields()
 void TForm1::buildMoreInfoBox()
 {
     const QFont plain = pixelFont(11);
-    const QString moreCaption = QStringLiteral("Дополнительная информация");
-    GroupBox2 =
-        named(new QGroupBox(moreCaption, GroupBox1), QStringLiteral("GroupBox2"), moreCaption);
+    GroupBox2 = named(new QGroupBox(QStringLiteral("Дополнительная информация"), GroupBox1),
+                      QStringLiteral("GroupBox2"));
     GroupBox2->setGeometry(446, 12, 195, 115);
     GroupBox2->setFont(pixelFont(11, true));
     GroupBox2->setStyleSheet(QStringLiteral("QGroupBox#GroupBox2::title { color: #008000; }"));
@@ -398,9 +395,8 @@ void TForm1::buildResultsPanel()
 {
     Panel3 = panel(TabSheet1, QStringLiteral("Panel3"));
 
-    const QString resultsCaption = QStringLiteral("Результаты поиска");
-    GroupBox5 =
-        named(new QGroupBox(resultsCaption, Panel3), QStringLiteral("GroupBox5"), resultsCaption);
+    GroupBox5 = named(new QGroupBox(QStringLiteral("Результаты поиска"), Panel3),
+                      QStringLiteral("GroupBox5"));
     GroupBox5->setFont(pixelFont(16, false, false, true));
     GroupBox5->setGeometry(4, 2, 490, 66);
 
