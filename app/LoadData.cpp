@@ -107,6 +107,7 @@ TFormLoadData::TFormLoadData(TForm1& mainForm, QWidget* parent)
 {
     setObjectName(QStringLiteral("FormLoadData"));
     setWindowTitle(QStringLiteral("Загрузка базы"));
+    setWindowFlags(widgets::dialogFlags());
     setFixedSize(428, 115);
     move(438, 434);
     setAutoFillBackground(true);

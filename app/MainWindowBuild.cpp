@@ -1,5 +1,6 @@
 // Building the main window's widgets: search panel, results panel, grid, banner, status bar.
 #include "app/Controls.h"
+#include "app/GroupBoxAccessible.h"
 #include "app/ModeCaption.h"
 #include "app/Unit1.h"
 #include "app/WebBanner.h"
@@ -103,11 +104,16 @@ QFrame* panel(QWidget* parent, const QString& name)
 void TForm1::buildWindow()
 {
     setObjectName(QStringLiteral("Form1"));
+    // Group boxes read by their own captions, an inner one not by the outer one's.
+    GroupBoxAccessible::install();
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
     setFont(pixelFont(11));
-    // A fixed border: the size is the window manager's to keep, not the user's to drag.
-    setFixedSize(kClientWidth, kClientHeight);
+    // 825 x 614 at the least. Maximising must stretch the window, and window managers (X11's
+    // and Wayland's alike) offer maximising only to a window that may change its size, so a
+    // dragged border resizes it too: the page stretches the same way.
+    setMinimumSize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight);
     move(276, 195);
 
     MainMenu1 = named(new QMenuBar(this), QStringLiteral("MainMenu1"));
@@ -350,6 +356,20 @@ void TForm1::connectSearchPanel()
          {StaticText6, StaticText14, StaticText15, StaticText4, StaticText8, StaticText9})
         connect(l, &ClickLabel::doubleClicked, this, [chooser, l] { chooser(l); });
     connect(StaticText3, &ClickLabel::clicked, this, [chooser, this] { chooser(StaticText3); });
+    // Without a mouse: F4 in the field, or the label's action for a screen reader. The labels
+    // stay out of the Tab order.
+    const std::pair<QLineEdit*, ClickLabel*> modeFields[] = {
+        {LabeledEdit1, StaticText6},  {LabeledEdit2, StaticText14}, {LabeledEdit3, StaticText15},
+        {LabeledEdit24, StaticText4}, {LabeledEdit25, StaticText8}, {LabeledEdit26, StaticText9},
+        {LabeledEdit4, StaticText3}};
+    for (const auto& [field, label] : modeFields) {
+        auto* f4 =
+            new QShortcut(QKeySequence(Qt::Key_F4), field, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(f4, &QShortcut::activated, this, [chooser, l = label] { chooser(l); });
+        field->setAccessibleDescription(QStringLiteral("F4: выбор режима поиска"));
+        connect(static_cast<ModeCaption*>(label), &ModeCaption::chooserRequested, this,
+                [chooser, l = label] { chooser(l); });
+    }
 
     connect(Button2, &QPushButton::clicked, this,
             [this] { openPickList(LabeledEdit24, valueLists_.ListRaion, this); });

@@ -46,3 +46,8 @@ QSize ModeCaption::minimumSizeHint() const
 {
     return sizeHint();
 }
+
+void ModeCaption::requestChooserLater()
+{
+    QMetaObject::invokeMethod(this, &ModeCaption::chooserRequested, Qt::QueuedConnection);
+}

@@ -18,6 +18,14 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
+    // Asks for the field's chooser once control is back in the event loop: a screen reader's
+    // action must not wait for the modal chooser to close.
+    void requestChooserLater();
+
+signals:
+    // The chooser is asked for other than by the mouse (a screen reader's action).
+    void chooserRequested();
+
 private:
     QString field_; ///< the field's caption, named to a screen reader
 };

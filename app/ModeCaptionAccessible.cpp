@@ -19,6 +19,24 @@ QString ModeCaptionAccessible::text(QAccessible::Text t) const
     return QAccessibleWidget::text(t);
 }
 
+QStringList ModeCaptionAccessible::actionNames() const
+{
+    return {pressAction(), showMenuAction()};
+}
+
+void ModeCaptionAccessible::doAction(const QString& actionName)
+{
+    if (actionName == pressAction() || actionName == showMenuAction())
+        label()->requestChooserLater();
+}
+
+QStringList ModeCaptionAccessible::keyBindingsForAction(const QString& actionName) const
+{
+    // The key is the field's, not the label's: F4 in the field opens the same chooser.
+    Q_UNUSED(actionName);
+    return {};
+}
+
 QAccessibleInterface* ModeCaptionAccessible::create(const QString& className, QObject* object)
 {
     if (className == QLatin1String("ModeCaption"))

@@ -2,6 +2,7 @@
 
 #include "app/Controls.h"
 #include "app/LoadData.h"
+#include "app/ProgramName.h"
 #include "app/StartDatabase.h"
 #include "app/WebBanner.h"
 #include "search/ResultGrid.h"
@@ -51,19 +52,6 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e)
     if (watched == TabSheet1 && e->type() == QEvent::Resize)
         layoutPage();
     return QMainWindow::eventFilter(watched, e);
-}
-
-void TForm1::changeEvent(QEvent* e)
-{
-    QMainWindow::changeEvent(e);
-    if (e->type() != QEvent::WindowStateChange)
-        return;
-    // Maximising stretches the window over the screen; back in the normal state the size is
-    // fixed again.
-    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
-        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    else if (!(windowState() & Qt::WindowMinimized))
-        setFixedSize(kClientWidth, kClientHeight);
 }
 
 QString TForm1::statusText() const
@@ -212,16 +200,14 @@ void TForm1::enterPressed()
 
 void TForm1::showMessage(const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
-                    this);
+    QMessageBox box(QMessageBox::NoIcon, kProgramName, text, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("MessageBox"));
     box.exec();
 }
 
 void TForm1::showError(const QString& text, QWidget* over)
 {
-    QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(), text,
-                    QMessageBox::Ok, over ? over : this);
+    QMessageBox box(QMessageBox::Critical, kProgramName, text, QMessageBox::Ok, over ? over : this);
     box.setObjectName(QStringLiteral("ErrorBox"));
     box.exec();
 }

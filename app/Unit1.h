@@ -122,7 +122,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
-    void changeEvent(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:

@@ -1,6 +1,7 @@
 // The program: the main window, after the database has been loaded at its creation.
 // spravochnik [FILE.mdb | FOLDER]
 #include "app/LoadData.h"
+#include "app/OwnLook.h"
 #include "app/QtTranslation.h"
 #include "app/StartDatabase.h"
 #include "app/Unit1.h"
@@ -11,6 +12,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("spravochnik"));
+    applyOwnLook();
     installQtTranslation();
     // Optional: a database file, or a folder holding tabl1.mdb (Qt's own options are gone).
     if (argc > 1)

@@ -133,6 +133,11 @@ QStringList memo6Lines()
         QStringLiteral("«совпадение справа». Лучше всего выбирайте «в любом месте». Это "),
         QStringLiteral("увеличит число результата поиска."),
         QString(),
+        QStringLiteral("Если вы не уверены, как пишется фамилия (например, услышали её по "),
+        QStringLiteral("телефону), выберите «похожее написание». Тогда найдутся и те, чьи "),
+        QStringLiteral("фамилии звучат похоже; первыми в списке будут самые близкие к "),
+        QStringLiteral("написанному."),
+        QString(),
         QStringLiteral("Аналогично поиску по «Фамилия» вы можете задать условия поиска "),
         QStringLiteral("по:"),
         QStringLiteral("- имени;"),
@@ -188,8 +193,7 @@ TFormHelp::TFormHelp(ServiceSwitch switchServiceMode, QWidget* parent)
     setObjectName(QStringLiteral("FormHelp"));
     setWindowTitle(caption);
     setAccessibleName(caption);
-    setWindowFlags((windowFlags() | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint) &
-                   ~Qt::WindowContextHelpButtonHint);
+    setWindowFlags(dialogFlags(true));
     setFixedSize(712, 580);
     paintBackground(this, kAqua);
 
@@ -358,9 +362,13 @@ bool TFormHelp::eventFilter(QObject* watched, QEvent* event)
 
 void TFormHelp::keyPressEvent(QKeyEvent* e)
 {
-    // The window has no cancel button: Escape elsewhere than in the About text does nothing.
-    if (!swallowEscape(e))
-        QDialog::keyPressEvent(e);
+    // Escape closes the window from whichever control has the focus (the About text takes it
+    // first, for its key trail).
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        reject();
+        return;
+    }
+    QDialog::keyPressEvent(e);
 }
 
 void openHelp(QWidget* mainWindow, ServiceSwitch switchServiceMode)

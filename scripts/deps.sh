@@ -10,7 +10,7 @@ PACKAGES=(
   mdbtools mdbtools-dev
   libsqlite3-dev sqlite3
   clang libclang-rt-dev clang-format
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core openbox x11-utils
   qt6-translations-l10n
   dpkg-dev lintian desktop-file-utils appstream librsvg2-bin
 )

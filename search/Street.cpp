@@ -28,8 +28,7 @@ TFormStreet::TFormStreet(QLineEdit* target, QWidget* parent)
     setObjectName(QStringLiteral("FormStreet"));
     setWindowTitle(QStringLiteral("Список"));
     setAccessibleName(QStringLiteral("Список"));
-    setWindowFlags((windowFlags() | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint) &
-                   ~Qt::WindowContextHelpButtonHint);
+    setWindowFlags(dialogFlags(true));
     setFixedSize(255, 458);
 
     ListBox1 = named(new QListWidget(this), QStringLiteral("ListBox1"), QStringLiteral("Список"));
@@ -43,13 +42,16 @@ TFormStreet::TFormStreet(QLineEdit* target, QWidget* parent)
     bold.setBold(true);
     countCaption->setFont(bold);
     setTextColor(countCaption, kNavy);
-    countCaption->setGeometry(7, 396, 140, 18);
+    // As wide as its text in whatever font the desktop gives; the count follows it.
+    countCaption->adjustSize();
+    countCaption->setGeometry(7, 396, countCaption->width(), 18);
 
     StaticText2 = named(new QLabel(QStringLiteral("0"), this), QStringLiteral("StaticText2"),
                         QStringLiteral("Количество записей"));
     StaticText2->setFont(bold);
     setTextColor(StaticText2, kNavy);
-    StaticText2->setGeometry(150, 396, 98, 18);
+    const int countLeft = countCaption->geometry().right() + 4;
+    StaticText2->setGeometry(countLeft, 396, 248 - countLeft, 18);
 
     auto* panel = named(new QFrame(this), QStringLiteral("Panel1"));
     panel->setFrameShape(QFrame::StyledPanel);
@@ -62,7 +64,17 @@ TFormStreet::TFormStreet(QLineEdit* target, QWidget* parent)
     SpeedButton1 = flatButton(panel, QStringLiteral("SpeedButton1"), QStringLiteral("выход"),
                               QRect(195, 6, 55, 26));
 
+    // Tab goes from the list to the type-ahead box, then to "ОК" and "выход"; Enter or Space
+    // presses a focused button.
+    for (QPushButton* b : {SpeedButton2, SpeedButton1}) {
+        b->setFocusPolicy(Qt::TabFocus);
+        b->setAutoDefault(true);
+    }
+    // A flat button draws no focus of its own: a dotted frame shows where the focus is.
+    panel->setStyleSheet(QStringLiteral("QPushButton:focus { border: 1px dotted #000080; }"));
     setTabOrder(ListBox1, Edit1);
+    setTabOrder(Edit1, SpeedButton2);
+    setTabOrder(SpeedButton2, SpeedButton1);
 
     connect(SpeedButton2, &QPushButton::clicked, this, &TFormStreet::SpeedButton2Click);
     connect(SpeedButton1, &QPushButton::clicked, this, &TFormStreet::SpeedButton1Click);
@@ -132,9 +144,12 @@ bool TFormStreet::eventFilter(QObject* watched, QEvent* event)
 
 void TFormStreet::keyPressEvent(QKeyEvent* e)
 {
-    // No cancel button here: Escape does not close the list.
-    if (!swallowEscape(e))
-        QDialog::keyPressEvent(e);
+    // Escape leaves as "выход" does: the field is not changed.
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        SpeedButton1Click();
+        return;
+    }
+    QDialog::keyPressEvent(e);
 }
 
 void TFormStreet::showEvent(QShowEvent* e)

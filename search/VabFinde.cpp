@@ -58,8 +58,7 @@ TFormFinde::TFormFinde(QLabel* label, bool forSurname, QWidget* parent)
     setAccessibleName(QStringLiteral("Выбор поиска"));
     // One row of choices more than the four-choice dialog had: 28 pixels taller.
     setFixedSize(338, 154);
-    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) &
-                   ~Qt::WindowContextHelpButtonHint);
+    setWindowFlags(dialogFlags());
 
     GroupBox1 = named(new QGroupBox(chooserGroupCaption(false), this), QStringLiteral("GroupBox1"),
                       QStringLiteral("Где искать по полю"));

@@ -1,7 +1,6 @@
 #include "search/Widgets.h"
 
 #include <QDialog>
-#include <QKeyEvent>
 #include <QPointer>
 #include <QPushButton>
 
@@ -56,12 +55,14 @@ QPushButton* flatButton(QWidget* parent, const QString& name, const QString& tex
     return b;
 }
 
-bool swallowEscape(QKeyEvent* e)
+Qt::WindowFlags dialogFlags(bool staysOnTop)
 {
-    if (e->key() != Qt::Key_Escape)
-        return false;
-    e->accept();
-    return true;
+    Qt::WindowFlags f = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                        Qt::MSWindowsFixedSizeDialogHint;
+    if (staysOnTop)
+        f |= Qt::WindowStaysOnTopHint;
+    return f;
 }
 
 int execThenDelete(QDialog* dialog)

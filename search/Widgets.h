@@ -9,7 +9,6 @@
 #include <type_traits>
 
 class QDialog;
-class QKeyEvent;
 class QPushButton;
 class QRect;
 
@@ -53,9 +52,9 @@ W* named(W* w, const QString& name, const QString& accessible = {})
 QPushButton* flatButton(QWidget* parent, const QString& name, const QString& text,
                         const QRect& geometry);
 
-// For a dialog without a cancel button: takes an Escape press so that it closes nothing.
-// Returns whether it did; any other key is left for the dialog.
-bool swallowEscape(QKeyEvent* e);
+// A fixed-size dialog's window flags: a title and a close box, no minimise or maximise boxes
+// (a window manager would otherwise offer them on a window that cannot change size).
+Qt::WindowFlags dialogFlags(bool staysOnTop = false);
 
 // Shows the dialog modally and deletes it once it closes (unless something else deleted it
 // meanwhile); returns what exec() returned.

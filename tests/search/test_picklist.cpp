@@ -157,19 +157,66 @@ private slots:
                  QStringLiteral("Заречная"));
     }
 
-    void escapeDoesNotCloseAndOnlyEmptyEntriesGiveAnEmptyList()
+    void escapeLeavesAsExitDoesAndAnEmptyListGivesAnEmptyField()
     {
-        bool stillOpen = false;
+        for (const char* from : {"ListBox1", "Edit1"}) {
+            field->setText(QStringLiteral("было"));
+            QCOMPARE(pick(kStreets,
+                          [from](TFormStreet* d) {
+                              QTest::keyClick(d->ListBox1, Qt::Key_Down);
+                              QTest::keyClick(d->findChild<QWidget*>(from), Qt::Key_Escape);
+                          }),
+                     QStringLiteral("было"));
+        }
         QString count;
         const QString result = pick({QString()}, [&](TFormStreet* d) {
-            QTest::keyClick(d->ListBox1, Qt::Key_Escape);
-            stillOpen = d->isVisible();
             count = d->StaticText2->text();
             d->SpeedButton2Click();
         });
-        QVERIFY(stillOpen);
         QCOMPARE(count, QStringLiteral("0"));
         QCOMPARE(result, QString());
+    }
+
+    void tabReachesBothButtonsAndEnterPressesThem()
+    {
+        QStringList order;
+        const auto tabAround = [&order](TFormStreet* d) {
+            d->activateWindow();
+            (void)QTest::qWaitFor([d] { return d->ListBox1->hasFocus(); }, 3000);
+            for (int i = 0; i < 5; ++i) {
+                order << QApplication::focusWidget()->objectName();
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            }
+        };
+        // Tab from the list: type-ahead, "ОК", "выход", and round to the list; Enter on a
+        // button presses it.
+        QCOMPARE(pick(kStreets,
+                      [&](TFormStreet* d) {
+                          tabAround(d);
+                          typeText(d->Edit1, QStringLiteral("мир"));
+                          d->SpeedButton1->setFocus();
+                          QTest::keyClick(d->SpeedButton1, Qt::Key_Return);
+                      }),
+                 QStringLiteral("было"));
+        QCOMPARE(order,
+                 QStringList({"ListBox1", "Edit1", "SpeedButton2", "SpeedButton1", "ListBox1"}));
+        QCOMPARE(pick(kStreets,
+                      [](TFormStreet* d) {
+                          typeText(d->Edit1, QStringLiteral("мир"));
+                          d->SpeedButton2->setFocus();
+                          QTest::keyClick(d->SpeedButton2, Qt::Key_Return);
+                      }),
+                 QStringLiteral("Мира"));
+    }
+
+    void countCaptionIsWholeBesideItsCount()
+    {
+        TFormStreet d(field, mainWindow);
+        auto* caption = d.findChild<QLabel*>(QStringLiteral("StaticText1"));
+        QVERIFY(caption->fontMetrics().horizontalAdvance(caption->text()) <=
+                caption->contentsRect().width());
+        QVERIFY(d.StaticText2->x() > caption->geometry().right());
+        QVERIFY(d.rect().contains(d.StaticText2->geometry()));
     }
 };
 
