@@ -42,7 +42,7 @@ class SimilarIndex;
 class StoreQuery;
 struct ColumnMost;
 
-constexpr int kStoreFormat = 15;
+constexpr int kStoreFormat = 16;
 
 // Identifies the source file a store was made from.
 struct SourceKey {
@@ -111,6 +111,11 @@ public:
     // sql::Error when SQLite fails (a damaged store: sql::Error::corrupt()).
     std::shared_ptr<ResultSet> run(const jet::Statement& st) const;
 
+    // Called when a part of the store failed its check: the store is not answered from
+    // again, and its file is removed, so that the next open makes it again.
+    void markDamaged() const;
+    bool damaged() const { return damaged_; }
+
 private:
     Store() = default;
     // Parts of open(): each returns why the store cannot be used, or nothing.
@@ -173,6 +178,7 @@ private:
     std::string path_;
     SourceKey key_;
     sql::Db db_;
+    mutable bool damaged_ = false;
     std::vector<Table> tables_;
     mutable std::vector<std::shared_ptr<const Lengths>> lengths_;
     mutable std::map<std::pair<int, int>, std::shared_ptr<const SimilarIndex>>
