@@ -50,12 +50,15 @@ namespace {
 
 class ResultRows final : public GridRowSource {
 public:
-    explicit ResultRows(std::shared_ptr<const engine::ResultSet> r)
+    ResultRows(std::shared_ptr<const engine::ResultSet> r, std::function<void()> onDamage)
         : result_(std::move(r))
         , rows_(result_->rowCount())
         , columns_(result_->columnCount())
+        , onDamage_(std::move(onDamage))
     {
     }
+
+    bool cellsLost() const override { return result_->damaged(); }
 
     QString cell(int col, int dataRow) const override
     {
@@ -66,6 +69,7 @@ public:
             return {};
         const std::string_view v = result_->value(dataRow, pos);
         QString text = QString::fromUtf8(v.data(), qsizetype(v.size()));
+        checkDamage();
         return col < 3 ? fz::CapitalizeFirst(text) : text;
     }
 
@@ -79,6 +83,7 @@ public:
             return false;
         text = result_->value(dataRow, pos);
         capitalizeFirst = col < 3;
+        checkDamage();
         return true;
     }
 
@@ -91,18 +96,32 @@ public:
         result_->values(dataRow, kGridColumnPositions.data(), kGridColumns, text);
         for (int c = 0; c < kGridColumns; ++c)
             capitalizeFirst[c] = c < 3;
+        checkDamage();
         return true;
     }
 
 private:
+    // Tells of a damaged result once.
+    void checkDamage() const
+    {
+        if (!told_ && result_->damaged()) {
+            told_ = true;
+            if (onDamage_)
+                onDamage_();
+        }
+    }
+
     std::shared_ptr<const engine::ResultSet> result_;
     std::int64_t rows_; // the result's, which never change
     int columns_;
+    std::function<void()> onDamage_;
+    mutable bool told_ = false;
 };
 
 } // namespace
 
-void fillGridFromResult(StringGrid& grid, std::shared_ptr<const engine::ResultSet> result)
+void fillGridFromResult(StringGrid& grid, std::shared_ptr<const engine::ResultSet> result,
+                        std::function<void()> onDamage)
 {
     const std::int64_t records = result ? result->rowCount() : 0;
     if (records <= 0) {
@@ -123,7 +142,13 @@ void fillGridFromResult(StringGrid& grid, std::shared_ptr<const engine::ResultSe
         if (kGridColumnPositions[std::size_t(c)] < tableColumns)
             longest[std::size_t(c)] = lengths[std::size_t(i++)];
 
-    grid.setDataRows(std::make_shared<ResultRows>(std::move(result)), rows);
+    if (result->damaged()) { // (found by the widths' reading)
+        grid.setDataRows(nullptr, 1);
+        if (onDamage)
+            onDamage();
+        return;
+    }
+    grid.setDataRows(std::make_shared<ResultRows>(std::move(result), std::move(onDamage)), rows);
     for (int c = 0; c < kGridColumns; ++c)
         grid.growColumnWidth(c, 8 * longest[std::size_t(c)]);
 }

@@ -32,6 +32,8 @@ public:
         (void)dataRow, (void)columns, (void)text, (void)capitalizeFirst;
         return false;
     }
+    // As GridCells::cellsLost.
+    virtual bool cellsLost() const { return false; }
 };
 
 class StringGrid : public QAbstractTableModel, public GridCells {
@@ -47,6 +49,7 @@ public:
     QString cell(int col, int row) const override;
     bool cellUtf8(int col, int row, std::string_view& text, bool& capitalizeFirst) const override;
     bool rowUtf8(int row, std::string_view* text, bool* capitalizeFirst) const override;
+    bool cellsLost() const override { return source_ && source_->cellsLost(); }
 
     void setCell(int col, int row, const QString& text);
     void setGridRowCount(int rows);       // at least 1 (the header row)

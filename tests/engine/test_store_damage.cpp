@@ -67,7 +67,7 @@ class TestStoreDamage : public QObject {
 private slots:
     void initTestCase()
     {
-        const std::vector<std::string> pool = {"Абрамов", "Белова", "Волков", "Андреев", "Гусев",
+        const std::vector<std::string> pool = {"Абрамов",  "Белова", "Волков", "Андреев", "Гусев",
                                                "Антонова", "Дьяков", "Ершова", "Аксенов"};
         std::vector<jet4::Row> rows;
         for (int i = 0; i < 3000; ++i) {
