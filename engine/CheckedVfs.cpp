@@ -146,8 +146,8 @@ int xRead(sqlite3_file* f, void* buf, int amount, sqlite3_int64 offset)
 int xWrite(sqlite3_file* f, const void* buf, int amount, sqlite3_int64 offset)
 {
     File& me = *self(f);
-    const bool page = amount >= 512 && amount <= 65536 && (amount & (amount - 1)) == 0 &&
-                      offset % amount == 0;
+    const bool page =
+        amount >= 512 && amount <= 65536 && (amount & (amount - 1)) == 0 && offset % amount == 0;
     if (!me.checked || me.reading || !page)
         return realMethods(f)->xWrite(me.real, buf, amount, offset);
     const auto* in = static_cast<const unsigned char*>(buf);
@@ -156,7 +156,8 @@ int xWrite(sqlite3_file* f, const void* buf, int amount, sqlite3_int64 offset)
         return SQLITE_IOERR_WRITE;
     me.scratch.assign(in, in + amount);
     const std::size_t body = static_cast<std::size_t>(amount) - kReserveBytes;
-    std::uint64_t sum = pageSum(me.scratch.data(), body, static_cast<std::uint64_t>(offset) / amount + 1);
+    std::uint64_t sum =
+        pageSum(me.scratch.data(), body, static_cast<std::uint64_t>(offset) / amount + 1);
     for (int i = 0; i < kReserveBytes; ++i, sum >>= 8)
         me.scratch[body + static_cast<std::size_t>(i)] = static_cast<unsigned char>(sum & 0xFF);
     return realMethods(f)->xWrite(me.real, me.scratch.data(), amount, offset);
@@ -239,7 +240,7 @@ int xFetch(sqlite3_file* f, sqlite3_int64 offset, int amount, void** out)
         m->xUnfetch(me.real, offset, *out);
         *out = nullptr;
         return me.known && !me.foreign && isPage(me, amount, offset) ? SQLITE_IOERR_DATA
-                                                                      : SQLITE_OK;
+                                                                     : SQLITE_OK;
     }
     return SQLITE_OK;
 }
@@ -250,10 +251,25 @@ int xUnfetch(sqlite3_file* f, sqlite3_int64 offset, void* p)
 }
 
 const sqlite3_io_methods kMethods = {
-    3,         xClose,         xRead,       xWrite,    xTruncate,
-    xSync,     xFileSize,      xLock,       xUnlock,   xCheckReservedLock,
-    xFileControl, xSectorSize, xDeviceCharacteristics, xShmMap, xShmLock,
-    xShmBarrier, xShmUnmap,    xFetch,      xUnfetch,
+    3,
+    xClose,
+    xRead,
+    xWrite,
+    xTruncate,
+    xSync,
+    xFileSize,
+    xLock,
+    xUnlock,
+    xCheckReservedLock,
+    xFileControl,
+    xSectorSize,
+    xDeviceCharacteristics,
+    xShmMap,
+    xShmLock,
+    xShmBarrier,
+    xShmUnmap,
+    xFetch,
+    xUnfetch,
 };
 
 int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags)
