@@ -3,14 +3,12 @@
 // again, and a result that reads its records later reports the damage instead of showing
 // empty cells, and has the store made again at the next open.
 #include "EngineTestSupport.h"
+#include "StoreDamage.h"
 
 #include "engine/Messages.h"
 #include "engine/StoreCache.h"
 
-#include <sqlite3.h>
-
 #include <filesystem>
-#include <fstream>
 
 using namespace enginetest;
 
@@ -35,33 +33,13 @@ class TestStoreDamage : public QObject {
         QCOMPARE(count(q, ""), std::int64_t(fam_.size()));
     }
 
-    // The pages of one part of the store (a table or an index), as SQLite lists them.
     std::vector<int> pagesOf(const std::string& part)
     {
-        std::vector<int> pages;
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(storePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db, "SELECT pageno FROM dbstat WHERE name = ?", -1, &st, nullptr);
-        sqlite3_bind_text(st, 1, part.c_str(), -1, SQLITE_TRANSIENT);
-        while (sqlite3_step(st) == SQLITE_ROW)
-            pages.push_back(sqlite3_column_int(st, 0));
-        sqlite3_finalize(st);
-        sqlite3_close(db);
-        return pages;
+        return storedamage::pagesOf(storePath(), part);
     }
-
-    // Overwrites 48 bytes in the middle of each page, or zeroes it whole.
     void damage(const std::vector<int>& pages, bool zero)
     {
-        QVERIFY(!pages.empty());
-        std::fstream f(storePath(), std::ios::in | std::ios::out | std::ios::binary);
-        for (int p : pages) {
-            const std::string bytes = zero ? std::string(4096, '\0') : std::string(48, 'Z');
-            f.seekp(std::streamoff(p - 1) * 4096 + (zero ? 0 : 1500));
-            f.write(bytes.data(), std::streamsize(bytes.size()));
-        }
-        QVERIFY(f.good());
+        QVERIFY(storedamage::damage(storePath(), pages, zero));
     }
 
 private slots:
@@ -88,8 +66,8 @@ private slots:
     }
 
     // Answers read at once: records (a plain column's condition reads them all), a row
-    // bitmap, a dictionary, the store's own table of columns, its first page. Each damaged
-    // part is found, the store is made again, and the answer is right.
+    // bitmap, a dictionary, the store's tables of columns and of its key. Each damaged part
+    // is found, the store is made again, and the answer is right.
     void answersReadAtOnceComeFromAStoreMadeAgain()
     {
         struct Case {

@@ -1,7 +1,8 @@
-// A grid filled from a big result whose store turns out damaged while its cells are read
-// never passes the damage on as empty cells: the grid says so once (to be told to the
-// operator), and an export of it fails with a message and leaves no file.
+// A grid filled from a big result whose store turns out damaged (while its cells are read,
+// or its lengths when it is filled) never passes the damage on as cells: the grid says so
+// once (to be told to the operator), and an export of it fails with a message, no file left.
 
+#include "../engine/StoreDamage.h"
 #include "engine/AdoQuery.h"
 #include "engine/ConnectionString.h"
 #include "engine/StoreCache.h"
@@ -12,50 +13,17 @@
 
 #include <QtTest>
 
-#include <sqlite3.h>
-
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
-#include <vector>
-
-namespace fs = std::filesystem;
 
 class DamagedGrid : public QObject {
     Q_OBJECT
 
     std::string dir_, mdb_;
 
-    std::string storePath() const { return engine::StoreCache::storePathFor(mdb_); }
-
-    // Overwrites bytes in the middle of a page of a part of the store (one of the middle
-    // ones when `one`, else every page of it).
-    void damage(const std::string& part, bool one)
-    {
-        std::vector<int> pages;
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(storePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db, "SELECT pageno FROM dbstat WHERE name = ?", -1, &st, nullptr);
-        sqlite3_bind_text(st, 1, part.c_str(), -1, SQLITE_TRANSIENT);
-        while (sqlite3_step(st) == SQLITE_ROW)
-            pages.push_back(sqlite3_column_int(st, 0));
-        sqlite3_finalize(st);
-        sqlite3_close(db);
-        QVERIFY(!pages.empty());
-        if (one)
-            pages = {pages[pages.size() / 2]};
-        std::fstream f(storePath(), std::ios::in | std::ios::out | std::ios::binary);
-        for (int p : pages) {
-            f.seekp(std::streamoff(p - 1) * 4096 + 1200);
-            f.write("DAMAGEDDAMAGED", 14);
-        }
-        QVERIFY(f.good());
-    }
-
-    // Every person, through the query object, onto a grid; the calls of onDamage counted.
+    // Every person, through the query object, onto a grid; onDamage's calls counted.
     std::shared_ptr<const engine::ResultSet> fill(StringGrid& grid, int& told)
     {
         engine::AdoQuery q;
@@ -67,28 +35,33 @@ class DamagedGrid : public QObject {
         return q.result();
     }
 
+    // Makes the store (again), then damages one page of a part of it, or every page.
+    void damage(const std::string& part, bool one)
+    {
+        StringGrid grid(search::kGridLayoutColumns);
+        int told = 0;
+        fill(grid, told);
+        QVERIFY(!grid.cellsLost() && told == 0);
+        const std::string store = engine::StoreCache::storePathFor(mdb_);
+        std::vector<int> pages = storedamage::pagesOf(store, part);
+        if (one && !pages.empty())
+            pages = {pages[pages.size() / 2]};
+        QVERIFY(storedamage::damage(store, pages, false));
+    }
+
 private slots:
-    void initTestCase()
+    void damageIsToldOnceAndNeverExported()
     {
         const char* w = std::getenv("FZ_TEST_WORK");
-        dir_ = (w && *w ? std::string(w) : fs::current_path().string()) + "/damaged-grid";
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        dir_ = (w && *w ? std::string(w) : std::filesystem::current_path().string()) + "/dgrid";
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
         mdb_ = dir_ + "/tabl1.mdb";
         fzgen::Options o;
         o.rows = 3000;
-        o.seed = 5;
         fzgen::writePersons(mdb_, o);
-    }
 
-    void damageMetWhileCellsAreReadIsToldAndNeverExported()
-    {
-        {
-            StringGrid grid(search::kGridLayoutColumns);
-            int told = 0;
-            fill(grid, told); // (makes the store)
-            QVERIFY(!grid.cellsLost() && told == 0);
-        }
+        // a record's page, met while the rows are read
         damage("t0", true);
         StringGrid grid(search::kGridLayoutColumns);
         int told = 0;
@@ -98,29 +71,19 @@ private slots:
         std::unique_ptr<bool[]> cap(new bool[text.size()]);
         for (int r = 1; r < grid.gridRowCount(); ++r)
             grid.rowUtf8(r, text.data(), cap.get());
-        QCOMPARE(told, 1);
-        QVERIFY(grid.cellsLost() && result->damaged());
-
+        QVERIFY(told == 1 && grid.cellsLost() && result->damaged());
         const QString csv = QString::fromStdString(dir_ + "/out.csv");
         QString error;
         QVERIFY(!writeGridCsv(grid, csv, &error));
         QVERIFY2(error.contains(QStringLiteral("повреждена")), qPrintable(error));
         QVERIFY(!QFile::exists(csv));
-    }
 
-    void damagedLengthsLeaveTheGridEmpty()
-    {
-        {
-            StringGrid grid(search::kGridLayoutColumns);
-            int told = 0;
-            fill(grid, told); // (makes the store again, if the test before removed it)
-        }
+        // the cells' lengths, met when the grid is filled: no rows shown
         damage("n0", false);
-        StringGrid grid(search::kGridLayoutColumns);
-        int told = 0;
-        fill(grid, told);
-        QCOMPARE(told, 1);
-        QVERIFY(grid.gridRowCount() <= 2 && grid.cell(1, 1).isEmpty());
+        StringGrid again(search::kGridLayoutColumns);
+        told = 0;
+        fill(again, told);
+        QVERIFY(told == 1 && again.gridRowCount() <= 2 && again.cell(1, 1).isEmpty());
     }
 };
 
