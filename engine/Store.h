@@ -24,6 +24,8 @@
 // index), which names its rows; AND, OR and NOT combine sorted row lists. A result of
 // more than a few rows keeps only its row list and reads a record when a cell of it is
 // asked for (it keeps the store open for that).
+// Every page of the file keeps a checksum, checked when the page is first read
+// (CheckedVfs.h): a damaged store fails the read, is removed and made again.
 
 #include "engine/AdoQuery.h"
 #include "engine/JetSql.h"
