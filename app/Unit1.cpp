@@ -5,6 +5,7 @@
 #include "app/ProgramName.h"
 #include "app/StartDatabase.h"
 #include "app/WebBanner.h"
+#include "engine/Messages.h"
 #include "search/ResultGrid.h"
 #include "search/Widgets.h"
 
@@ -16,6 +17,7 @@
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -162,7 +164,15 @@ void TForm1::BitBtn2Click()
 void TForm1::LoadSqlInString()
 {
     ADOQuery1.first();
-    search::fillGridFromResult(*grid_, ADOQuery1.result());
+    // A result whose store turns out damaged (found while the grid reads it) is taken off the
+    // grid, its count with it, and the operator told; the next search makes the store again.
+    search::fillGridFromResult(*grid_, ADOQuery1.result(), [this] {
+        QTimer::singleShot(0, this, [this] {
+            ClearGridRows(*grid_);
+            LabeledEdit9->clear();
+            showError(QString::fromStdString(engine::msg::storeDamaged()));
+        });
+    });
 }
 
 void TForm1::ComboBox1DropDown()

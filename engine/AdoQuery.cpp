@@ -56,6 +56,12 @@ struct AdoQuery::Impl {
         if (row < 0 || row >= result->rowCount())
             throw EngineError(msg::noCurrentRecord());
     }
+    // A cell read from a damaged store is not answered with.
+    void requireWhole() const
+    {
+        if (result->damaged())
+            throw EngineError(msg::storeDamaged());
+    }
 };
 
 AdoQuery::AdoQuery()
@@ -119,7 +125,8 @@ void AdoQuery::open()
     // file is what the user hears about first.
     SourceKey key = StoreCache::currentKey(path); // throws when the file is missing
     ImportOptions options{d->progress, d->timeoutSeconds};
-    if (!d->store || !(d->store->key() == key)) {
+    // (a store found damaged by an earlier result is made again)
+    if (!d->store || !(d->store->key() == key) || d->store->damaged()) {
         d->store.reset();
         d->store = StoreCache::open(path, options);
     }
@@ -130,12 +137,17 @@ void AdoQuery::open()
         if (!e.corrupt())
             throw EngineError(msg::storeBroken(e.what()));
         // The cached store is damaged: make it again from the file and try once more.
+        d->store->markDamaged();
         d->store.reset();
         d->store = StoreCache::open(path, options, true);
         try {
             d->result = d->store->run(st);
         } catch (const sql::Error& again) {
-            throw EngineError(msg::storeBroken(again.what()));
+            if (!again.corrupt())
+                throw EngineError(msg::storeBroken(again.what()));
+            d->store->markDamaged();
+            d->store.reset();
+            throw EngineError(msg::storeDamagedAgain(again.what()));
         }
     }
     d->row = 0;
@@ -167,14 +179,18 @@ std::string AdoQuery::fieldAsString(int i) const
     d->requireRecord();
     if (i < 0 || i >= d->result->columnCount())
         throw EngineError(msg::noSuchField(i));
-    return std::string(d->result->value(d->row, i));
+    std::string v(d->result->value(d->row, i));
+    d->requireWhole();
+    return v;
 }
 bool AdoQuery::fieldIsNull(int i) const
 {
     d->requireRecord();
     if (i < 0 || i >= d->result->columnCount())
         throw EngineError(msg::noSuchField(i));
-    return d->result->isNull(d->row, i);
+    const bool null = d->result->isNull(d->row, i);
+    d->requireWhole();
+    return null;
 }
 std::int64_t AdoQuery::recordCount() const
 {

@@ -43,6 +43,9 @@ public:
     // maxCharLength of several columns at once: out[i] for cols[i].
     virtual void maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
                                 std::vector<int>& out) const;
+    // Whether a read of this result met a damaged store: the cells it gave since are not
+    // the data (read as empty), and the result is not to be shown or written out.
+    virtual bool damaged() const { return false; }
 };
 
 // Called while a database is imported: rows done of rows total (total may be 0 when not

@@ -94,6 +94,19 @@ inline std::string noSuchField(int i)
 {
     return "Элемент с номером " + std::to_string(i) + " не найден в коллекции.";
 }
+// A part of the store (the program's private copy of the database) failed its check.
+inline std::string storeDamaged()
+{
+    return "Ошибка чтения данных: служебная копия базы данных, с которой работает программа, "
+           "повреждена. Она будет создана заново из файла базы данных; повторите поиск.";
+}
+// ... and the copy made again at once is damaged too.
+inline std::string storeDamagedAgain(const std::string& detail)
+{
+    return "Ошибка чтения данных: служебная копия базы данных повреждена и после того, как "
+           "была создана заново (" +
+           detail + "). Возможно, неисправен диск или память компьютера.";
+}
 inline std::string storeBroken(const std::string& detail)
 {
     return "Ошибка чтения данных: " + detail;

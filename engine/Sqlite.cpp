@@ -2,9 +2,9 @@
 
 namespace engine::sql {
 
-Db::Db(const std::string& path, int flags)
+Db::Db(const std::string& path, int flags, const char* vfs)
 {
-    int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+    int rc = sqlite3_open_v2(path.c_str(), &db_, flags, vfs);
     if (rc != SQLITE_OK) {
         std::string m = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         sqlite3_close(db_);

@@ -29,7 +29,8 @@ public:
 class Db {
 public:
     Db() = default;
-    Db(const std::string& path, int flags);
+    // `vfs`: the name of the file access layer to open it through (null: SQLite's own).
+    Db(const std::string& path, int flags, const char* vfs = nullptr);
     ~Db();
     Db(const Db&) = delete;
     Db& operator=(const Db&) = delete;

@@ -1,5 +1,6 @@
 #include "engine/Store.h"
 
+#include "engine/CheckedVfs.h"
 #include "engine/Fold.h"
 #include "engine/Messages.h"
 #include "engine/OrderedResult.h"
@@ -17,6 +18,7 @@
 #include <map>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace engine {
 
@@ -80,6 +82,15 @@ bool sqliteHeaderLooksWhole(const std::string& path, std::string* whyNot)
 
 Store::~Store() = default;
 
+void Store::markDamaged() const
+{
+    if (damaged_)
+        return;
+    damaged_ = true;
+    // (the open connection keeps reading the file it has; a new one is written in its place)
+    ::unlink(path_.c_str());
+}
+
 std::unique_ptr<Store> Store::open(const std::string& path, const SourceKey* expect,
                                    std::string* whyNot)
 {
@@ -89,8 +100,9 @@ std::unique_ptr<Store> Store::open(const std::string& path, const SourceKey* exp
     s->path_ = path;
     std::string why;
     try {
-        s->db_ =
-            sql::Db(uriFor(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX);
+        // Every page is checked against its checksum the first time it is read.
+        s->db_ = sql::Db(uriFor(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                         checked::vfsName());
         // A page cache of 16 MiB, and the file mapped into memory (up to 1 GiB): a record
         // is read where it lies, without a read() per page. A store is never changed in
         // place (a new one is written beside it and renamed over it), so the mapping holds

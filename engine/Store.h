@@ -25,6 +25,8 @@
 // index), which names its rows; AND, OR and NOT combine sorted row lists. A result of
 // more than a few rows keeps only its row list and reads a record when a cell of it is
 // asked for (it keeps the store open for that).
+// Every page of the file keeps a checksum, checked when the page is first read
+// (CheckedVfs.h): a damaged store fails the read, is removed and made again.
 
 #include "engine/AdoQuery.h"
 #include "engine/JetSql.h"
@@ -43,7 +45,7 @@ class SimilarIndex;
 class StoreQuery;
 struct ColumnMost;
 
-constexpr int kStoreFormat = 15;
+constexpr int kStoreFormat = 16;
 
 // Identifies the source file a store was made from, and its content: an edit changes the
 // status-change time even when the modification time is put back.
@@ -116,6 +118,11 @@ public:
     // sql::Error when SQLite fails (a damaged store: sql::Error::corrupt()).
     std::shared_ptr<ResultSet> run(const jet::Statement& st) const;
 
+    // Called when a part of the store failed its check: the store is not answered from
+    // again, and its file is removed, so that the next open makes it again.
+    void markDamaged() const;
+    bool damaged() const { return damaged_; }
+
 private:
     Store() = default;
     // Parts of open(): each returns why the store cannot be used, or nothing.
@@ -178,6 +185,7 @@ private:
     std::string path_;
     SourceKey key_;
     sql::Db db_;
+    mutable bool damaged_ = false;
     std::vector<Table> tables_;
     mutable std::vector<std::shared_ptr<const Lengths>> lengths_;
     mutable std::map<std::pair<int, int>, std::shared_ptr<const SimilarIndex>>

@@ -26,7 +26,7 @@ void StoreRows::maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
     try {
         lens = store_->lengths(t_);
     } catch (const sql::Error&) {
-        ResultSet::maxCharLengths(cols, rows, out);
+        fail(); // (no widths: the result is not shown)
         return;
     }
     std::vector<size_t> at;
@@ -106,7 +106,8 @@ int StoreRows::maxCharLength(int col, std::int64_t rows) const
     try {
         lens = store_->lengths(t_);
     } catch (const sql::Error&) {
-        return ResultSet::maxCharLength(col, rows);
+        fail();
+        return 0;
     }
     const std::uint8_t* L = lens->cells.data() + pick_[static_cast<size_t>(col)];
     const std::uint32_t last = static_cast<std::uint32_t>(t_.rows);
@@ -144,6 +145,7 @@ bool StoreRows::longestOfAll(std::vector<std::uint8_t>& wide) const
     try {
         lens = store_->lengths(t_);
     } catch (const sql::Error&) {
+        fail();
         return false;
     }
     const std::uint8_t* L = lens->cells.data();
@@ -177,8 +179,10 @@ const StoreRows::Slot* StoreRows::record(std::int64_t row, size_t& first) const
     Slot& slot = slots_[static_cast<size_t>(chunk) % kSlots];
     if (slot.chunk != chunk)
         load(slot, chunk);
-    if (!(slot.decoded >> within & 1) && !decode(slot, within))
-        return nullptr; // a damaged store: the record is missing
+    if (!(slot.decoded >> within & 1) && !decode(slot, within)) {
+        fail(); // a damaged store: the record is missing
+        return nullptr;
+    }
     first = within * ncols_;
     return &slot;
 }

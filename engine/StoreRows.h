@@ -72,7 +72,16 @@ public:
 
     int maxCharLength(int col, std::int64_t rows) const override;
 
+    bool damaged() const override { return damaged_; }
+
 private:
+    // A part of the store read for this result failed its check.
+    void fail() const
+    {
+        damaged_ = true;
+        store_->markDamaged();
+    }
+
     static constexpr size_t kSlots = 16;
     // One chunk and the records of it read so far.
     struct Slot {
@@ -101,7 +110,7 @@ private:
     // The slot holding the cell and the cell's index in it; s stays null when there is none.
     size_t locate(std::int64_t row, int col, const Slot*& s) const;
     // The slot holding the row's record and the index of its first cell; null when there is
-    // none (a row out of range, or a damaged store).
+    // none (a row out of range, or a damaged store: then fail()).
     const Slot* record(std::int64_t row, size_t& first) const;
 
     // Makes the slot the chunk's, none of its records read yet.
@@ -135,6 +144,7 @@ private:
     mutable std::unique_ptr<sqlite3_blob, BlobClose>
         blob_;                         // declared after store_: closed before it
     mutable std::int64_t cursor_ = -1; // the chunk blob_ stands on, -1 none
+    mutable bool damaged_ = false;
 };
 
 } // namespace engine

@@ -1,5 +1,6 @@
 #include "engine/Store.h"
 
+#include "engine/CheckedVfs.h"
 #include "engine/Fold.h"
 #include "engine/StoreFormat.h"
 
@@ -7,12 +8,16 @@
 #include <array>
 #include <cassert>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <functional>
 #include <future>
+#include <unistd.h>
 
 namespace engine {
 
@@ -121,6 +126,7 @@ private:
 } // namespace
 
 struct StoreWriter::Impl {
+    std::string path;
     sql::Db db;
     int tableId = -1;
     std::string tableName;
@@ -196,7 +202,13 @@ StoreWriter::StoreWriter(const std::string& path)
 {
     // The file is made (privately, under a name nobody can foresee) by whoever asks for the
     // store; the writer neither creates nor removes files.
-    d->db = sql::Db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+    d->path = path;
+    // Every page keeps a checksum in its last bytes (CheckedVfs.h): room for it is reserved
+    // before the first page is made.
+    d->db = sql::Db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, checked::vfsName());
+    int reserve = checked::kReserveBytes;
+    sqlite3_file_control(d->db.get(), "main", SQLITE_FCNTL_RESERVE_BYTES, &reserve);
+    // Written without syncs (a store is only handed over whole); finish() syncs it once.
     d->db.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
                "PRAGMA cache_size=-65536; PRAGMA temp_store=MEMORY;");
     d->db.exec("BEGIN");
@@ -655,6 +667,15 @@ void StoreWriter::finish(const SourceKey& key)
     put("complete", "1");
     d->db.exec("COMMIT");
     d->db.close();
+    // The file is on the disk before anyone is told it is complete.
+    const int fd = ::open(d->path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        const std::string why = std::strerror(errno);
+        if (fd >= 0)
+            ::close(fd);
+        throw sql::Error(SQLITE_IOERR, "store not synced: " + why);
+    }
+    ::close(fd);
 }
 
 } // namespace engine

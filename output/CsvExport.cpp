@@ -136,6 +136,8 @@ bool writeLines(const GridCells& grid, QFileDevice& out)
                     break;
             }
             batches[std::size_t(k % 2)].read(grid, from, std::min(rows, from + kBatchRows));
+            if (grid.cellsLost())
+                break; // (the batch is not written: see writeGridCsv)
             std::lock_guard lock(m);
             ++filled;
             changed.notify_all();
@@ -169,8 +171,12 @@ bool writeGridCsv(const GridCells& grid, const QString& path, QString* error)
     if (QString why; !openTarget(path, out, save, why))
         return fail(why);
 
-    if (!writeLines(grid, *out) || !out->flush()) {
-        const QString why = out->errorString();
+    if (!writeLines(grid, *out) || !out->flush() || grid.cellsLost()) {
+        // (cells that could not be read are never written out as empty ones)
+        const QString why = grid.cellsLost() ? QStringLiteral("данные результата не удалось "
+                                                              "прочитать: служебная копия базы "
+                                                              "данных повреждена; повторите поиск")
+                                             : out->errorString();
         if (save)
             save->cancelWriting();
         return fail(why);

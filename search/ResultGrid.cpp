@@ -52,19 +52,20 @@ namespace {
 class ResultRows final : public GridRowSource {
 public:
     // `order`, when given, shows result row order[i] as data row i.
-    explicit ResultRows(std::shared_ptr<const engine::ResultSet> r,
-                        std::shared_ptr<const std::vector<std::uint32_t>> order = nullptr)
+    ResultRows(std::shared_ptr<const engine::ResultSet> r, std::function<void()> onDamage,
+               std::shared_ptr<const std::vector<std::uint32_t>> order = nullptr)
         : result_(std::move(r))
         , order_(std::move(order))
         , rows_(result_->rowCount())
         , columns_(result_->columnCount())
+        , onDamage_(std::move(onDamage))
     {
     }
 
     std::shared_ptr<const GridRowSource> sortedBy(int col, bool descending) const override
     {
         if (col < 0)
-            return std::make_shared<ResultRows>(result_);
+            return std::make_shared<ResultRows>(result_, onDamage_);
         if (col >= kGridColumns || kGridColumnPositions[std::size_t(col)] >= columns_ ||
             rows_ > std::numeric_limits<std::uint32_t>::max())
             return nullptr;
@@ -72,13 +73,15 @@ public:
         auto order = std::make_shared<const std::vector<std::uint32_t>>(sortedOrder(
             std::size_t(rows_), [&](std::size_t i) { return result_->value(std::int64_t(i), pos); },
             sortKindOf(col), descending));
-        return std::make_shared<ResultRows>(result_, std::move(order));
+        return std::make_shared<ResultRows>(result_, onDamage_, std::move(order));
     }
 
     int madeRow(int dataRow) const override
     {
         return dataRow < 0 || dataRow >= rows_ ? -1 : int(at(dataRow));
     }
+
+    bool cellsLost() const override { return result_->damaged(); }
 
     QString cell(int col, int dataRow) const override
     {
@@ -89,6 +92,7 @@ public:
             return {};
         const std::string_view v = result_->value(at(dataRow), pos);
         QString text = QString::fromUtf8(v.data(), qsizetype(v.size()));
+        checkDamage();
         return col < 3 ? fz::CapitalizeFirst(text) : text;
     }
 
@@ -102,6 +106,7 @@ public:
             return false;
         text = result_->value(at(dataRow), pos);
         capitalizeFirst = col < 3;
+        checkDamage();
         return true;
     }
 
@@ -114,6 +119,7 @@ public:
         result_->values(at(dataRow), kGridColumnPositions.data(), kGridColumns, text);
         for (int c = 0; c < kGridColumns; ++c)
             capitalizeFirst[c] = c < 3;
+        checkDamage();
         return true;
     }
 
@@ -124,15 +130,28 @@ private:
         return order_ ? std::int64_t((*order_)[std::size_t(dataRow)]) : dataRow;
     }
 
+    // Tells of a damaged result once.
+    void checkDamage() const
+    {
+        if (!told_ && result_->damaged()) {
+            told_ = true;
+            if (onDamage_)
+                onDamage_();
+        }
+    }
+
     std::shared_ptr<const engine::ResultSet> result_;
     std::shared_ptr<const std::vector<std::uint32_t>> order_; // null: the result's order
     std::int64_t rows_;                                       // the result's, which never change
     int columns_;
+    std::function<void()> onDamage_;
+    mutable bool told_ = false;
 };
 
 } // namespace
 
-void fillGridFromResult(StringGrid& grid, std::shared_ptr<const engine::ResultSet> result)
+void fillGridFromResult(StringGrid& grid, std::shared_ptr<const engine::ResultSet> result,
+                        std::function<void()> onDamage)
 {
     const std::int64_t records = result ? result->rowCount() : 0;
     if (records <= 0) {
@@ -153,7 +172,13 @@ void fillGridFromResult(StringGrid& grid, std::shared_ptr<const engine::ResultSe
         if (kGridColumnPositions[std::size_t(c)] < tableColumns)
             longest[std::size_t(c)] = lengths[std::size_t(i++)];
 
-    grid.setDataRows(std::make_shared<ResultRows>(std::move(result)), rows);
+    if (result->damaged()) { // (found by the widths' reading)
+        grid.setDataRows(nullptr, 1);
+        if (onDamage)
+            onDamage();
+        return;
+    }
+    grid.setDataRows(std::make_shared<ResultRows>(std::move(result), std::move(onDamage)), rows);
     for (int c = 0; c < kGridColumns; ++c)
         grid.growColumnWidth(c, 8 * longest[std::size_t(c)]);
 }

@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <memory>
 
 namespace search {
@@ -36,7 +37,10 @@ void layoutGridHeader(StringGrid& grid);
 // the header and one empty row. A column narrower than 8 pixels per character of any of
 // its texts is widened to fit; widths never shrink. The grid keeps the result itself and
 // reads cells from it when they are shown, in the result's order until the grid is sorted
-// by a column (GridSort.h).
-void fillGridFromResult(StringGrid& grid, std::shared_ptr<const engine::ResultSet> result);
+// by a column (GridSort.h). A result that turns out damaged (its store failed a check while
+// cells were read) is not shown: `onDamage` (may be empty) is called once, at the fill or
+// when a cell is read later, and the grid's cellsLost() holds.
+void fillGridFromResult(StringGrid& grid, std::shared_ptr<const engine::ResultSet> result,
+                        std::function<void()> onDamage = {});
 
 } // namespace search

@@ -26,4 +26,7 @@ public:
         (void)row, (void)text, (void)capitalizeFirst;
         return false;
     }
+    // Whether some cell could not be read from where the grid takes its rows (its text is
+    // then not the data): such a grid is not to be shown or written out.
+    virtual bool cellsLost() const { return false; }
 };

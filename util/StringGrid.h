@@ -41,6 +41,8 @@ public:
     }
     // Which row, in the order the source was made with, data row dataRow shows.
     virtual int madeRow(int dataRow) const { return dataRow; }
+    // As GridCells::cellsLost.
+    virtual bool cellsLost() const { return false; }
 };
 
 class StringGrid : public QAbstractTableModel, public GridCells {
@@ -56,6 +58,7 @@ public:
     QString cell(int col, int row) const override;
     bool cellUtf8(int col, int row, std::string_view& text, bool& capitalizeFirst) const override;
     bool rowUtf8(int row, std::string_view* text, bool* capitalizeFirst) const override;
+    bool cellsLost() const override { return source_ && source_->cellsLost(); }
 
     void setCell(int col, int row, const QString& text);
     void setGridRowCount(int rows);       // at least 1 (the header row)

@@ -6,6 +6,7 @@
 
 #include "engine/AdoQuery.h"
 #include "engine/ConnectionString.h"
+#include "engine/Messages.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -103,6 +104,9 @@ int main(int argc, char** argv)
                 putEscaped(values[static_cast<size_t>(c)], out);
             }
             out.push_back('\n');
+            // (nothing read from a damaged store is written out)
+            if (r->damaged())
+                throw engine::EngineError(engine::msg::storeDamaged());
             if (out.size() > (1u << 20)) {
                 std::fwrite(out.data(), 1, out.size(), stdout);
                 out.clear();
