@@ -26,6 +26,7 @@ public:
     int maxCharLength(int col, std::int64_t rows) const override;
     void maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
                         std::vector<int>& out) const override;
+    bool damaged() const override { return base_->damaged(); }
 
 private:
     std::int64_t baseRow(std::int64_t row) const

@@ -138,6 +138,26 @@ private slots:
             }
         }
 
+        // a ranked result ("похожее") tells of its damage as the result under it does
+        freshStore();
+        const std::vector<int> pages = pagesOf("t0");
+        damage({pages[pages.size() / 2]}, true);
+        {
+            engine::AdoQuery q;
+            q.setConnectionString(connection());
+            q.addSql("SELECT * FROM FZ_T1 WHERE FAM SIMILAR 'Белова' OR FAM SIMILAR 'Абрамов'");
+            q.open();
+            std::string refused;
+            try {
+                for (q.first(); !q.eof(); q.next())
+                    (void)q.fieldAsString(1);
+            } catch (const engine::EngineError& e) {
+                refused = e.what();
+            }
+            QCOMPARE(refused, engine::msg::storeDamaged());
+            QVERIFY(q.result()->damaged());
+        }
+
         // the cells' lengths (the grid's column widths): no silent pass over the cells instead
         freshStore();
         damage(pagesOf("n0"), false);
