@@ -63,7 +63,7 @@ struct ColumnDef {
 // Writes a new store. Rows go in table by table; finish() makes the file complete.
 class StoreWriter {
 public:
-    explicit StoreWriter(const std::string& path); // creates (replaces) the file
+    explicit StoreWriter(const std::string& path); // writes into the existing, empty file
     ~StoreWriter();
     StoreWriter(const StoreWriter&) = delete;
     StoreWriter& operator=(const StoreWriter&) = delete;

@@ -194,8 +194,8 @@ struct StoreWriter::Impl {
 StoreWriter::StoreWriter(const std::string& path)
     : d(std::make_unique<Impl>())
 {
-    std::remove(path.c_str());
-    d->db = sql::Db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
+    // The file is made (empty, private) before the importer is confined; it is only opened here.
+    d->db = sql::Db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
     d->db.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
                "PRAGMA cache_size=-65536; PRAGMA temp_store=MEMORY;");
     d->db.exec("BEGIN");

@@ -1,11 +1,14 @@
 // fzimport IN.mdb OUT.store
 // Reads every user table of an Access file (read-only, through libmdb) and writes the
-// engine's store. The store is written under a temporary name and renamed to OUT.store only
-// when complete. Reports progress and failure on standard output (ImportProtocol.h).
-// Runs in its own process so that a damaged file cannot take the caller down.
+// engine's store. The store is written under a temporary name, which the caller renames to
+// OUT.store only when the import reports it complete. Reports progress and failure on standard
+// output (ImportProtocol.h). Runs in its own process, confined (ImporterBox.h), so that a damaged
+// or crafted file can neither take the caller down nor reach anything but the store.
 
+#include "engine/FileSnapshot.h"
 #include "engine/Fold.h"
 #include "engine/ImportProtocol.h"
+#include "engine/ImporterBox.h"
 #include "engine/JetValue.h"
 #include "engine/MdbCheck.h"
 #include "engine/MdbRead.h"
@@ -21,9 +24,12 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -183,6 +189,13 @@ void readTable(engine::MdbFile& file, size_t index, Queue& q, std::int64_t& done
     traceCpu("reading thread");
 }
 
+// Memory ran out (a limit of the box or the system's): said apart from damage.
+[[noreturn]] void failMemory(const std::string& tmp)
+{
+    ::unlink(tmp.c_str());
+    fail(engine::import::kNoMemory, "out of memory");
+}
+
 // Removes the unfinished store and reports a failure to write it.
 [[noreturn]] void failStore(const std::string& tmp, const std::string& why)
 {
@@ -240,6 +253,7 @@ struct Progress {
 void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::ColumnDef>& columns,
                  engine::StoreWriter& w, Progress& pr, const std::string& tmp)
 {
+    engine::box::forbidWriteOpens(); // the store is open: nothing else is written
     const auto& table = file.tables()[ti];
     w.beginTable(table.name, columns);
     Queue q;
@@ -252,6 +266,8 @@ void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::Col
     std::thread reader([&] {
         try {
             readTable(file, ti, q, readDone, pr.total, pr.rep, w, split);
+        } catch (const std::bad_alloc&) {
+            failMemory(tmp);
         } catch (const std::exception& e) {
             failStore(tmp, e.what());
         }
@@ -262,6 +278,8 @@ void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::Col
             w.assignIds(b.rows, b.views.data(), b.isNull.get(), split, n, b.refs.get());
             w.addRecords(b.rows, b.views.data(), b.isNull.get(), b.refs.get());
         }
+    } catch (const std::bad_alloc&) {
+        failMemory(tmp);
     } catch (const std::exception& e) {
         failStore(tmp, e.what());
     }
@@ -277,9 +295,8 @@ void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::Col
     pr.indexDone += share;
 }
 
-// Writes the store of every table to `tmp` and renames it to `out`.
-void writeStore(engine::MdbFile& file, const engine::SourceKey& key, const std::string& tmp,
-                const std::string& out)
+// Writes the store of every table to `tmp`; the caller puts it in place.
+void writeStore(engine::MdbFile& file, const engine::SourceKey& key, const std::string& tmp)
 {
     const Plan plan = planImport(file);
     Progress pr;
@@ -290,12 +307,48 @@ void writeStore(engine::MdbFile& file, const engine::SourceKey& key, const std::
         for (size_t ti = 0; ti < file.tables().size(); ++ti)
             importTable(file, ti, plan.columns[ti], w, pr, tmp);
         w.finish(key);
+    } catch (const std::bad_alloc&) {
+        failMemory(tmp);
     } catch (const std::exception& e) {
         failStore(tmp, e.what());
     }
-    if (::rename(tmp.c_str(), out.c_str()) != 0)
-        failStore(tmp, std::string("cannot rename the store: ") + std::strerror(errno));
     pr.rep.report(pr.total, pr.total, true);
+}
+
+// Test hooks, honoured only when the caller lets them through (a test run): hold the
+// import, boxed, until a writer opens and closes the named FIFO; try a forbidden call.
+void testHooks()
+{
+    if (const char* fifo = std::getenv("FZ_IMPORTER_TEST_HOLD"); fifo && *fifo) {
+        const int fd = ::open(fifo, O_RDONLY | O_CLOEXEC);
+        char c;
+        while (fd >= 0 && ::read(fd, &c, 1) > 0) {
+        }
+        if (fd >= 0)
+            ::close(fd);
+    }
+    if (const char* probe = std::getenv("FZ_IMPORTER_TEST_PROBE");
+        probe && std::strcmp(probe, "socket") == 0) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        fail(engine::import::kStoreFailed, "a socket was made: " + std::to_string(fd));
+    }
+}
+
+// Makes the file the store is written into, before the box forbids making files.
+void createOutput(const std::string& tmp)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int fd =
+            ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            return;
+        }
+        if (errno != EEXIST)
+            break;
+        ::unlink(tmp.c_str()); // left by an earlier process of the same number
+    }
+    fail(engine::import::kStoreFailed, "cannot create the store: " + engine::systemReason(errno));
 }
 
 } // namespace
@@ -303,6 +356,8 @@ void writeStore(engine::MdbFile& file, const engine::SourceKey& key, const std::
 int main(int argc, char** argv)
 {
     namespace import = engine::import;
+    // First of all: nothing the caller had open stays reachable from here.
+    engine::box::closeInherited();
     if (argc != 3) {
         std::fprintf(stderr, "usage: fzimport IN.mdb OUT.store\n");
         return import::kUsage;
@@ -313,22 +368,55 @@ int main(int argc, char** argv)
 
     struct stat sb {};
     if (::stat(in.c_str(), &sb) != 0)
-        fail(import::kNotDatabase, "cannot stat the file");
+        fail(import::kReadError, engine::systemReason(errno));
     // the caller passes the absolute, lexically normal path it keys stores by
     const engine::SourceKey key = import::sourceKeyOf(in, sb);
 
+    try {
+        engine::box::applyLimits(engine::box::limitsFor(static_cast<std::uint64_t>(sb.st_size)));
+    } catch (const std::exception& e) {
+        fail(import::kStoreFailed, e.what());
+    }
+
+    // Every byte that reaches the store is read here, whole and checked: the check, the
+    // header and the reading library all read this copy, never the file.
+    engine::FileSnapshot source;
+    try {
+        source = engine::FileSnapshot::read(in);
+    } catch (const engine::ReadFailure& e) {
+        fail(import::kReadError, e.what());
+    } catch (const engine::NotRegularFile& e) {
+        fail(import::kNotDatabase, e.what());
+    } catch (const std::bad_alloc&) {
+        fail(import::kNoMemory, "out of memory");
+    } catch (const std::exception& e) {
+        fail(import::kStoreFailed, e.what());
+    }
+
+    g_tmpPath = import::temporaryStorePath(out, ::getpid());
+    createOutput(g_tmpPath);
+    try {
+        engine::box::enter();
+    } catch (const std::exception& e) {
+        fail(import::kStoreFailed, std::string("cannot confine the importer: ") + e.what());
+    }
+    testHooks();
+
     // The reading library trusts every offset in the file: a file that fails the structural
     // check never reaches it.
-    if (const std::string why = engine::checkMdbFile(in); !why.empty())
-        fail(import::kDamaged, why);
+    if (const std::string why = engine::checkMdbBytes(source.data(), source.size()); !why.empty()) {
+        const engine::MdbHeader h = engine::readMdbHeader(source.data(), source.size());
+        fail(h.format == engine::MdbHeader::Format::NotDatabase ? import::kNotDatabase
+                                                                : import::kDamaged,
+             why);
+    }
 
     std::string why;
-    std::unique_ptr<engine::MdbFile> file = engine::MdbFile::open(in, &why);
+    std::unique_ptr<engine::MdbFile> file = engine::MdbFile::open(source.procPath(), &why);
     if (!file)
         fail(import::kNotDatabase, why);
 
-    g_tmpPath = import::temporaryStorePath(out, ::getpid());
-    writeStore(*file, key, g_tmpPath, out);
+    writeStore(*file, key, g_tmpPath);
     say(import::doneLine());
     std::fflush(stdout);
     // The reader's handles are left to the process's end.

@@ -208,12 +208,16 @@ private slots:
         QTest::newRow("killed by a signal")
             << "echo 'P 1 10'\nkill -SEGV $$"
             << QString::fromStdString(engine::msg::importCrashed("%1"));
-        QTest::newRow("killed mid-way") << "echo 'P 1 10'\nkill -KILL $$"
-                                        << QString::fromStdString(engine::msg::importCrashed("%1"));
+        QTest::newRow("killed mid-way by the system")
+            << "echo 'P 1 10'\nkill -KILL $$"
+            << QString::fromStdString(engine::msg::importOutOfMemory("%1"));
         QTest::newRow("non-zero exit")
             << "echo 'P 1 10'\nexit 9" << QString::fromStdString(engine::msg::importCrashed("%1"));
-        QTest::newRow("reports damage") << "echo 'E 4 bad page'\nexit 4"
-                                        << QString::fromStdString(engine::msg::badFormat("%1"));
+        QTest::newRow("reports damage")
+            << "echo 'E 4 bad page'\nexit 4" << QString::fromStdString(engine::msg::damaged("%1"));
+        QTest::newRow("reports not a database")
+            << "echo 'E 3 no signature'\nexit 3"
+            << QString::fromStdString(engine::msg::badFormat("%1"));
         QTest::newRow("exits 0 without finishing")
             << "echo 'P 1 10'\nexit 0" << QString::fromStdString(engine::msg::importCrashed("%1"));
         QTest::newRow("hangs") << "echo 'P 1 10'\nexec sleep 30"
