@@ -12,6 +12,7 @@
 #include "engine/JetValue.h"
 #include "engine/MdbCheck.h"
 #include "engine/MdbRead.h"
+#include "engine/Sqlite.h"
 #include "engine/Store.h"
 #include "util/PersonTable.h"
 
@@ -203,6 +204,16 @@ void readTable(engine::MdbFile& file, size_t index, Queue& q, std::int64_t& done
     fail(engine::import::kStoreFailed, why);
 }
 
+// A failure while the store is written: memory running out (SQLite says so by its code) is
+// told apart from the rest.
+[[noreturn]] void failOn(const std::string& tmp, const std::exception& e)
+{
+    if (const auto* se = dynamic_cast<const engine::sql::Error*>(&e);
+        se && se->code == SQLITE_NOMEM)
+        failMemory(tmp);
+    failStore(tmp, e.what());
+}
+
 // The tables' column definitions and the work units of the whole import.
 struct Plan {
     std::vector<std::vector<engine::ColumnDef>> columns;
@@ -269,7 +280,7 @@ void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::Col
         } catch (const std::bad_alloc&) {
             failMemory(tmp);
         } catch (const std::exception& e) {
-            failStore(tmp, e.what());
+            failOn(tmp, e);
         }
     });
     Batch b;
@@ -281,7 +292,7 @@ void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::Col
     } catch (const std::bad_alloc&) {
         failMemory(tmp);
     } catch (const std::exception& e) {
-        failStore(tmp, e.what());
+        failOn(tmp, e);
     }
     reader.join();
     traceCpu("writing thread, rows");
@@ -310,7 +321,7 @@ void writeStore(engine::MdbFile& file, const engine::SourceKey& key, const std::
     } catch (const std::bad_alloc&) {
         failMemory(tmp);
     } catch (const std::exception& e) {
-        failStore(tmp, e.what());
+        failOn(tmp, e);
     }
     pr.rep.report(pr.total, pr.total, true);
 }
