@@ -29,6 +29,8 @@ enum ExitCode : int {
     kDamaged = 4,     // the structural check or the reading of rows fails
     kStoreFailed = 5, // the store cannot be written
     kCallerGone = 6,  // nobody reads the reports any more
+    kReadError = 7,   // a read of the file failed or ended early (the text is the reason)
+    kNoMemory = 8,    // memory ran out
     kCannotRun = 127, // the program could not be started
 };
 

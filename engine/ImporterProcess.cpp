@@ -15,9 +15,11 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -83,6 +85,31 @@ struct Importer {
     }
 };
 
+// The importer's environment: nothing of the caller's (it needs none). A test run (the
+// variable FZ_IMPORTER_TEST_ENV set) passes on what tests drive the importer with: a
+// preloaded fault injector, its settings, the test hooks and the sanitizers' options.
+std::vector<std::string> importerEnvironment()
+{
+    std::vector<std::string> env;
+    if (!std::getenv("FZ_IMPORTER_TEST_ENV"))
+        return env;
+    static const char* const passed[] = {"LD_PRELOAD",          "ASAN_OPTIONS", "UBSAN_OPTIONS",
+                                         "FZ_IMPORT_TRACE",     "FZ_FAULT_",    "FZ_IMPORTER_TEST_",
+                                         "FZ_IMPORTER_TEST_ENV"};
+    for (char** e = environ; *e; ++e) {
+        const std::string_view var(*e);
+        const std::string_view name = var.substr(0, var.find('='));
+        for (const char* p : passed) {
+            const std::string_view want(p);
+            if (want.back() == '_' ? name.substr(0, want.size()) == want : name == want) {
+                env.emplace_back(var);
+                break;
+            }
+        }
+    }
+    return env;
+}
+
 Importer startImporter(const std::string& sourcePath, const std::string& storePath)
 {
     Importer im;
@@ -103,7 +130,12 @@ Importer startImporter(const std::string& sourcePath, const std::string& storePa
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    int rc = posix_spawn(&im.pid, im.exe.c_str(), &fa, nullptr, argv.data(), environ);
+    std::vector<std::string> env = importerEnvironment();
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    int rc = posix_spawn(&im.pid, im.exe.c_str(), &fa, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&fa);
     writeEnd.reset(); // the importer holds the only writing end: its exit ends the reports
     if (rc != 0) {
@@ -200,21 +232,39 @@ void reap(Importer& im, int timeout, const std::string& mdbPath)
     }
 }
 
+// The message for an importer ended by signal `sig`. A SIGKILL we did not send is the
+// system's (the out-of-memory killer); SIGXCPU and SIGXFSZ are the box's limits; SIGSYS is the
+// box's filter stopping a forbidden call. Anything else is a crash on a damaged file.
+std::string signalMessage(int sig, const std::string& mdbPath)
+{
+    switch (sig) {
+    case SIGKILL: return msg::importOutOfMemory(mdbPath);
+    case SIGXCPU: return msg::importLimit(mdbPath, msg::limitProcessorTime());
+    case SIGXFSZ: return msg::importLimit(mdbPath, msg::limitFileSize());
+    case SIGSYS: return msg::importForbidden(mdbPath);
+    default: return msg::importCrashed(mdbPath);
+    }
+}
+
 // Throws the user's message when the importer did not leave a complete store.
 void judge(const Importer& im, const Outcome& out, const std::string& mdbPath)
 {
     if (WIFSIGNALED(im.status)) {
         ::unlink(im.tmpPath.c_str());
-        throw EngineError(msg::importCrashed(mdbPath));
+        throw EngineError(signalMessage(WTERMSIG(im.status), mdbPath));
     }
     int code = WIFEXITED(im.status) ? WEXITSTATUS(im.status) : 1;
     if (code == import::kSuccess && out.ok)
         return;
     ::unlink(im.tmpPath.c_str());
-    if (out.errorCode == import::kNotDatabase || out.errorCode == import::kDamaged)
-        throw EngineError(msg::badFormat(mdbPath));
-    if (out.errorCode == import::kStoreFailed)
-        throw EngineError(msg::storeFailed(out.errorText));
+    switch (out.errorCode) {
+    case import::kNotDatabase: throw EngineError(msg::badFormat(mdbPath));
+    case import::kDamaged: throw EngineError(msg::damaged(mdbPath));
+    case import::kReadError: throw EngineError(msg::readError(mdbPath, out.errorText));
+    case import::kNoMemory: throw EngineError(msg::importOutOfMemory(mdbPath));
+    case import::kStoreFailed: throw EngineError(msg::storeFailed(out.errorText));
+    default: break;
+    }
     if (code == import::kCannotRun)
         throw EngineError(
             msg::storeFailed("не удается запустить программу импорта '" + im.exe + "'"));
@@ -242,4 +292,5 @@ void runImporter(const std::string& sourcePath, const std::string& storePath,
     if (options.progress)
         options.progress(out.total, out.total);
 }
+
 } // namespace engine

@@ -213,6 +213,20 @@ std::vector<u32> Checker::ownedPages(const Table& t, const std::string& label)
     return out;
 }
 
+// A page whose bytes, as stored, are all zero: never written, or wiped. A table's usage
+// map that lists one has lost the rows the page held (the reader would skip it silently).
+bool Checker::zeroPage(u32 pg)
+{
+    const std::size_t size = pages_.fmt().pageSize;
+    zeroBuf_.resize(size);
+    if (!pages_.readRaw(u64(pg) * size, zeroBuf_.data(), size))
+        reject("cannot read page " + num(pg));
+    for (u8 b : zeroBuf_)
+        if (b != 0)
+            return false;
+    return true;
+}
+
 void Checker::checkTable(const Table& t, bool isCatalog)
 {
     std::string label = (isCatalog ? std::string("catalog table") : std::string("table")) +
@@ -222,8 +236,13 @@ void Checker::checkTable(const Table& t, bool isCatalog)
     // it is not compared with anything.
     for (u32 pg : ownedPages(t, label)) {
         auto [type, owner] = pages_.header(pg);
-        if (type != 1 || owner != t.tdefPage)
+        if (type != 1 || owner != t.tdefPage) {
+            // (the stored bytes: an encoded file's wiped page does not decode to zeros)
+            if (zeroPage(pg))
+                reject(label + " lists page " + num(pg) +
+                       ", which is all zeros (its rows are lost)");
             continue; // the reader skips pages of other owners
+        }
         if (!rowCheckedPages_.insert(pg).second)
             continue;
         checkDataPage(t, pg, isCatalog);

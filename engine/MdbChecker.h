@@ -32,6 +32,7 @@ private:
     u64 mapBytes_ = 0;
     u64 chainSteps_ = 0;
     std::vector<u8> pageCopy_; // the data page being checked
+    std::vector<u8> zeroBuf_;  // a page tested for being all zeros
     std::vector<u32> varOff_;  // the row being checked: its variable column offsets
 
     struct CatalogCols {
@@ -60,6 +61,7 @@ private:
     std::vector<u32> ownedPages(const Table& t, const std::string& label);
 
     void checkTable(const Table& t, bool isCatalog);
+    bool zeroPage(u32 pg);
 
     // Every row the reader decodes on the page (it skips the ones flagged 0x4000).
     void checkDataPage(const Table& t, u32 pg, bool isCatalog);

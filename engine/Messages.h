@@ -28,6 +28,48 @@ inline std::string importCrashed(const std::string& path)
 {
     return "Не удается прочитать файл '" + path + "': файл базы данных поврежден.";
 }
+// The file could not be read whole: `reason` is the system's ("EIO: Input/output error").
+inline std::string readError(const std::string& path, const std::string& reason)
+{
+    return "Не удается прочитать файл '" + path + "': ошибка чтения (" + reason + ").";
+}
+// The structural check found the file's pages inconsistent.
+inline std::string damaged(const std::string& path)
+{
+    return "Файл базы данных '" + path + "' поврежден; прочитать его нельзя.";
+}
+inline std::string importOutOfMemory(const std::string& path)
+{
+    return "Не удается прочитать файл '" + path +
+           "': системе не хватило памяти, и чтение остановлено. Закройте другие программы и "
+           "повторите попытку.";
+}
+// The importer ran past a limit the system set for it: `limit` names it.
+inline std::string importLimit(const std::string& path, const std::string& limit)
+{
+    return "Не удается прочитать файл '" + path + "': чтение остановлено системой (превышено " +
+           limit + ").";
+}
+inline std::string limitProcessorTime()
+{
+    return "ограничение времени процессора";
+}
+inline std::string limitFileSize()
+{
+    return "ограничение размера файла";
+}
+// The importer tried something an import never does (a network connection, starting a
+// program) and was stopped: the file is likely crafted.
+inline std::string importForbidden(const std::string& path)
+{
+    return "Не удается прочитать файл '" + path +
+           "': программа импорта попыталась выполнить запрещенную операцию и была остановлена. "
+           "Файл базы данных поврежден или подделан.";
+}
+inline std::string diskFull()
+{
+    return "на диске недостаточно места";
+}
 inline std::string importTimedOut(const std::string& path, int seconds)
 {
     return "Не удается прочитать файл '" + path + "': чтение остановлено, так как за " +

@@ -2,14 +2,18 @@
 // Reads every user table of an Access file (read-only, through libmdb) and writes the
 // engine's store into OUT.store, an empty file its caller made, then syncs it. It creates,
 // renames and removes no file: the caller puts a complete store in place and removes an
-// unfinished one. Reports progress and failure on standard output (ImportProtocol.h).
-// Runs in its own process so that a damaged file cannot take the caller down.
+// unfinished one. Reports progress and failure on standard output (ImportProtocol.h). Runs in
+// its own process, confined (ImporterBox.h), so that a damaged or crafted file can neither take
+// the caller down nor reach anything but the store.
 
+#include "engine/FileSnapshot.h"
 #include "engine/Fold.h"
 #include "engine/ImportProtocol.h"
+#include "engine/ImporterBox.h"
 #include "engine/JetValue.h"
 #include "engine/MdbCheck.h"
 #include "engine/MdbRead.h"
+#include "engine/Sqlite.h"
 #include "engine/Store.h"
 #include "util/PersonTable.h"
 
@@ -25,7 +29,9 @@
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -181,10 +187,26 @@ void readTable(engine::MdbFile& file, size_t index, Queue& q, std::int64_t& done
     traceCpu("reading thread");
 }
 
+// Memory ran out (a limit of the box or the system's): said apart from damage.
+[[noreturn]] void failMemory()
+{
+    fail(engine::import::kNoMemory, "out of memory");
+}
+
 // Reports a failure to write the store (the caller removes what was written).
 [[noreturn]] void failStore(const std::string& why)
 {
     fail(engine::import::kStoreFailed, why);
+}
+
+// A failure while the store is written: memory running out (SQLite says so by its code) is
+// told apart from the rest.
+[[noreturn]] void failOn(const std::exception& e)
+{
+    if (const auto* se = dynamic_cast<const engine::sql::Error*>(&e);
+        se && se->code == SQLITE_NOMEM)
+        failMemory();
+    failStore(e.what());
 }
 
 // The tables' column definitions and the work units of the whole import.
@@ -237,6 +259,7 @@ struct Progress {
 void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::ColumnDef>& columns,
                  engine::StoreWriter& w, Progress& pr)
 {
+    engine::box::forbidWriteOpens(); // the store is open: nothing else is written
     const auto& table = file.tables()[ti];
     w.beginTable(table.name, columns);
     Queue q;
@@ -249,8 +272,10 @@ void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::Col
     std::thread reader([&] {
         try {
             readTable(file, ti, q, readDone, pr.total, pr.rep, w, split);
+        } catch (const std::bad_alloc&) {
+            failMemory();
         } catch (const std::exception& e) {
-            failStore(e.what());
+            failOn(e);
         }
     });
     Batch b;
@@ -259,8 +284,10 @@ void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::Col
             w.assignIds(b.rows, b.views.data(), b.isNull.get(), split, n, b.refs.get());
             w.addRecords(b.rows, b.views.data(), b.isNull.get(), b.refs.get());
         }
+    } catch (const std::bad_alloc&) {
+        failMemory();
     } catch (const std::exception& e) {
-        failStore(e.what());
+        failOn(e);
     }
     reader.join();
     traceCpu("writing thread, rows");
@@ -274,7 +301,7 @@ void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::Col
     pr.indexDone += share;
 }
 
-// Writes the store of every table into the file `out` and syncs it.
+// Writes the store of every table into the file `out` (the writer syncs it).
 void writeStore(engine::MdbFile& file, const engine::SourceKey& key, const std::string& out)
 {
     const Plan plan = planImport(file);
@@ -286,16 +313,31 @@ void writeStore(engine::MdbFile& file, const engine::SourceKey& key, const std::
         for (size_t ti = 0; ti < file.tables().size(); ++ti)
             importTable(file, ti, plan.columns[ti], w, pr);
         w.finish(key);
+    } catch (const std::bad_alloc&) {
+        failMemory();
     } catch (const std::exception& e) {
-        failStore(e.what());
+        failOn(e);
     }
-    // The caller renames the store into place once this reports success: the bytes must be
-    // on the disk before the name is.
-    const int fd = ::open(out.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0 || ::fsync(fd) != 0)
-        failStore(std::string("cannot sync the store: ") + std::strerror(errno));
-    ::close(fd);
     pr.rep.report(pr.total, pr.total, true);
+}
+
+// Test hooks, honoured only when the caller lets them through (a test run): hold the
+// import, boxed, until a writer opens and closes the named FIFO; try a forbidden call.
+void testHooks()
+{
+    if (const char* fifo = std::getenv("FZ_IMPORTER_TEST_HOLD"); fifo && *fifo) {
+        const int fd = ::open(fifo, O_RDONLY | O_CLOEXEC);
+        char c;
+        while (fd >= 0 && ::read(fd, &c, 1) > 0) {
+        }
+        if (fd >= 0)
+            ::close(fd);
+    }
+    if (const char* probe = std::getenv("FZ_IMPORTER_TEST_PROBE");
+        probe && std::strcmp(probe, "socket") == 0) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        fail(engine::import::kStoreFailed, "a socket was made: " + std::to_string(fd));
+    }
 }
 
 } // namespace
@@ -303,6 +345,8 @@ void writeStore(engine::MdbFile& file, const engine::SourceKey& key, const std::
 int main(int argc, char** argv)
 {
     namespace import = engine::import;
+    // First of all: nothing the caller had open stays reachable from here.
+    engine::box::closeInherited();
     if (argc != 3) {
         std::fprintf(stderr, "usage: fzimport IN.mdb OUT.store\n");
         return import::kUsage;
@@ -313,17 +357,49 @@ int main(int argc, char** argv)
 
     struct stat sb {};
     if (::stat(in.c_str(), &sb) != 0)
-        fail(import::kNotDatabase, "cannot stat the file");
+        fail(import::kReadError, engine::systemReason(errno));
     // the caller passes the absolute, lexically normal path it keys stores by
     const engine::SourceKey key = import::sourceKeyOf(in, sb);
 
+    try {
+        engine::box::applyLimits(engine::box::limitsFor(static_cast<std::uint64_t>(sb.st_size)));
+    } catch (const std::exception& e) {
+        fail(import::kStoreFailed, e.what());
+    }
+
+    // Every byte that reaches the store is read here, whole and checked: the check, the
+    // header and the reading library all read this copy, never the file.
+    engine::FileSnapshot source;
+    try {
+        source = engine::FileSnapshot::read(in);
+    } catch (const engine::ReadFailure& e) {
+        fail(import::kReadError, e.what());
+    } catch (const engine::NotRegularFile& e) {
+        fail(import::kNotDatabase, e.what());
+    } catch (const std::bad_alloc&) {
+        fail(import::kNoMemory, "out of memory");
+    } catch (const std::exception& e) {
+        fail(import::kStoreFailed, e.what());
+    }
+
+    try {
+        engine::box::enter();
+    } catch (const std::exception& e) {
+        fail(import::kStoreFailed, std::string("cannot confine the importer: ") + e.what());
+    }
+    testHooks();
+
     // The reading library trusts every offset in the file: a file that fails the structural
     // check never reaches it.
-    if (const std::string why = engine::checkMdbFile(in); !why.empty())
-        fail(import::kDamaged, why);
+    if (const std::string why = engine::checkMdbBytes(source.data(), source.size()); !why.empty()) {
+        const engine::MdbHeader h = engine::readMdbHeader(source.data(), source.size());
+        fail(h.format == engine::MdbHeader::Format::NotDatabase ? import::kNotDatabase
+                                                                : import::kDamaged,
+             why);
+    }
 
     std::string why;
-    std::unique_ptr<engine::MdbFile> file = engine::MdbFile::open(in, &why);
+    std::unique_ptr<engine::MdbFile> file = engine::MdbFile::open(source.procPath(), &why);
     if (!file)
         fail(import::kNotDatabase, why);
 

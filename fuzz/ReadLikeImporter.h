@@ -1,9 +1,14 @@
 #pragma once
-// Reads a file the way the importer does, through the same reader (engine/MdbRead.h): the
+// Reads a file the way the importer does, through the same path: the bytes become a sealed
+// private copy (engine/FileSnapshot.h), the structural check reads the copy in memory, and
+// only a copy it accepts is read by the reader (engine/MdbRead.h) by its /proc name: the
 // catalog, then every row of every user table, every value converted to text.
 
+#include "engine/FileSnapshot.h"
+#include "engine/MdbCheck.h"
 #include "engine/MdbRead.h"
 
+#include <cstddef>
 #include <string>
 
 namespace fzfuzz {
@@ -22,6 +27,13 @@ inline void readAll(const std::string& path)
     };
     for (std::size_t i = 0; i < file->tables().size(); ++i)
         file->readRows(i, cells, drop, &why);
+}
+
+inline void checkAndReadAll(const void* data, std::size_t size)
+{
+    const engine::FileSnapshot copy = engine::FileSnapshot::fromBytes(data, size);
+    if (engine::checkMdbBytes(copy.data(), copy.size()).empty())
+        readAll(copy.procPath());
 }
 
 } // namespace fzfuzz

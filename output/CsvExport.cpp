@@ -2,6 +2,8 @@
 
 #include "output/CsvRows.h"
 
+#include "engine/Messages.h"
+
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -9,12 +11,14 @@
 #include <QSaveFile>
 
 #include <array>
+#include <cerrno>
 #include <condition_variable>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <thread>
 #include <vector>
 
@@ -26,6 +30,20 @@ constexpr int kBatchRows = 4096;
 QString failure(const QString& path, const QString& reason)
 {
     return QStringLiteral("Не удалось сохранить файл \"%1\": %2").arg(path, reason);
+}
+
+// Why writing to out failed. A full disk is named as such: the system's error says so only
+// sometimes (a write that stops short carries no error, and the file device then says
+// "Unknown error"), so the folder's free space is asked as well, before the partial file
+// is removed. `err` is the error number seen at the failure, or 0.
+QString writeFailure(const QFileDevice& out, int err, const QString& path)
+{
+    struct statvfs fs {};
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const bool noRoom = ::statvfs(folder.constData(), &fs) == 0 && fs.f_bavail == 0;
+    if (err == ENOSPC || err == EDQUOT || noRoom)
+        return QString::fromStdString(engine::msg::diskFull());
+    return out.errorString();
 }
 
 // Opens what the lines go to. A regular file (new or old) is written beside itself and put
@@ -78,8 +96,8 @@ void startWriteBack(QFileDevice& out, std::int64_t from, std::size_t n)
 
 // Writes every row of the grid to out. The calling thread reads the grid (which belongs
 // to it) a batch of rows at a time, while a second thread turns the batch read before into
-// lines and writes them. False when a write fails.
-bool writeLines(const GridCells& grid, QFileDevice& out)
+// lines and writes them. False when a write fails, with the error number seen in `err`.
+bool writeLines(const GridCells& grid, QFileDevice& out, int& err)
 {
     std::array<CsvRows, 2> batches;
     std::mutex m;
@@ -102,7 +120,10 @@ bool writeLines(const GridCells& grid, QFileDevice& out)
             bool ok = false;
             try {
                 const std::size_t n = batches[std::size_t(k % 2)].encode(lines);
+                errno = 0;
                 ok = out.write(lines.data(), qint64(n)) == qint64(n);
+                if (!ok)
+                    err = errno; // read by the caller after the join
                 if (ok)
                     startWriteBack(out, at, n);
                 at += std::int64_t(n);
@@ -171,19 +192,22 @@ bool writeGridCsv(const GridCells& grid, const QString& path, QString* error)
     if (QString why; !openTarget(path, out, save, why))
         return fail(why);
 
-    if (!writeLines(grid, *out) || !out->flush() || grid.cellsLost()) {
+    int err = 0;
+    errno = 0;
+    if (!writeLines(grid, *out, err) || !out->flush() || grid.cellsLost()) {
         // (cells that could not be read are never written out as empty ones)
         const QString why = grid.cellsLost() ? QStringLiteral("данные результата не удалось "
                                                               "прочитать: служебная копия базы "
                                                               "данных повреждена; повторите поиск")
-                                             : out->errorString();
+                                             : writeFailure(*out, err ? err : errno, path);
         if (save)
             save->cancelWriting();
         return fail(why);
     }
     if (save) {
+        errno = 0;
         if (!save->commit())
-            return fail(save->errorString());
+            return fail(writeFailure(*save, errno, path));
     } else {
         QFile* f = static_cast<QFile*>(out.get());
         f->close();

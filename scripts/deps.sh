@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   mdbtools mdbtools-dev
   libsqlite3-dev sqlite3
+  libseccomp-dev
   clang libclang-rt-dev clang-format
   xvfb xauth fonts-dejavu-core openbox x11-utils
   qt6-translations-l10n

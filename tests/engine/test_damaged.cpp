@@ -231,6 +231,20 @@ private slots:
         t.print("pointers");
         QCOMPARE(t.outcomes[Kind::Ok], 0);
     }
+
+    // A data page the table's usage map lists, wiped to zeros: its rows are gone, so the file
+    // is refused as damaged rather than answered without them.
+    void zeroedListedPage()
+    {
+        const Bytes b = seed("persons-300");
+        const auto data = pageRoles(b).at(Role::TableData);
+        QVERIFY(data.size() > 2);
+        Bytes d = b;
+        std::fill_n(d.begin() + std::ptrdiff_t(data[1]) * 4096, 4096, 0);
+        const std::string dir = placeDatabase("zeroed-data-page", d);
+        const Outcome o = loadCount(dir);
+        QCOMPARE(o.message, engine::msg::damaged(dir + "/tabl1.mdb"));
+    }
 };
 
 QTEST_GUILESS_MAIN(DamagedFiles)

@@ -6,6 +6,7 @@
 #include "engine/AdoQuery.h"
 #include "engine/ConnectionString.h"
 #include "engine/MdbCheck.h"
+#include "engine/Messages.h"
 #include "engine/StoreCache.h"
 #include "fuzz/SeedCorpus.h"
 
@@ -108,7 +109,8 @@ inline Outcome loadCount(const std::string& dir)
         o.count = std::stoll(q.fieldAsString(0));
     } catch (const engine::EngineError& e) {
         o.message = e.what();
-        if (o.message.find("Нераспознаваемый формат") != std::string::npos)
+        if (o.message.find("Нераспознаваемый формат") != std::string::npos ||
+            o.message == engine::msg::damaged(dir + "/tabl1.mdb"))
             o.kind = Kind::NotDatabase;
         else if (o.message.find("остановлено") != std::string::npos)
             o.kind = Kind::TimedOut;

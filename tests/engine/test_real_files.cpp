@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -138,7 +139,10 @@ void compareTable(const std::string& file, const std::string& table, int& read)
 
 int main()
 {
-    const fs::path root = fs::path(FZ_SOURCE_DIR) / ".." / "shared" / "real-mdb";
+    // FZ_REAL_MDB names the folder where the checkout is not beside it (a second work tree)
+    const char* given = std::getenv("FZ_REAL_MDB");
+    const fs::path root =
+        given && *given ? fs::path(given) : fs::path(FZ_SOURCE_DIR) / ".." / "shared" / "real-mdb";
     if (!fs::is_directory(root)) {
         std::printf("no %s: skipped\n", root.c_str());
         return kSkip;

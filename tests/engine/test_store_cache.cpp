@@ -351,12 +351,26 @@ private slots:
         QTest::newRow("killed by a signal")
             << "echo 'P 1 10'\nkill -SEGV $$"
             << QString::fromStdString(engine::msg::importCrashed("%1"));
-        QTest::newRow("killed mid-way") << "echo 'P 1 10'\nkill -KILL $$"
-                                        << QString::fromStdString(engine::msg::importCrashed("%1"));
+        QTest::newRow("killed mid-way by the system")
+            << "echo 'P 1 10'\nkill -KILL $$"
+            << QString::fromStdString(engine::msg::importOutOfMemory("%1"));
         QTest::newRow("non-zero exit")
             << "echo 'P 1 10'\nexit 9" << QString::fromStdString(engine::msg::importCrashed("%1"));
-        QTest::newRow("reports damage") << "echo 'E 4 bad page'\nexit 4"
-                                        << QString::fromStdString(engine::msg::badFormat("%1"));
+        QTest::newRow("reports damage")
+            << "echo 'E 4 bad page'\nexit 4" << QString::fromStdString(engine::msg::damaged("%1"));
+        QTest::newRow("reports running out of memory")
+            << "echo 'E 8 out of memory'\nexit 8"
+            << QString::fromStdString(engine::msg::importOutOfMemory("%1"));
+        QTest::newRow("reports a read error")
+            << "echo 'E 7 EIO: Input/output error'\nexit 7"
+            << QString::fromStdString(engine::msg::readError("%1", "EIO: Input/output error"));
+        QTest::newRow("stopped at its processor-time limit")
+            << "echo 'P 1 10'\nkill -XCPU $$"
+            << QString::fromStdString(
+                   engine::msg::importLimit("%1", engine::msg::limitProcessorTime()));
+        QTest::newRow("reports not a database")
+            << "echo 'E 3 no signature'\nexit 3"
+            << QString::fromStdString(engine::msg::badFormat("%1"));
         QTest::newRow("exits 0 without finishing")
             << "echo 'P 1 10'\nexit 0" << QString::fromStdString(engine::msg::importCrashed("%1"));
         QTest::newRow("hangs") << "echo 'P 1 10'\nexec sleep 30"

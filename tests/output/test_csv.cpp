@@ -1,4 +1,5 @@
 // CSV export: exact bytes, quoting, failures that must leave old files alone, the dialog.
+#include "engine/Messages.h"
 #include "output/CsvExport.h"
 #include "output/CsvLine.h"
 
@@ -14,6 +15,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -143,7 +145,8 @@ private slots:
         if (QFileInfo::exists("/dev/full")) {
             err.clear();
             QVERIFY(!writeGridCsv(sampleGrid(), "/dev/full", &err));
-            QVERIFY(!err.isEmpty());
+            QVERIFY2(err.contains(QString::fromStdString(engine::msg::diskFull())),
+                     qPrintable(err));
             struct stat st {};
             QCOMPARE(::stat("/dev/full", &st), 0);
             QVERIFY(S_ISCHR(st.st_mode)); // still the device, not replaced by a file
@@ -152,6 +155,22 @@ private slots:
         QVERIFY(::mkfifo(QFile::encodeName(path("pipe")).constData(), 0644) == 0);
         QVERIFY(!writeGridCsv(sampleGrid(), path("pipe"), &err));
         QCOMPARE(readAll(path("plain")), QByteArray("keep"));
+    }
+
+    // A regular file on a disk that fills up mid-way: the message says the disk is full.
+    void fullDiskSaysSo()
+    {
+        if (::geteuid() != 0)
+            QSKIP("making a small file system to fill needs the superuser");
+        const QByteArray dir = QFile::encodeName(path("small"));
+        QVERIFY(QDir(tmp.path()).mkdir("small"));
+        if (::mount("tmpfs", dir.constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("no tmpfs could be mounted here");
+        QString err;
+        const bool ok = writeGridCsv(bigGrid(5000), path("small/a.csv"), &err);
+        ::umount2(dir.constData(), MNT_DETACH);
+        QVERIFY(!ok);
+        QVERIFY2(err.contains(QString::fromStdString(engine::msg::diskFull())), qPrintable(err));
     }
 
     void readOnlyFolderLeavesOldFileIntact()
