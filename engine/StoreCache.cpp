@@ -1,5 +1,6 @@
 #include "engine/StoreCache.h"
 
+#include "engine/FileSnapshot.h"
 #include "engine/ImportProtocol.h"
 #include "engine/MdbHeader.h"
 #include "engine/Messages.h"
@@ -170,8 +171,16 @@ void preflight(const std::string& abs)
     if (!fd.valid())
         throw EngineError(msg::cannotOpen(abs));
     unsigned char h[kMdbHeaderBytes] = {};
-    const ssize_t got = ::read(fd.get(), h, sizeof h);
-    const MdbHeader header = readMdbHeader(h, got > 0 ? static_cast<std::size_t>(got) : 0);
+    ssize_t got;
+    while ((got = ::pread(fd.get(), h, sizeof h, 0)) < 0 && errno == EINTR) {
+    }
+    // (a failed read is the disk's fault, not the file's format)
+    if (got < 0)
+        throw EngineError(msg::readError(abs, systemReason(errno)));
+    if (S_ISREG(sb.st_mode) && got < static_cast<ssize_t>(sizeof h) &&
+        sb.st_size >= static_cast<off_t>(sizeof h))
+        throw EngineError(msg::readError(abs, "файл прочитан не полностью"));
+    const MdbHeader header = readMdbHeader(h, static_cast<std::size_t>(got));
     if (header.format == MdbHeader::Format::NotDatabase || !S_ISREG(sb.st_mode) ||
         sb.st_size < 2 * static_cast<off_t>(header.pageSize()))
         throw EngineError(msg::badFormat(abs));

@@ -259,7 +259,6 @@ struct Progress {
 void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::ColumnDef>& columns,
                  engine::StoreWriter& w, Progress& pr)
 {
-    engine::box::forbidWriteOpens(); // the store is open: nothing else is written
     const auto& table = file.tables()[ti];
     w.beginTable(table.name, columns);
     Queue q;
@@ -301,15 +300,14 @@ void importTable(engine::MdbFile& file, size_t ti, const std::vector<engine::Col
     pr.indexDone += share;
 }
 
-// Writes the store of every table into the file `out` (the writer syncs it).
-void writeStore(engine::MdbFile& file, const engine::SourceKey& key, const std::string& out)
+// Writes the store of every table through `w` (its finish() syncs the file).
+void writeStore(engine::MdbFile& file, const engine::SourceKey& key, engine::StoreWriter& w)
 {
     const Plan plan = planImport(file);
     Progress pr;
     pr.total = plan.total;
     pr.rep.report(0, pr.total, true);
     try {
-        engine::StoreWriter w(out);
         for (size_t ti = 0; ti < file.tables().size(); ++ti)
             importTable(file, ti, plan.columns[ti], w, pr);
         w.finish(key);
@@ -319,6 +317,18 @@ void writeStore(engine::MdbFile& file, const engine::SourceKey& key, const std::
         failOn(e);
     }
     pr.rep.report(pr.total, pr.total, true);
+}
+
+// Opens the store's file for writing: the one file the importer ever writes.
+std::unique_ptr<engine::StoreWriter> openStore(const std::string& out)
+{
+    try {
+        return std::make_unique<engine::StoreWriter>(out);
+    } catch (const std::bad_alloc&) {
+        failMemory();
+    } catch (const std::exception& e) {
+        failOn(e);
+    }
 }
 
 // Test hooks, honoured only when the caller lets them through (a test run): hold the
@@ -387,6 +397,10 @@ int main(int argc, char** argv)
     } catch (const std::exception& e) {
         fail(import::kStoreFailed, std::string("cannot confine the importer: ") + e.what());
     }
+    // The store is opened before anything parses the file; from then on no file is opened for
+    // writing.
+    const std::unique_ptr<engine::StoreWriter> store = openStore(out);
+    engine::box::forbidWriteOpens();
     testHooks();
 
     // The reading library trusts every offset in the file: a file that fails the structural
@@ -403,7 +417,7 @@ int main(int argc, char** argv)
     if (!file)
         fail(import::kNotDatabase, why);
 
-    writeStore(*file, key, out);
+    writeStore(*file, key, *store);
     say(import::doneLine());
     std::fflush(stdout);
     // The reader's handles are left to the process's end.

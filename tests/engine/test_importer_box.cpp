@@ -90,6 +90,7 @@ private slots:
 
         const std::string store = dir_ + "/out.store";
         fs::remove(store);
+        std::ofstream(store).flush(); // the caller makes the (empty) file the importer fills
         std::string err;
         std::thread importing([&] {
             try {
@@ -139,6 +140,7 @@ private slots:
         qputenv("FZ_IMPORTER_TEST_PROBE", "socket");
         const std::string store = dir_ + "/probe.store";
         fs::remove(store);
+        std::ofstream(store).flush();
         std::string err;
         try {
             engine::runImporter(mdb_, store, {});

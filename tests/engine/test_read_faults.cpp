@@ -7,6 +7,7 @@
 #include "engine/Messages.h"
 #include "tools/fzgen/Population.h"
 
+#include <QProcess>
 #include <QtTest>
 
 #include <filesystem>
@@ -113,6 +114,24 @@ private slots:
         QVERIFY2(err.rfind(said.substr(0, said.size() - 2), 0) == 0, err.c_str());
         QVERIFY(cacheFiles().empty());
         QCOMPARE(countAll(), kRows);
+    }
+
+    // The caller's own look at the header: a failed read there is a read error too, not a
+    // file of an unknown format.
+    void headerReadByTheCaller()
+    {
+        fs::remove_all(workDir() + "/cache");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("FZ_IMPORTER_TEST_ENV"); // the importer reads undisturbed
+        env.insert("FZ_FAULT_KIND", "eio");
+        env.insert("FZ_FAULT_NTH", "1");
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(FZ_BIN_DIR "/fzsql", {QString::fromStdString(mdb_), "SELECT Count(*) FROM FZ_T1"});
+        QVERIFY(p.waitForFinished(60000));
+        const QString said = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY(p.exitCode() != 0);
+        QVERIFY2(said.contains("ошибка чтения (EIO"), qPrintable(said));
     }
 };
 
