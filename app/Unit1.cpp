@@ -5,7 +5,7 @@
 #include "app/ProgramName.h"
 #include "app/StartDatabase.h"
 #include "app/WebBanner.h"
-#include "engine/Messages.h"
+#include "engine/core/Messages.h"
 #include "search/ResultGrid.h"
 #include "search/Widgets.h"
 

@@ -1,6 +1,6 @@
 #include "engine/ConnectionString.h"
 
-#include "engine/Fold.h"
+#include "engine/jetsql/Fold.h"
 
 #include <cctype>
 #include <string_view>

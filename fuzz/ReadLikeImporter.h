@@ -4,9 +4,9 @@
 // only a copy it accepts is read by the reader (engine/MdbRead.h) by its /proc name: the
 // catalog, then every row of every user table, every value converted to text.
 
-#include "engine/FileSnapshot.h"
-#include "engine/MdbCheck.h"
-#include "engine/MdbRead.h"
+#include "engine/import/FileSnapshot.h"
+#include "engine/mdb/MdbCheck.h"
+#include "engine/mdb/MdbRead.h"
 
 #include <cstddef>
 #include <string>

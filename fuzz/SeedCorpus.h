@@ -3,7 +3,7 @@
 // of the damaged-file tests. Each is a few pages, so that every page type is reachable by a
 // handful of mutations.
 
-#include "engine/MdbHeader.h"
+#include "engine/mdb/MdbHeader.h"
 #include "tools/fzgen/Population.h"
 #include "tools/jet4/Jet3Writer.h"
 #include "tools/jet4/Jet4Writer.h"

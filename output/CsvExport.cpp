@@ -2,7 +2,7 @@
 
 #include "output/CsvRows.h"
 
-#include "engine/Messages.h"
+#include "engine/core/Messages.h"
 
 #include <QFile>
 #include <QFileDialog>

@@ -4,7 +4,7 @@
 
 #include "engine/AdoQuery.h"
 #include "engine/ConnectionString.h"
-#include "engine/StoreCache.h"
+#include "engine/import/StoreCache.h"
 #include "tools/jet4/Jet4Writer.h"
 
 #include <QtTest>

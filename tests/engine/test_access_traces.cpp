@@ -5,9 +5,9 @@
 // a Jet 3 file's text and names are read in the code page it records.
 #include "EngineTestSupport.h"
 
-#include "engine/MdbCheck.h"
-#include "engine/MdbHeader.h"
-#include "engine/Messages.h"
+#include "engine/core/Messages.h"
+#include "engine/mdb/MdbCheck.h"
+#include "engine/mdb/MdbHeader.h"
 #include "tools/jet4/Jet3Writer.h"
 
 #include <fstream>

@@ -5,9 +5,9 @@
 
 #include "engine/AdoQuery.h"
 #include "engine/ConnectionString.h"
-#include "engine/MdbCheck.h"
-#include "engine/Messages.h"
-#include "engine/StoreCache.h"
+#include "engine/core/Messages.h"
+#include "engine/import/StoreCache.h"
+#include "engine/mdb/MdbCheck.h"
 #include "fuzz/SeedCorpus.h"
 
 #include <QtTest>

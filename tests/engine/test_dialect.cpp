@@ -2,8 +2,8 @@
 // the statement parser with its messages.
 #include "engine/AdoQuery.h"
 #include "engine/ConnectionString.h"
-#include "engine/Fold.h"
-#include "engine/JetSql.h"
+#include "engine/jetsql/Fold.h"
+#include "engine/jetsql/JetSql.h"
 #include "util/Utf8.h"
 
 #include <QtTest>

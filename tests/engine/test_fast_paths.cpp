@@ -5,8 +5,8 @@
 #include "EngineTestSupport.h"
 
 #include "engine/ConnectionString.h"
-#include "engine/Fold.h"
-#include "engine/StoreCache.h"
+#include "engine/import/StoreCache.h"
+#include "engine/jetsql/Fold.h"
 #include "util/Utf8.h"
 
 #include <sqlite3.h>

@@ -3,7 +3,7 @@
 
 #include "engine/AdoQuery.h"
 #include "engine/ConnectionString.h"
-#include "engine/MdbCheck.h"
+#include "engine/mdb/MdbCheck.h"
 #include "tools/jet4/Jet4Writer.h"
 
 #include <QtTest>

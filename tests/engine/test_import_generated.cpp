@@ -3,7 +3,7 @@
 // typical searches as a plain scan of the generator's own CSV copy gives them.
 #include "EngineTestSupport.h"
 
-#include "engine/Fold.h"
+#include "engine/jetsql/Fold.h"
 #include "tools/fzgen/Population.h"
 #include "util/Utf8.h"
 

@@ -2,8 +2,8 @@
 // test has looked), and by what it may not do.
 
 #include "EngineTestSupport.h"
-#include "engine/ImporterProcess.h"
-#include "engine/Messages.h"
+#include "engine/core/Messages.h"
+#include "engine/import/ImporterProcess.h"
 #include "tools/fzgen/Population.h"
 
 #include <QtTest>

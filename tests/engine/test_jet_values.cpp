@@ -1,7 +1,7 @@
 // Stored values of every column type as the query object shows them, and what a file's first
 // page says about it.
-#include "engine/JetValue.h"
-#include "engine/MdbHeader.h"
+#include "engine/mdb/JetValue.h"
+#include "engine/mdb/MdbHeader.h"
 #include "tools/jet4/Jet4Writer.h"
 
 #include <QtTest>

@@ -2,7 +2,7 @@
 // program sends, the Jet semantics behind them and every error a user can meet.
 #include "EngineTestSupport.h"
 
-#include "engine/Messages.h"
+#include "engine/core/Messages.h"
 #include "tools/fzgen/Population.h"
 
 #include <fstream>

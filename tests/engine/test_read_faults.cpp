@@ -4,7 +4,7 @@
 // without faults, answers right. Short reads are taken up and lose nothing.
 
 #include "EngineTestSupport.h"
-#include "engine/Messages.h"
+#include "engine/core/Messages.h"
 #include "tools/fzgen/Population.h"
 
 #include <QProcess>

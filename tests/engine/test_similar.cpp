@@ -2,9 +2,9 @@
 // through the real query object on both kinds of column (dictionary and plain).
 #include "EngineTestSupport.h"
 
-#include "engine/Fold.h"
-#include "engine/JetSql.h"
-#include "engine/Similar.h"
+#include "engine/jetsql/Fold.h"
+#include "engine/jetsql/JetSql.h"
+#include "engine/jetsql/Similar.h"
 
 #include <algorithm>
 

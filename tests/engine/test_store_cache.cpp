@@ -4,7 +4,7 @@
 // answers only for the content it was read from, and no unfinished store outlives its program.
 #include "EngineTestSupport.h"
 
-#include "engine/Messages.h"
+#include "engine/core/Messages.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

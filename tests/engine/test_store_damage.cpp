@@ -5,8 +5,8 @@
 #include "EngineTestSupport.h"
 #include "StoreDamage.h"
 
-#include "engine/Messages.h"
-#include "engine/StoreCache.h"
+#include "engine/core/Messages.h"
+#include "engine/import/StoreCache.h"
 
 #include <filesystem>
 

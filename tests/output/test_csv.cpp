@@ -1,5 +1,5 @@
 // CSV export: exact bytes, quoting, failures that must leave old files alone, the dialog.
-#include "engine/Messages.h"
+#include "engine/core/Messages.h"
 #include "output/CsvExport.h"
 #include "output/CsvLine.h"
 

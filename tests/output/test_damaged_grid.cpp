@@ -5,7 +5,7 @@
 #include "../engine/StoreDamage.h"
 #include "engine/AdoQuery.h"
 #include "engine/ConnectionString.h"
-#include "engine/StoreCache.h"
+#include "engine/import/StoreCache.h"
 #include "output/CsvExport.h"
 #include "search/ResultGrid.h"
 #include "tools/fzgen/Population.h"

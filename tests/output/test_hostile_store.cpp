@@ -4,7 +4,7 @@
 
 #include "engine/AdoQuery.h"
 #include "engine/ConnectionString.h"
-#include "engine/StoreCache.h"
+#include "engine/import/StoreCache.h"
 #include "output/CsvExport.h"
 #include "search/QueryBuilder.h"
 #include "search/ResultGrid.h"

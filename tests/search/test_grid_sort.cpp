@@ -1,5 +1,5 @@
 // Sorting the result grid by a column, and the grid view's copy and title clicks.
-#include "engine/Result.h"
+#include "engine/store/MemResult.h"
 #include "search/GridActions.h"
 #include "search/GridSort.h"
 #include "search/ResultGrid.h"

@@ -1,6 +1,6 @@
 // Jet 3 files from the writer, read back through libmdb in the code page they were written in.
 
-#include "engine/MdbHeader.h"
+#include "engine/mdb/MdbHeader.h"
 #include "tests/tools/MdbRead.h"
 #include "tools/jet4/Jet3Writer.h"
 

@@ -6,7 +6,7 @@
 
 #include "engine/AdoQuery.h"
 #include "engine/ConnectionString.h"
-#include "engine/Messages.h"
+#include "engine/core/Messages.h"
 
 #include <cstdint>
 #include <cstdio>

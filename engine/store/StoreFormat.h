@@ -1,0 +1,231 @@
+#pragma once
+// A row of the store is one record: for each column in order, one cell. A cell begins with
+// a varint v: 0 for a null; an odd v refers to the column's spelling (v >> 1) (see below),
+// an even v is followed by the value's (v >> 1) - 1 UTF-8 bytes. Records are stored in
+// chunks; a chunk of k records begins with k offsets (32-bit, little-endian, counted from
+// the chunk's first byte), where each record begins, and the records follow in row order:
+// any one record is read without decoding those before it.
+//
+// Spellings: a column with a dictionary keeps the first spelling of each of its first
+// kSpellingRefs values (in the order they first appear) in the table s<t>, one row per
+// column: for each value, a varint length and the bytes. A cell that is exactly one of
+// them, and not longer than kSpellingMaxBytes, is stored as its number: most records then
+// take a byte or two per column.
+
+#include "util/Utf8.h"
+
+#include <algorithm>
+#include <cassert>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace engine {
+// The format of the store files this program makes and reads; a store of another is made again.
+constexpr int kStoreFormat = 16;
+} // namespace engine
+
+namespace engine::record {
+
+// Rows are stored in chunks of this many records (fewer rows in the store, fewer steps).
+constexpr std::uint32_t kChunkRows = 16;
+constexpr std::size_t kOffsetBytes = 4; // one record's offset in a chunk's head
+
+// Records in the chunk `chunk` of a table of `tableRows` rows (the last chunk may hold fewer).
+inline std::size_t chunkRecords(std::int64_t tableRows, std::int64_t chunk)
+{
+    const std::int64_t left = tableRows - chunk * kChunkRows;
+    return left <= 0 ? 0 : static_cast<std::size_t>(std::min<std::int64_t>(left, kChunkRows));
+}
+
+inline std::uint32_t getOffset(const unsigned char* p)
+{
+    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
+           (std::uint32_t{p[3]} << 24);
+}
+
+inline void putOffset(std::string& out, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+// Where record r of a chunk of k records lies: [begin, end) of the chunk's `size` bytes.
+// False when the chunk is too short for its head or the head is damaged.
+inline bool recordSpan(const unsigned char* chunk, std::size_t size, std::size_t k, std::size_t r,
+                       std::size_t& begin, std::size_t& end)
+{
+    const std::size_t head = k * kOffsetBytes;
+    if (r >= k || size < head)
+        return false;
+    begin = getOffset(chunk + r * kOffsetBytes);
+    end = r + 1 < k ? getOffset(chunk + (r + 1) * kOffsetBytes) : size;
+    return head <= begin && begin <= end && end <= size;
+}
+
+// A dictionary entry's rows: a list of row numbers (32-bit little-endian, ascending), or,
+// where that is shorter, a bitmap of the table's rows: the byte kBitmapMark, then 64-bit
+// little-endian words, bit r % 64 of word r / 64 set for row r (so the length, unlike a
+// list's, is never a multiple of four).
+constexpr unsigned char kBitmapMark = 'B';
+
+// The 64-bit words of a bitmap of a table of `tableRows` rows.
+inline std::size_t bitmapWords(std::int64_t tableRows)
+{
+    return static_cast<std::size_t>(tableRows >> 6) + 1;
+}
+
+// Whether `count` rows of such a table are kept as a bitmap.
+inline bool rowsAsBitmap(std::size_t count, std::int64_t tableRows)
+{
+    return count * 4 > 1 + bitmapWords(tableRows) * 8;
+}
+
+// The table n<t> holds every cell's length in characters, one byte each (255: 255 or more,
+// 0: null or empty), row after row, in parts of this many rows.
+constexpr std::uint32_t kLengthPartRows = 65536;
+// Read into memory, the lengths are followed by this many zero bytes, so that a row's
+// lengths can be read in one piece of this size (for tables of at most this many columns).
+constexpr std::size_t kLengthPadding = 32;
+// For such tables the most of each column over every block of this many rows is kept too:
+// a result that holds a whole block takes its lengths from there.
+constexpr std::uint32_t kLengthBlockRows = 256;
+// A dictionary entry of at least this many rows keeps the most of each column's length over
+// its rows (one byte per column of the table, as above): a result that is the rows of whole
+// entries takes its column widths from there.
+constexpr std::uint32_t kEntryMostRows = 256;
+
+// most[k] = max(most[k], row[k]) for the kLengthPadding bytes of a row's lengths.
+inline void widenLengths(std::uint8_t* most, const std::uint8_t* row)
+{
+#if defined(__SSE2__)
+    static_assert(kLengthPadding == 32);
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(most));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(most + 16));
+    a = _mm_max_epu8(a, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row)));
+    b = _mm_max_epu8(b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(most), a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(most + 16), b);
+#else
+    for (std::size_t k = 0; k < kLengthPadding; ++k)
+        most[k] = std::max(most[k], row[k]);
+#endif
+}
+
+// Characters in a UTF-8 text, counted up to 255.
+inline std::uint8_t charLength(std::string_view text)
+{
+    const size_t n = fz::utf8::charCount(text);
+    return static_cast<std::uint8_t>(n < 255 ? n : 255);
+}
+
+inline void putVarint(std::string& out, std::uint64_t v)
+{
+    while (v >= 0x80) {
+        out.push_back(static_cast<char>((v & 0x7F) | 0x80));
+        v >>= 7;
+    }
+    out.push_back(static_cast<char>(v));
+}
+
+// Reads a varint at p (not past end); false when it runs past end or is too long.
+inline bool getVarint(const unsigned char*& p, const unsigned char* end, std::uint64_t& v)
+{
+    if (p < end && *p < 0x80) { // one byte: most cells
+        v = *p++;
+        return true;
+    }
+    v = 0;
+    for (int shift = 0; shift <= 35; shift += 7) {
+        if (p >= end)
+            return false;
+        const unsigned char b = *p++;
+        v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
+        if (!(b & 0x80))
+            return true;
+    }
+    return false;
+}
+
+// A column's spellings that cells may refer to: at most this many, each at most this long.
+constexpr std::uint32_t kSpellingRefs = 4096;
+constexpr std::size_t kSpellingMaxBytes = 255;
+
+inline void putNull(std::string& out)
+{
+    out.push_back('\0');
+}
+
+inline void putValue(std::string& out, std::string_view v)
+{
+    putVarint(out, (std::uint64_t{v.size()} + 1) << 1);
+    out.append(v);
+}
+
+// A cell that is spelling number `id` (1 .. kSpellingRefs) of its column.
+inline void putSpellingRef(std::string& out, std::uint32_t id)
+{
+    assert(id >= 1 && id <= kSpellingRefs);
+    putVarint(out, (std::uint64_t{id} << 1) | 1);
+}
+
+// One cell as read: a value, the number of a spelling of the column, or (neither: a value
+// without data() and no number) a null.
+struct Cell {
+    std::string_view value; // the bytes of a value stored in the record
+    std::uint32_t ref = 0;  // else the spelling's number (1-based), when not 0
+};
+
+// Reads one cell at p (not past end). Returns false on a malformed record.
+inline bool getCell(const unsigned char*& p, const unsigned char* end, Cell& cell)
+{
+    std::uint64_t v = 0;
+    if (!getVarint(p, end, v))
+        return false;
+    cell.value = {};
+    cell.ref = 0;
+    if (v & 1) {
+        if ((v >> 1) == 0 || (v >> 1) > kSpellingRefs)
+            return false;
+        cell.ref = static_cast<std::uint32_t>(v >> 1);
+    } else if (v != 0) {
+        const std::uint64_t len = (v >> 1) - 1;
+        if (len > static_cast<std::uint64_t>(end - p))
+            return false;
+        cell.value = std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(len));
+        p += len;
+    }
+    return true;
+}
+
+} // namespace engine::record
+
+// The names of the store's tables for source table number t and its column j (Store.h
+// says what each holds).
+namespace engine::storeTable {
+
+inline std::string rows(int t)
+{
+    return "t" + std::to_string(t);
+}
+inline std::string lengths(int t)
+{
+    return "n" + std::to_string(t);
+}
+inline std::string dictionary(int t, size_t j)
+{
+    return "d" + std::to_string(t) + "_" + std::to_string(j);
+}
+inline std::string trigrams(int t, size_t j)
+{
+    return "x" + std::to_string(t) + "_" + std::to_string(j);
+}
+inline std::string spellings(int t)
+{
+    return "s" + std::to_string(t);
+}
+
+} // namespace engine::storeTable
