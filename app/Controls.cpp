@@ -29,6 +29,23 @@ void DropDownComboBox::changeEvent(QEvent* e)
         lineEdit()->setFont(font());
 }
 
+void appendComboItems(QComboBox* box, const QStringList& items)
+{
+    const QString text = box->currentText();
+    const QSignalBlocker block(box);
+    box->addItems(items);
+    box->setCurrentIndex(-1);
+    box->setEditText(text);
+}
+
+void clearComboItems(QComboBox* box)
+{
+    const QString text = box->currentText();
+    const QSignalBlocker block(box);
+    box->clear();
+    box->setEditText(text);
+}
+
 DateMaskEdit::DateMaskEdit(QWidget* parent)
     : QLineEdit(parent)
 {

@@ -32,6 +32,11 @@ protected:
     void changeEvent(QEvent* e) override;
 };
 
+// Item lists of a combo box whose own text is a placeholder the items must not replace:
+// appends the items; removes every item.
+void appendComboItems(QComboBox* box, const QStringList& items);
+void clearComboItems(QComboBox* box);
+
 // The birth-date field: the mask "!99/99/9999;1;_" with "." as the separator. maskedText()
 // is the field's text as the search reads it: every position, an unfilled one as a space,
 // "  .  .    " when nothing is typed.

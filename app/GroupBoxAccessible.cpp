@@ -30,20 +30,3 @@ GroupBoxAccessible::relations(QAccessible::Relation match) const
     });
     return rels;
 }
-
-QAccessibleInterface* GroupBoxAccessible::create(const QString& className, QObject* object)
-{
-    if (className == QLatin1String("QGroupBox"))
-        if (auto* b = qobject_cast<QGroupBox*>(object))
-            return new GroupBoxAccessible(b);
-    return nullptr;
-}
-
-void GroupBoxAccessible::install()
-{
-    static const bool installed = [] {
-        QAccessible::installFactory(&GroupBoxAccessible::create);
-        return true;
-    }();
-    Q_UNUSED(installed);
-}

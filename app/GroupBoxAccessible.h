@@ -13,11 +13,6 @@ public:
     QList<QPair<QAccessibleInterface*, QAccessible::Relation>>
     relations(QAccessible::Relation match = QAccessible::AllRelations) const override;
 
-    // The factory the accessibility framework asks for every object's interface; installed
-    // once, by the first call.
-    static void install();
-
 private:
-    static QAccessibleInterface* create(const QString& className, QObject* object);
     QGroupBox* box() const;
 };

@@ -1,4 +1,5 @@
 // Building the main window's widgets: search panel, results panel, grid, banner, status bar.
+#include "app/AccessibleFactory.h"
 #include "app/Controls.h"
 #include "app/GroupBoxAccessible.h"
 #include "app/ModeCaption.h"
@@ -105,7 +106,7 @@ void TForm1::buildWindow()
 {
     setObjectName(QStringLiteral("Form1"));
     // Group boxes read by their own captions, an inner one not by the outer one's.
-    GroupBoxAccessible::install();
+    installAccessibleFactory<QGroupBox, GroupBoxAccessible>();
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
     setFont(pixelFont(11));

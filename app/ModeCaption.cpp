@@ -1,9 +1,9 @@
 #include "app/ModeCaption.h"
 
+#include "app/AccessibleFactory.h"
 #include "app/ModeCaptionAccessible.h"
 #include "search/QueryBuilder.h"
 
-#include <QAccessible>
 #include <algorithm>
 
 namespace {
@@ -19,11 +19,7 @@ ModeCaption::ModeCaption(const QString& field, QWidget* parent)
 {
     // The accessible name is left unset: the interface builds it from the current text,
     // and QLabel announces every change of text as a change of name.
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(&ModeCaptionAccessible::create);
-        return true;
-    }();
-    Q_UNUSED(factoryInstalled);
+    installAccessibleFactory<ModeCaption, ModeCaptionAccessible>();
 }
 
 QString ModeCaption::spokenName() const

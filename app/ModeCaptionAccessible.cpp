@@ -36,11 +36,3 @@ QStringList ModeCaptionAccessible::keyBindingsForAction(const QString& actionNam
     Q_UNUSED(actionName);
     return {};
 }
-
-QAccessibleInterface* ModeCaptionAccessible::create(const QString& className, QObject* object)
-{
-    if (className == QLatin1String("ModeCaption"))
-        if (auto* l = qobject_cast<ModeCaption*>(object))
-            return new ModeCaptionAccessible(l);
-    return nullptr;
-}

@@ -13,9 +13,6 @@ public:
     void doAction(const QString& actionName) override;
     QStringList keyBindingsForAction(const QString& actionName) const override;
 
-    // The factory the accessibility framework asks for every object's interface.
-    static QAccessibleInterface* create(const QString& className, QObject* object);
-
 private:
     ModeCaption* label() const;
 };

@@ -67,9 +67,24 @@ void TForm1::setStatusText(const QString& text)
     StatusBar1->setAccessibleName(text);
 }
 
+bool TForm1::dataLoaded() const
+{
+    return loadDialog_ && loadDialog_->loaded();
+}
+
 void TForm1::FormCreate()
 {
-    loadDialog_ = std::make_unique<TFormLoadData>(*this);
+    TFormLoadData::Hooks hooks;
+    hooks.starting = [this] {
+        clearComboItems(ComboBox1);
+        clearComboItems(ComboBox6);
+    };
+    hooks.load.statusText = [this](const QString& text) { setStatusText(text); };
+    hooks.load.comboItems = [this](const QString& column, const QStringList& items) {
+        appendComboItems(column == QLatin1String("Strana") ? ComboBox1 : ComboBox6, items);
+    };
+    hooks.showError = [this](const QString& text, QWidget* over) { showError(text, over); };
+    loadDialog_ = std::make_unique<TFormLoadData>(ADOQuery1, valueLists_, std::move(hooks));
     loadDialog_->exec();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The main window: search panel, results panel, result grid, status bar.
-#include "app/LoadData.h"
+#include "app/ValueLists.h"
 #include "engine/AdoQuery.h"
 #include "search/QueryBuilder.h"
 #include "util/StringGrid.h"
@@ -93,7 +93,7 @@ public:
     const StringGrid& grid() const { return *grid_; }
     TFormLoadData* loadDialog() const { return loadDialog_.get(); }
     // The loading dialog completed a load.
-    bool dataLoaded() const { return loadDialog_ && loadDialog_->loaded(); }
+    bool dataLoaded() const;
     // The pick lists' values, as the load left them.
     ValueLists& valueLists() { return valueLists_; }
     const ValueLists& valueLists() const { return valueLists_; }

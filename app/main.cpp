@@ -1,6 +1,5 @@
 // The program: the main window, after the database has been loaded at its creation.
 // spravochnik [FILE.mdb | FOLDER]
-#include "app/LoadData.h"
 #include "app/OwnLook.h"
 #include "app/QtTranslation.h"
 #include "app/StartDatabase.h"

@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <iostream>
+#include <limits>
 #include <map>
 #include <optional>
 #include <string>
@@ -14,6 +16,15 @@
 namespace bench {
 
 using Clock = std::chrono::steady_clock;
+
+// A time not measured.
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// A progress line: on standard error, so that the table on standard output stays clean.
+inline void say(const std::string& line)
+{
+    std::cerr << line << std::endl;
+}
 
 inline double msSince(Clock::time_point t0)
 {

@@ -65,6 +65,7 @@ constexpr bool special(unsigned c)
     return c <= ',' && (c == ',' || c == '"' || c == '\r' || c == '\n');
 }
 
+#if defined(__SSE2__)
 // Copies the ASCII characters that need no quotes from p on, sixteen bytes at a time;
 // returns where it stopped (dst advanced). The output may receive up to sixteen bytes
 // beyond what it keeps. Unpadded, it goes while sixteen bytes remain (the caller's room,
@@ -73,7 +74,6 @@ constexpr bool special(unsigned c)
 template <bool padded>
 inline const unsigned char* asciiRun(const unsigned char* p, const unsigned char* end, char*& dst)
 {
-#if defined(__SSE2__)
     const __m128i comma = _mm_set1_epi8(','), quote = _mm_set1_epi8('"');
     const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
     while (padded ? p < end : end - p >= 16) {
@@ -91,10 +91,6 @@ inline const unsigned char* asciiRun(const unsigned char* p, const unsigned char
         if (n < 16)
             break;
     }
-#else
-    (void)end;
-    (void)dst;
-#endif
     return p;
 }
 
@@ -102,7 +98,6 @@ inline const unsigned char* asciiRun(const unsigned char* p, const unsigned char
 template <bool padded>
 inline const unsigned char* russianRun(const unsigned char* p, const unsigned char* end, char*& dst)
 {
-#if defined(__SSE2__)
     // Each 16-bit lane holds a letter's two bytes: the lead byte low, the second high.
     const __m128i low = _mm_set1_epi16(0x00FF);
     while (padded ? end - p >= 2 : end - p >= 16) {
@@ -130,12 +125,21 @@ inline const unsigned char* russianRun(const unsigned char* p, const unsigned ch
         if (letters < 8)
             break;
     }
-#else
-    (void)end;
-    (void)dst;
-#endif
     return p;
 }
+#else
+// Without the vector instructions every byte takes the plain loops.
+template <bool padded>
+inline const unsigned char* asciiRun(const unsigned char* p, const unsigned char*, char*&)
+{
+    return p;
+}
+template <bool padded>
+inline const unsigned char* russianRun(const unsigned char* p, const unsigned char*, char*&)
+{
+    return p;
+}
+#endif
 
 // Where writing one character left off: the output's end and the input's position; dst
 // null when the bytes are malformed or the character needs quotes that were not begun.
