@@ -26,6 +26,13 @@ struct AdoQuery::Impl {
         if (row < 0 || row >= result->rowCount())
             throw EngineError(msg::noCurrentRecord());
     }
+    // Field i of the current record.
+    void requireField(int i) const
+    {
+        requireRecord();
+        if (i < 0 || i >= result->columnCount())
+            throw EngineError(msg::noSuchField(i));
+    }
     // A cell read from a damaged store is not answered with.
     void requireWhole() const
     {
@@ -101,23 +108,19 @@ void AdoQuery::open()
         d->store = StoreCache::open(path, options);
     }
     const jet::Statement st = jet::parse(sqlText());
-    try {
-        d->result = d->store->run(st);
-    } catch (const sql::Error& e) {
-        if (!e.corrupt())
-            throw EngineError(msg::storeBroken(e.what()));
-        // The cached store is damaged: make it again from the file and try once more.
-        d->store->markDamaged();
-        d->store.reset();
-        d->store = StoreCache::open(path, options, true);
+    // A damaged store is made again from the file, and the statement run once more.
+    for (bool again = false;; again = true) {
         try {
             d->result = d->store->run(st);
-        } catch (const sql::Error& again) {
-            if (!again.corrupt())
-                throw EngineError(msg::storeBroken(again.what()));
+            break;
+        } catch (const sql::Error& e) {
+            if (!e.corrupt())
+                throw EngineError(msg::storeBroken(e.what()));
             d->store->markDamaged();
             d->store.reset();
-            throw EngineError(msg::storeDamagedAgain(again.what()));
+            if (again)
+                throw EngineError(msg::storeDamagedAgain(e.what()));
+            d->store = StoreCache::open(path, options, true);
         }
     }
     d->row = 0;
@@ -146,18 +149,14 @@ int AdoQuery::fieldCount() const
 }
 std::string AdoQuery::fieldAsString(int i) const
 {
-    d->requireRecord();
-    if (i < 0 || i >= d->result->columnCount())
-        throw EngineError(msg::noSuchField(i));
+    d->requireField(i);
     std::string v(d->result->value(d->row, i));
     d->requireWhole();
     return v;
 }
 bool AdoQuery::fieldIsNull(int i) const
 {
-    d->requireRecord();
-    if (i < 0 || i >= d->result->columnCount())
-        throw EngineError(msg::noSuchField(i));
+    d->requireField(i);
     const bool null = d->result->isNull(d->row, i);
     d->requireWhole();
     return null;

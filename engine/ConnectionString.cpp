@@ -7,10 +7,19 @@
 
 namespace engine {
 
+namespace {
+
+// The connection string with `value` as its Data Source, written as it is.
+std::string withDataSource(const std::string& value)
+{
+    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + value + ";Persist Security Info=False";
+}
+
+} // namespace
+
 std::string buildConnectionString(const std::string& directory)
 {
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + directory + "/" + "tabl1.mdb" +
-           ";Persist Security Info=False";
+    return withDataSource(directory + "/" + kDatabaseFileName);
 }
 
 std::string connectionStringFor(const std::string& path)
@@ -30,7 +39,7 @@ std::string connectionStringFor(const std::string& path)
         }
         value.push_back('"');
     }
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + value + ";Persist Security Info=False";
+    return withDataSource(value);
 }
 
 namespace {

@@ -3,6 +3,9 @@
 
 namespace engine {
 
+// The name of the database file the program opens in a folder.
+inline constexpr const char* kDatabaseFileName = "tabl1.mdb";
+
 // "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + dir + "/" + "tabl1.mdb" +
 // ";Persist Security Info=False". A directory that already ends in "/" gives "//".
 std::string buildConnectionString(const std::string& directory);

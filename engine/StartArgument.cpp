@@ -22,7 +22,7 @@ std::string startConnectionString(const std::string& argument, const std::string
         while (path.size() > 1 && path.back() == '/')
             path.pop_back();
         path += (path == "/" ? "" : "/");
-        path += "tabl1.mdb";
+        path += kDatabaseFileName;
     }
     return connectionStringFor(path);
 }

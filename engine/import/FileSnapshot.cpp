@@ -102,13 +102,8 @@ FileSnapshot FileSnapshot::read(const std::string& path)
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.valid())
         throw ReadFailure(systemReason(errno));
-    return readFd(fd.get());
-}
-
-FileSnapshot FileSnapshot::readFd(int fd)
-{
     struct stat st {};
-    if (::fstat(fd, &st) != 0)
+    if (::fstat(fd.get(), &st) != 0)
         throw ReadFailure(systemReason(errno));
     if (!S_ISREG(st.st_mode))
         throw NotRegularFile();
@@ -121,7 +116,7 @@ FileSnapshot FileSnapshot::readFd(int fd)
         std::size_t done = 0;
         while (done < size) {
             const std::size_t want = std::min(kReadPiece, size - done);
-            const ssize_t n = ::pread(fd, out.p + done, want, static_cast<off_t>(done));
+            const ssize_t n = ::pread(fd.get(), out.p + done, want, static_cast<off_t>(done));
             if (n < 0) {
                 if (errno == EINTR)
                     continue;

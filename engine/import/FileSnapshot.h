@@ -45,8 +45,6 @@ public:
 
     // Reads the file at `path` whole. Throws ReadFailure or NotRegularFile.
     static FileSnapshot read(const std::string& path);
-    // Reads the regular file open at `fd` (from its start) whole; `fd` stays the caller's.
-    static FileSnapshot readFd(int fd);
     // A copy of bytes already in memory (the fuzz targets).
     static FileSnapshot fromBytes(const void* data, std::size_t size);
 

@@ -7,6 +7,13 @@
 
 namespace engine::import {
 
+namespace {
+
+// What follows a store's name in the name of its temporary file, before the owner's id.
+constexpr std::string_view kTemporaryMark = ".tmp.";
+
+} // namespace
+
 std::string progressLine(std::int64_t done, std::int64_t total)
 {
     char buf[64];
@@ -49,18 +56,19 @@ Report parseReport(std::string_view line)
 
 std::string temporaryStorePath(const std::string& storePath, pid_t owner, std::uint64_t random)
 {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, ".tmp.%lld.%016llx", static_cast<long long>(owner),
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%lld.%016llx", static_cast<long long>(owner),
                   static_cast<unsigned long long>(random));
-    return storePath + buf;
+    return storePath + std::string(kTemporaryMark) + buf;
 }
 
 pid_t temporaryStoreOwner(std::string_view fileName)
 {
-    const size_t at = fileName.rfind(".store.tmp.");
+    const std::string mark = std::string(kStoreExtension) + std::string(kTemporaryMark);
+    const size_t at = fileName.rfind(mark);
     if (at == std::string_view::npos || at == 0)
         return 0;
-    std::string_view rest = fileName.substr(at + 11);
+    std::string_view rest = fileName.substr(at + mark.size());
     std::string_view random;
     if (const size_t dot = rest.find('.'); dot != std::string_view::npos) {
         random = rest.substr(dot + 1);

@@ -4,12 +4,13 @@
 // is complete, and the key that ties a store to its source file.
 //
 // The caller creates the store's file (empty, under a temporary name) and names it to the
-// importer, which writes the store into it and syncs it; the caller puts it in place.
+// importer, which writes the store into it and syncs it; the caller puts it in place once the
+// importer has reported OK and exited with kSuccess, and removes it otherwise.
 //
 // Report lines, one a line:
 //   P <done> <total>   progress in work units (rows read, then index work)
 //   E <code> <text>    failure, with the exit code that follows
-//   OK                 the store is in place
+//   OK                 the store is complete and synced
 
 #include "engine/store/SourceKey.h"
 
@@ -46,6 +47,9 @@ struct Report {
     std::string text;                 // Error
 };
 Report parseReport(std::string_view line);
+
+// How the name of a store ends.
+constexpr std::string_view kStoreExtension = ".store";
 
 // The name of a store bound for `storePath` until it is complete: beside it, with the id of
 // the process that made it (so that one left by a process that no longer runs can be told)

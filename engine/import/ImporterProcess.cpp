@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -16,7 +15,6 @@
 #include <signal.h>
 #include <spawn.h>
 #include <string_view>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -63,25 +61,31 @@ int importTimeout(const ImportOptions& options)
     return timeout;
 }
 
+// The message for an importer that could not be started, with the system's reason when
+// there is one.
+std::string notStarted(const std::string& exe, const std::string& reason = {})
+{
+    const std::string what = "не удается запустить программу импорта '" + exe + "'";
+    return msg::storeFailed(reason.empty() ? what : what + " (" + reason + ")");
+}
+
 // A running importer: its process, and the reading end of the pipe it reports on.
 struct Importer {
     std::string exe;
     pid_t pid = -1;
     UniqueFd reports;
-    std::string tmpPath; // the store it writes until it is complete
     bool reaped = false;
     int status = 0;
 
-    // Ends the process (when it is still there) and removes its unfinished store.
+    // Ends the process when it is still there.
     void kill()
     {
-        if (!reaped) {
-            ::kill(pid, SIGKILL);
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-            reaped = true;
+        if (reaped)
+            return;
+        ::kill(pid, SIGKILL);
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
-        ::unlink(tmpPath.c_str());
+        reaped = true;
     }
 };
 
@@ -138,11 +142,8 @@ Importer startImporter(const std::string& sourcePath, const std::string& storePa
     int rc = posix_spawn(&im.pid, im.exe.c_str(), &fa, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&fa);
     writeEnd.reset(); // the importer holds the only writing end: its exit ends the reports
-    if (rc != 0) {
-        throw EngineError(msg::storeFailed("не удается запустить программу импорта '" + im.exe +
-                                           "' (" + std::strerror(rc) + ")"));
-    }
-    im.tmpPath = storePath;
+    if (rc != 0)
+        throw EngineError(notStarted(im.exe, std::strerror(rc)));
     return im;
 }
 
@@ -249,14 +250,11 @@ std::string signalMessage(int sig, const std::string& mdbPath)
 // Throws the user's message when the importer did not leave a complete store.
 void judge(const Importer& im, const Outcome& out, const std::string& mdbPath)
 {
-    if (WIFSIGNALED(im.status)) {
-        ::unlink(im.tmpPath.c_str());
+    if (WIFSIGNALED(im.status))
         throw EngineError(signalMessage(WTERMSIG(im.status), mdbPath));
-    }
     int code = WIFEXITED(im.status) ? WEXITSTATUS(im.status) : 1;
     if (code == import::kSuccess && out.ok)
         return;
-    ::unlink(im.tmpPath.c_str());
     switch (out.errorCode) {
     case import::kNotDatabase: throw EngineError(msg::badFormat(mdbPath));
     case import::kDamaged: throw EngineError(msg::damaged(mdbPath));
@@ -266,8 +264,7 @@ void judge(const Importer& im, const Outcome& out, const std::string& mdbPath)
     default: break;
     }
     if (code == import::kCannotRun)
-        throw EngineError(
-            msg::storeFailed("не удается запустить программу импорта '" + im.exe + "'"));
+        throw EngineError(notStarted(im.exe));
     throw EngineError(msg::importCrashed(mdbPath));
 }
 

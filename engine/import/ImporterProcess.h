@@ -19,8 +19,9 @@ struct ImportOptions {
 };
 
 // Runs the importer on `sourcePath` (absolute, as the store records it), which writes the
-// store into `storePath`: a file the caller made (TemporaryStore.h) and puts in place when
-// this returns. Messages name `shownPath` (default: sourcePath).
+// store into `storePath` (ImportProtocol.h). Returns once the store there is complete; throws
+// EngineError with the user's message otherwise, leaving the file to its maker
+// (TemporaryStore.h) to remove. Messages name `shownPath` (default: sourcePath).
 void runImporter(const std::string& sourcePath, const std::string& storePath,
                  const ImportOptions& options, const std::string& shownPath = {});
 

@@ -3,6 +3,7 @@
 #include "engine/core/Messages.h"
 #include "engine/import/FileSnapshot.h"
 #include "engine/import/ImportProtocol.h"
+#include "engine/import/ProcessGone.h"
 #include "engine/import/TemporaryStore.h"
 #include "engine/import/UniqueFd.h"
 #include "engine/mdb/MdbHeader.h"
@@ -15,7 +16,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,8 +92,12 @@ const char* tmpFolder()
     return tmp && *tmp ? tmp : "/tmp";
 }
 
-// Private folders for stores (below) are named spravochnik-<pid>-XXXXXX: those of processes
-// that no longer run are removed, since a killed program cannot remove its own.
+// The private folders for stores (below) are named <prefix><pid>-XXXXXX in the temporary
+// folder.
+constexpr std::string_view kFallbackPrefix = "spravochnik-";
+
+// Removes the private folders of processes that no longer run, since a killed program cannot
+// remove its own.
 void removeFallbackLeftovers()
 {
     const std::string base = tmpFolder();
@@ -103,13 +107,12 @@ void removeFallbackLeftovers()
     std::vector<std::string> gone;
     while (const dirent* e = ::readdir(d)) {
         const std::string_view name = e->d_name;
-        constexpr std::string_view prefix = "spravochnik-";
-        if (name.substr(0, prefix.size()) != prefix)
+        if (name.substr(0, kFallbackPrefix.size()) != kFallbackPrefix)
             continue;
         char* end = nullptr;
-        const long pid = std::strtol(name.data() + prefix.size(), &end, 10);
+        const long pid = std::strtol(name.data() + kFallbackPrefix.size(), &end, 10);
         if (pid <= 0 || *end != '-' || std::strlen(end) != 7 || pid == ::getpid() ||
-            ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+            !processGone(static_cast<pid_t>(pid)))
             continue;
         struct stat sb {};
         if (::fstatat(::dirfd(d), e->d_name, &sb, AT_SYMLINK_NOFOLLOW) == 0 &&
@@ -141,8 +144,8 @@ std::string fallbackDirectory()
 {
     std::lock_guard<std::mutex> lock(g_fallbackMutex);
     if (g_fallback.path.empty()) {
-        std::string tmpl =
-            std::string(tmpFolder()) + "/spravochnik-" + std::to_string(::getpid()) + "-XXXXXX";
+        std::string tmpl = std::string(tmpFolder()) + "/" + std::string(kFallbackPrefix) +
+                           std::to_string(::getpid()) + "-XXXXXX";
         std::vector<char> buf(tmpl.begin(), tmpl.end());
         buf.push_back('\0');
         if (!::mkdtemp(buf.data()))
@@ -154,17 +157,24 @@ std::string fallbackDirectory()
     return g_fallback.path;
 }
 
+// The status of the source file at `abs`; throws the user's message when there is none.
+struct stat statSource(const std::string& abs)
+{
+    struct stat sb {};
+    if (abs.empty() || ::stat(abs.c_str(), &sb) != 0) {
+        if (abs.empty() || errno == ENOENT || errno == ENOTDIR)
+            throw EngineError(msg::fileNotFound(abs));
+        throw EngineError(msg::cannotOpen(abs));
+    }
+    return sb;
+}
+
 // Reads the file's first page: an Access file (Jet 3, Jet 4 or a later format with Jet 4's
 // pages) begins with a fixed signature and a known version. Anything else, and a file
 // protected by a password or encryption, is refused before the importer is started.
 void preflight(const std::string& abs)
 {
-    struct stat sb {};
-    if (::stat(abs.c_str(), &sb) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            throw EngineError(msg::fileNotFound(abs));
-        throw EngineError(msg::cannotOpen(abs));
-    }
+    const struct stat sb = statSource(abs);
     if (S_ISDIR(sb.st_mode))
         throw EngineError(msg::cannotOpen(abs));
     UniqueFd fd(::open(abs.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -219,14 +229,8 @@ std::string StoreCache::absolutePath(const std::string& path)
 
 SourceKey StoreCache::currentKey(const std::string& mdbPath)
 {
-    std::string abs = absolutePath(mdbPath);
-    struct stat sb {};
-    if (abs.empty() || ::stat(abs.c_str(), &sb) != 0) {
-        if (abs.empty() || errno == ENOENT || errno == ENOTDIR)
-            throw EngineError(msg::fileNotFound(abs));
-        throw EngineError(msg::cannotOpen(abs));
-    }
-    return import::sourceKeyOf(fs::path(abs).lexically_normal().string(), sb);
+    const std::string abs = absolutePath(mdbPath);
+    return import::sourceKeyOf(fs::path(abs).lexically_normal().string(), statSource(abs));
 }
 
 std::string StoreCache::cacheDirectory()
@@ -246,7 +250,7 @@ std::string StoreCache::cacheDirectory()
 
 std::string StoreCache::storePathFor(const std::string& absolutePath)
 {
-    return cacheDirectory() + "/" + pathDigest(absolutePath) + ".store";
+    return cacheDirectory() + "/" + pathDigest(absolutePath) + std::string(import::kStoreExtension);
 }
 
 int StoreCache::importCount()

@@ -8,7 +8,7 @@
 // used, a private one in the temporary folder is, and a store that is not is never opened.
 //
 // The .mdb itself is read only by the importer program, in its own process
-// (engine/ImporterProcess.h).
+// (ImporterProcess.h).
 
 #include "engine/core/EngineError.h"
 #include "engine/import/ImporterProcess.h"

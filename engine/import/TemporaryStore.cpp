@@ -3,10 +3,10 @@
 #include "engine/core/EngineError.h"
 #include "engine/core/Messages.h"
 #include "engine/import/ImportProtocol.h"
+#include "engine/import/ProcessGone.h"
 #include "engine/import/UniqueFd.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -45,12 +45,6 @@ std::uint64_t randomWord()
         got += static_cast<size_t>(n);
     }
     return v;
-}
-
-// Whether the process is known to be gone. A process of another user (EPERM) still runs.
-bool processGone(pid_t pid)
-{
-    return ::kill(pid, 0) != 0 && errno == ESRCH;
 }
 
 } // namespace

@@ -274,10 +274,6 @@ void enter()
 
 void forbidWriteOpens()
 {
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
     // A second filter: the kernel runs both and the stricter answer wins.
     Filter f(SCMP_ACT_ALLOW);
     for (std::uint64_t mode : {std::uint64_t(O_WRONLY), std::uint64_t(O_RDWR)}) {

@@ -1,10 +1,9 @@
 // fzimport IN.mdb OUT.store
 // Reads every user table of an Access file (read-only, through libmdb) and writes the
-// engine's store into OUT.store, an empty file its caller made, then syncs it. It creates,
-// renames and removes no file: the caller puts a complete store in place and removes an
-// unfinished one. Reports progress and failure on standard output (ImportProtocol.h). Runs in
-// its own process, confined (ImporterBox.h), so that a damaged or crafted file can neither take
-// the caller down nor reach anything but the store.
+// engine's store into OUT.store, the file its caller made for it, reporting progress and
+// failure on standard output (ImportProtocol.h). Runs in its own process, confined
+// (ImporterBox.h), so that a damaged or crafted file can neither take the caller down nor
+// reach anything but the store.
 
 #include "engine/import/FileSnapshot.h"
 #include "engine/import/ImportProtocol.h"
@@ -193,7 +192,7 @@ void readTable(engine::MdbFile& file, size_t index, Queue& q, std::int64_t& done
     fail(engine::import::kNoMemory, "out of memory");
 }
 
-// Reports a failure to write the store (the caller removes what was written).
+// Reports a failure to write the store.
 [[noreturn]] void failStore(const std::string& why)
 {
     fail(engine::import::kStoreFailed, why);

@@ -134,6 +134,7 @@ public:
         Statement st;
         if (!keywordIs(peek(), "SELECT"))
             throw EngineError(msg::invalidStatement());
+        selectEnd_ = peek().pos + peek().text.size();
         ++p_;
         selectList(st);
         if (!keywordIs(peek(), "FROM"))
@@ -145,7 +146,7 @@ public:
         if (keywordIs(peek(), "WHERE")) {
             ++p_;
             whereStart_ = peek().pos;
-            st.whereText = trimText(std::string_view(sql_).substr(whereStart_));
+            st.whereText = whereText();
             inWhere_ = true;
             st.where = orExpr();
             if (!atEnd())
@@ -181,13 +182,18 @@ private:
         return false;
     }
 
+    // The condition as written, from its first token on.
+    std::string whereText() const { return trimText(std::string_view(sql_).substr(whereStart_)); }
+
+    // A syntax error names the condition, or else what follows SELECT (the whole statement
+    // when nothing does).
     [[noreturn]] void fail()
     {
         if (inWhere_)
-            throw EngineError(
-                msg::syntaxInExpression(trimText(std::string_view(sql_).substr(whereStart_))));
-        std::string_view rest(sql_);
-        throw EngineError(msg::syntaxInExpression(trimText(rest.substr(7 < rest.size() ? 7 : 0))));
+            throw EngineError(msg::syntaxInExpression(whereText()));
+        std::string afterSelect = trimText(std::string_view(sql_).substr(selectEnd_));
+        throw EngineError(
+            msg::syntaxInExpression(afterSelect.empty() ? trimText(sql_) : afterSelect));
     }
 
     std::string columnName()
@@ -251,33 +257,24 @@ private:
         }
     }
 
-    std::unique_ptr<Cond> orExpr()
+    // Operands read by `operand`, joined by the keyword `kw`, grouped from the left.
+    std::unique_ptr<Cond> joined(Cond::Kind kind, std::string_view kw,
+                                 std::unique_ptr<Cond> (Parser::*operand)())
     {
-        auto left = andExpr();
-        while (keywordIs(peek(), "OR")) {
+        auto left = (this->*operand)();
+        while (keywordIs(peek(), kw)) {
             ++p_;
             auto c = std::make_unique<Cond>();
-            c->kind = Cond::Kind::Or;
+            c->kind = kind;
             c->left = std::move(left);
-            c->right = andExpr();
+            c->right = (this->*operand)();
             left = std::move(c);
         }
         return left;
     }
 
-    std::unique_ptr<Cond> andExpr()
-    {
-        auto left = notExpr();
-        while (keywordIs(peek(), "AND")) {
-            ++p_;
-            auto c = std::make_unique<Cond>();
-            c->kind = Cond::Kind::And;
-            c->left = std::move(left);
-            c->right = notExpr();
-            left = std::move(c);
-        }
-        return left;
-    }
+    std::unique_ptr<Cond> orExpr() { return joined(Cond::Kind::Or, "OR", &Parser::andExpr); }
+    std::unique_ptr<Cond> andExpr() { return joined(Cond::Kind::And, "AND", &Parser::notExpr); }
 
     std::unique_ptr<Cond> notExpr()
     {
@@ -354,8 +351,7 @@ private:
                 fail();
             ++p_;
         } else {
-            throw EngineError(
-                msg::missingOperator(trimText(std::string_view(sql_).substr(whereStart_))));
+            throw EngineError(msg::missingOperator(whereText()));
         }
         return c;
     }
@@ -368,7 +364,8 @@ private:
     std::vector<Token> t_;
     size_t p_ = 0;
     bool inWhere_ = false;
-    size_t whereStart_ = 0;
+    size_t selectEnd_ = 0;  // where the text after the SELECT keyword begins
+    size_t whereStart_ = 0; // where the condition begins
 };
 
 } // namespace
@@ -382,11 +379,12 @@ Statement parse(const std::string& sql)
         toks = lex(sql);
     } catch (const UnterminatedString& u) {
         // Name the condition that holds the broken literal when there is one.
+        constexpr std::string_view kWhere = "WHERE";
         std::string upper;
         for (char ch : sql)
             upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(ch))));
-        size_t w = upper.rfind("WHERE", u.pos);
-        size_t from = (w == std::string::npos) ? 0 : w + 5;
+        size_t w = upper.rfind(kWhere, u.pos);
+        size_t from = (w == std::string::npos) ? 0 : w + kWhere.size();
         throw EngineError(msg::syntaxInString(trimText(std::string_view(sql).substr(from))));
     }
     Parser p(sql, std::move(toks));

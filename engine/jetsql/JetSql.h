@@ -11,7 +11,7 @@
 // Errors are EngineError with the message a user sees.
 //
 // What the statements mean (the store answers them this way):
-// - Text "=" and LIKE ignore letter case (Latin, Latin-1, Latin Extended-A, Cyrillic; "Ё"
+// - Text "=" and LIKE ignore letter case (Latin, Latin-1, Latin Extended-A, Greek, Cyrillic; "Ё"
 //   is "ё"), and "ё" and "е" stay different letters. Everything else counts, spaces too:
 //   "Ленинский " is not equal to "Ленинский" (no blank padding).
 // - LIKE: "%" is any run of characters (also none), "_" exactly one character (a Cyrillic

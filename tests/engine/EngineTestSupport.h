@@ -1,11 +1,11 @@
 #pragma once
-// Shared helpers of the engine tests: small databases written by the project's writer,
-// statements run through the real query object (importer process, store, SQLite).
+// Shared helpers of the engine tests: those of the import tests, and statements run through
+// the real query object (importer process, store, SQLite).
 
 #include "engine/AdoQuery.h"
 #include "engine/ConnectionString.h"
 #include "engine/import/StoreCache.h"
-#include "tools/jet4/Jet4Writer.h"
+#include "import/ImportTestSupport.h"
 
 #include <QtTest>
 
@@ -18,29 +18,6 @@ namespace enginetest {
 
 using Cell = std::optional<std::string>;
 using Table = std::vector<std::vector<Cell>>;
-
-inline std::string workDir()
-{
-    const char* w = std::getenv("FZ_TEST_WORK");
-    return w ? w : std::filesystem::current_path().string();
-}
-
-// A fresh folder under the test's scratch folder.
-inline std::string freshDir(const std::string& name)
-{
-    std::string d = workDir() + "/" + name;
-    std::filesystem::remove_all(d);
-    std::filesystem::create_directories(d);
-    return d;
-}
-
-inline std::vector<jet4::Column> textColumns(const std::vector<std::string>& names)
-{
-    std::vector<jet4::Column> cols;
-    for (const auto& n : names)
-        cols.push_back({n, jet4::ColumnType::Text, 255});
-    return cols;
-}
 
 // Runs one statement the way the program does (close, clear, add, open) and returns every
 // record, nulls as nullopt.

@@ -35,6 +35,23 @@ private slots:
         fs::create_directories(base_ + "/a;b");
     }
 
+    // The connection string a folder gives, and its Data Source read back.
+    void connectionString()
+    {
+        const std::string cs = engine::buildConnectionString("/home/op");
+        QCOMPARE(cs, std::string("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/home/op/tabl1.mdb;"
+                                 "Persist Security Info=False"));
+        QCOMPARE(engine::dataSource(cs), std::string("/home/op/tabl1.mdb"));
+        // the root folder already ends in "/": two in a row
+        QCOMPARE(engine::dataSource(engine::buildConnectionString("/")),
+                 std::string("//tabl1.mdb"));
+        QCOMPARE(engine::dataSource("provider=x; data source = /a b/c.mdb ;x=y"),
+                 std::string("/a b/c.mdb"));
+        QCOMPARE(engine::dataSource("Data Source=\"/a;b/c.mdb\";x=y"), std::string("/a;b/c.mdb"));
+        QCOMPARE(engine::dataSource("Provider=x"), std::string());
+        QCOMPARE(engine::dataSource(""), std::string());
+    }
+
     void noArgumentIsTheCurrentDirectory()
     {
         QCOMPARE(engine::startConnectionString("", base_), engine::buildConnectionString(base_));

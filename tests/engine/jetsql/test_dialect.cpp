@@ -1,7 +1,6 @@
-// The parts of the engine that need no database: case folding, the connection string and
-// the statement parser with its messages.
-#include "engine/AdoQuery.h"
-#include "engine/ConnectionString.h"
+// The dialect, which needs no database: case folding and the statement parser with its
+// messages.
+#include "engine/core/EngineError.h"
 #include "engine/jetsql/Fold.h"
 #include "engine/jetsql/JetSql.h"
 #include "util/Utf8.h"
@@ -48,22 +47,6 @@ private slots:
         QCOMPARE(engine::reverseChars(""), std::string());
         QCOMPARE(engine::reverseChars(engine::reverseChars("Ёлка🙂!")),
                  std::string("Ёлка🙂!"));
-    }
-
-    void connectionString()
-    {
-        const std::string cs = engine::buildConnectionString("/home/op");
-        QCOMPARE(cs, std::string("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/home/op/tabl1.mdb;"
-                                 "Persist Security Info=False"));
-        QCOMPARE(engine::dataSource(cs), std::string("/home/op/tabl1.mdb"));
-        // the root folder already ends in "/": two in a row
-        QCOMPARE(engine::dataSource(engine::buildConnectionString("/")),
-                 std::string("//tabl1.mdb"));
-        QCOMPARE(engine::dataSource("provider=x; data source = /a b/c.mdb ;x=y"),
-                 std::string("/a b/c.mdb"));
-        QCOMPARE(engine::dataSource("Data Source=\"/a;b/c.mdb\";x=y"), std::string("/a;b/c.mdb"));
-        QCOMPARE(engine::dataSource("Provider=x"), std::string());
-        QCOMPARE(engine::dataSource(""), std::string());
     }
 
     void statementsTheProgramSends()
@@ -144,6 +127,13 @@ private slots:
         QVERIFY(!parseError("").empty());
         QVERIFY(!parseError("SELECT * FROM [FZ_T1").empty());
         QVERIFY(!parseError("SELECT Count(x) FROM FZ_T1").empty());
+        // the message names what follows SELECT, however the statement begins
+        const std::string afterSelect =
+            "Синтаксическая ошибка в выражении запроса 'Count(x) FROM FZ_T1'.";
+        QCOMPARE(parseError("SELECT Count(x) FROM FZ_T1"), afterSelect);
+        QCOMPARE(parseError("  \n SELECT Count(x) FROM FZ_T1"), afterSelect);
+        QCOMPARE(parseError("SELECT"),
+                 std::string("Синтаксическая ошибка в выражении запроса 'SELECT'."));
     }
 };
 

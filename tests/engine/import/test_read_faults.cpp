@@ -3,7 +3,7 @@
 // import ends with a message naming a read error, no store is kept, and the next open,
 // without faults, answers right. Short reads are taken up and lose nothing.
 
-#include "EngineTestSupport.h"
+#include "ImportTestSupport.h"
 #include "engine/core/Messages.h"
 #include "tools/fzgen/Population.h"
 
@@ -33,12 +33,7 @@ class TestReadFaults : public QObject {
         return out;
     }
 
-    std::int64_t countAll()
-    {
-        engine::AdoQuery q;
-        q.setConnectionString(engine::buildConnectionString(dir_));
-        return count(q, "");
-    }
+    std::int64_t countAll() { return storedRows(mdb_); }
 
 private slots:
     void initTestCase()

@@ -1,9 +1,10 @@
 // The importer runs confined: seen from outside while it runs (held by a test hook until the
 // test has looked), and by what it may not do.
 
-#include "EngineTestSupport.h"
+#include "ImportTestSupport.h"
 #include "engine/core/Messages.h"
 #include "engine/import/ImporterProcess.h"
+#include "engine/import/TemporaryStore.h"
 #include "tools/fzgen/Population.h"
 
 #include <QtTest>
@@ -138,12 +139,10 @@ private slots:
     void forbiddenCallStops()
     {
         qputenv("FZ_IMPORTER_TEST_PROBE", "socket");
-        const std::string store = dir_ + "/probe.store";
-        fs::remove(store);
-        std::ofstream(store).flush();
         std::string err;
         try {
-            engine::runImporter(mdb_, store, {});
+            const engine::TemporaryStore store(dir_ + "/probe.store");
+            engine::runImporter(mdb_, store.path(), {});
         } catch (const engine::EngineError& e) {
             err = e.what();
         }

@@ -1,7 +1,9 @@
 // The stores hold persons' data: the cache folder is 0700 and every store 0600 whatever the
 // umask; a folder that is not the user's own is not used, and a store that is not is never
 // answered from. (The cases that need a file of another user run as root only.)
-#include "EngineTestSupport.h"
+#include "ImportTestSupport.h"
+
+#include <QtTest>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,12 +32,7 @@ class TestCachePrivacy : public QObject {
     {
         return engine::StoreCache::storePathFor(engine::StoreCache::currentKey(mdb_).path);
     }
-    std::int64_t countAll()
-    {
-        engine::AdoQuery q;
-        q.setConnectionString(engine::buildConnectionString(dir_));
-        return count(q, "");
-    }
+    std::int64_t countAll() { return storedRows(mdb_); }
 
 private slots:
     void init()
