@@ -40,14 +40,10 @@ constexpr const char* kComplete = "complete"; // written last: "1"
 
 std::vector<std::pair<std::string, std::string>> rowsFor(const SourceKey& key)
 {
-    return {{kFormat, std::to_string(kStoreFormat)},
-            {kSource, key.path},
-            {kSize, std::to_string(key.size)},
-            {kMtime, std::to_string(key.mtimeNs)},
-            {kDevice, std::to_string(key.device)},
-            {kInode, std::to_string(key.inode)},
-            {kCtime, std::to_string(key.ctimeNs)},
-            {kComplete, "1"}};
+    return {{kFormat, std::to_string(kStoreFormat)}, {kSource, key.path},
+            {kSize, std::to_string(key.size)},       {kMtime, std::to_string(key.mtimeNs)},
+            {kDevice, std::to_string(key.device)},   {kInode, std::to_string(key.inode)},
+            {kCtime, std::to_string(key.ctimeNs)},   {kComplete, "1"}};
 }
 
 std::string readKey(const std::map<std::string, std::string>& rows, SourceKey& key)
@@ -97,11 +93,10 @@ std::vector<Object> searchObjects(int t, size_t j)
 std::vector<Object> tableObjects(const TableKinds& table)
 {
     const int t = table.t;
-    std::vector<Object> out{{storeTable::rows(t), createTable(storeTable::rows(t), blobs::kRowsShape)},
-                            {storeTable::lengths(t),
-                             createTable(storeTable::lengths(t), blobs::kLengthsShape)},
-                            {storeTable::spellings(t),
-                             createTable(storeTable::spellings(t), blobs::kSpellingsShape)}};
+    std::vector<Object> out{
+        {storeTable::rows(t), createTable(storeTable::rows(t), blobs::kRowsShape)},
+        {storeTable::lengths(t), createTable(storeTable::lengths(t), blobs::kLengthsShape)},
+        {storeTable::spellings(t), createTable(storeTable::spellings(t), blobs::kSpellingsShape)}};
     for (size_t j = 0; j < table.columns.size(); ++j) {
         const TableKinds::ColumnKind& c = table.columns[j];
         const std::string dn = storeTable::dictionary(t, j);

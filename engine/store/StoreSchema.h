@@ -97,9 +97,8 @@ namespace columns {
 inline constexpr const char* kTable = "fz_columns";
 enum : int { kT, kPos, kName, kType, kDistinct, kSubstr, kNulls };
 inline constexpr Column kColumns[] = {
-    {"t", "INTEGER NOT NULL"},          {"pos", "INTEGER NOT NULL"},
-    {"name", "TEXT NOT NULL"},          {"type", "TEXT NOT NULL"},
-    {"distinct_n", "INTEGER NOT NULL"}, {"substr", "INTEGER NOT NULL"},
+    {"t", "INTEGER NOT NULL"}, {"pos", "INTEGER NOT NULL"},        {"name", "TEXT NOT NULL"},
+    {"type", "TEXT NOT NULL"}, {"distinct_n", "INTEGER NOT NULL"}, {"substr", "INTEGER NOT NULL"},
     {"nulls", "BLOB"}};
 inline constexpr Shape kShape{kColumns, ", PRIMARY KEY(t, pos)"};
 } // namespace columns

@@ -263,18 +263,6 @@ void StoreWriter::flushChunk(std::uint32_t lastRow)
     d->starts.clear();
 }
 
-void StoreWriter::addRow(const std::string_view* values, const bool* isNull)
-{
-    addRows(1, values, isNull);
-}
-
-void StoreWriter::addRows(size_t count, const std::string_view* values, const bool* isNull)
-{
-    std::vector<std::uint32_t> refs(count * d->columns.size());
-    assignIds(count, values, isNull, 0, d->columns.size(), refs.data());
-    addRecords(count, values, isNull, refs.data());
-}
-
 void StoreWriter::addRecords(size_t count, const std::string_view* values, const bool* isNull,
                              const std::uint32_t* refs)
 {

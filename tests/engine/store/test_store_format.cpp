@@ -94,8 +94,7 @@ private slots:
     // fails it.
     void writtenStorePassesCheck()
     {
-        const std::string path =
-            (std::filesystem::current_path() / "format_check.store").string();
+        const std::string path = (std::filesystem::current_path() / "format_check.store").string();
         std::filesystem::remove(path);
         const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
         QVERIFY(fd >= 0);
@@ -105,14 +104,19 @@ private slots:
             std::vector<engine::ColumnDef> cols = {{"KOD"}, {"CITY"}, {"FAM"}};
             cols[2].matchModes = true;
             w.beginTable("T", cols);
-            for (int i = 0; i < 2000; ++i) {
-                const std::string kod = "k" + std::to_string(i);
-                const std::string city = i % 3 ? "Город" : "Посёлок";
-                const std::string fam = "Фам" + std::to_string(i % 40);
-                const std::string_view values[] = {kod, city, fam};
-                const bool nulls[] = {false, i % 7 == 0, false};
-                w.addRow(values, nulls);
+            const int rows = 2000;
+            std::vector<std::string> text;
+            auto isNull = std::make_unique<bool[]>(rows * cols.size()); // (all false)
+            for (int i = 0; i < rows; ++i) {
+                text.push_back("k" + std::to_string(i));
+                text.push_back(i % 3 ? "Город" : "Посёлок");
+                text.push_back("Фам" + std::to_string(i % 40));
+                isNull[static_cast<size_t>(i) * cols.size() + 1] = i % 7 == 0;
             }
+            const std::vector<std::string_view> values(text.begin(), text.end());
+            std::vector<std::uint32_t> refs(values.size());
+            w.assignIds(rows, values.data(), isNull.get(), 0, cols.size(), refs.data());
+            w.addRecords(rows, values.data(), isNull.get(), refs.data());
             w.endTable();
             w.finish(engine::SourceKey{});
         }
