@@ -85,8 +85,8 @@ public:
         const Entry& e = entries_[id - 1];
         return std::string_view(arena_).substr(e.off, e.flen);
     }
-    // The first spelling, or nothing when it equals the folded text.
     const Entry& entry(std::uint32_t id) const { return entries_[id - 1]; }
+    // The first spelling, or nothing when it equals the folded text.
     std::string_view spelling(std::uint32_t id) const
     {
         const Entry& e = entries_[id - 1];
@@ -147,8 +147,8 @@ struct StoreWriter::Impl {
         // (until it is probed, a column that may turn plain does not refer).
         bool refers() const { return substr || (probed && !plain); }
     };
-    // Makes column j plain when it takes no match modes and at most one value in ten
-    // repeats; the first `rows` rows decide.
+    // Makes the column plain when it takes no match modes and at most one value in ten
+    // repeats; the rows it has so far decide.
     void maybePlain(Col& col)
     {
         col.probed = true;
@@ -409,10 +409,11 @@ StoreWriter::Impl::Prepared StoreWriter::Impl::prepare(size_t j)
             p.rowids[pos[col.ids[r]]++] = r + 1;
     }
     std::vector<std::uint32_t>().swap(col.ids);
-    // Sorted by f: first on the leading 8 bytes held beside the id (few cache misses),
-    // then on the whole text where those agree.
-    if (col.plain)
+    if (col.plain) // (no entries)
         return p;
+    // A keyed column's entries sorted by f: first on the leading 8 bytes held beside the id
+    // (few cache misses), then on the whole text where those agree; a search column's stay
+    // in id order.
     std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(nd);
     for (std::uint32_t id = 1; id <= nd; ++id) {
         std::string_view f = col.dict.folded(id);
@@ -468,7 +469,8 @@ void StoreWriter::Impl::writeDictionary(size_t j, const Prepared& prep)
     std::vector<std::uint8_t> most(columns.size());
     std::string bitmap;
     for (size_t i = 0; i < order.size(); ++i) {
-        // entries are visited in f order, not in the order they were made: fetch ahead
+        // a keyed column's entries are visited in f order, not in the order they were made:
+        // fetch ahead
         if (i + 16 < order.size())
             col.dict.prefetchEntry(order[i + 16]);
         if (i + 8 < order.size()) {
