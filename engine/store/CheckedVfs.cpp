@@ -163,64 +163,26 @@ int xWrite(sqlite3_file* f, const void* buf, int amount, sqlite3_int64 offset)
     return realMethods(f)->xWrite(me.real, me.scratch.data(), amount, offset);
 }
 
-int xTruncate(sqlite3_file* f, sqlite3_int64 size)
+// Passes a call on to the wrapped file's own method.
+template <auto Method, class... Args>
+int passOn(sqlite3_file* f, Args... args)
 {
-    return realMethods(f)->xTruncate(self(f)->real, size);
+    return (realMethods(f)->*Method)(self(f)->real, args...);
 }
-int xSync(sqlite3_file* f, int flags)
-{
-    return realMethods(f)->xSync(self(f)->real, flags);
-}
-int xFileSize(sqlite3_file* f, sqlite3_int64* size)
-{
-    return realMethods(f)->xFileSize(self(f)->real, size);
-}
-int xLock(sqlite3_file* f, int level)
-{
-    return realMethods(f)->xLock(self(f)->real, level);
-}
-int xUnlock(sqlite3_file* f, int level)
-{
-    return realMethods(f)->xUnlock(self(f)->real, level);
-}
-int xCheckReservedLock(sqlite3_file* f, int* out)
-{
-    return realMethods(f)->xCheckReservedLock(self(f)->real, out);
-}
-int xFileControl(sqlite3_file* f, int op, void* arg)
-{
-    return realMethods(f)->xFileControl(self(f)->real, op, arg);
-}
-int xSectorSize(sqlite3_file* f)
-{
-    return realMethods(f)->xSectorSize(self(f)->real);
-}
-int xDeviceCharacteristics(sqlite3_file* f)
-{
-    return realMethods(f)->xDeviceCharacteristics(self(f)->real);
-}
-int xShmMap(sqlite3_file* f, int region, int size, int extend, void volatile** out)
+
+// The same for a method a file of an older version may lack: `missing` when it does.
+template <auto Method, int Since, int Missing, class... Args>
+int passOnSince(sqlite3_file* f, Args... args)
 {
     const auto* m = realMethods(f);
-    return m->iVersion >= 2 && m->xShmMap ? m->xShmMap(self(f)->real, region, size, extend, out)
-                                          : SQLITE_IOERR_SHMMAP;
+    return m->iVersion >= Since && m->*Method ? (m->*Method)(self(f)->real, args...) : Missing;
 }
-int xShmLock(sqlite3_file* f, int offset, int n, int flags)
-{
-    const auto* m = realMethods(f);
-    return m->iVersion >= 2 && m->xShmLock ? m->xShmLock(self(f)->real, offset, n, flags)
-                                           : SQLITE_IOERR_SHMLOCK;
-}
+
 void xShmBarrier(sqlite3_file* f)
 {
     const auto* m = realMethods(f);
     if (m->iVersion >= 2 && m->xShmBarrier)
         m->xShmBarrier(self(f)->real);
-}
-int xShmUnmap(sqlite3_file* f, int del)
-{
-    const auto* m = realMethods(f);
-    return m->iVersion >= 2 && m->xShmUnmap ? m->xShmUnmap(self(f)->real, del) : SQLITE_OK;
 }
 
 // A page mapped into memory is checked like one read (a failed check gives no mapping).
@@ -244,32 +206,26 @@ int xFetch(sqlite3_file* f, sqlite3_int64 offset, int amount, void** out)
     }
     return SQLITE_OK;
 }
-int xUnfetch(sqlite3_file* f, sqlite3_int64 offset, void* p)
-{
-    const auto* m = realMethods(f);
-    return m->iVersion >= 3 && m->xUnfetch ? m->xUnfetch(self(f)->real, offset, p) : SQLITE_OK;
-}
-
 const sqlite3_io_methods kMethods = {
     3,
     xClose,
     xRead,
     xWrite,
-    xTruncate,
-    xSync,
-    xFileSize,
-    xLock,
-    xUnlock,
-    xCheckReservedLock,
-    xFileControl,
-    xSectorSize,
-    xDeviceCharacteristics,
-    xShmMap,
-    xShmLock,
+    passOn<&sqlite3_io_methods::xTruncate>,
+    passOn<&sqlite3_io_methods::xSync>,
+    passOn<&sqlite3_io_methods::xFileSize>,
+    passOn<&sqlite3_io_methods::xLock>,
+    passOn<&sqlite3_io_methods::xUnlock>,
+    passOn<&sqlite3_io_methods::xCheckReservedLock>,
+    passOn<&sqlite3_io_methods::xFileControl>,
+    passOn<&sqlite3_io_methods::xSectorSize>,
+    passOn<&sqlite3_io_methods::xDeviceCharacteristics>,
+    passOnSince<&sqlite3_io_methods::xShmMap, 2, SQLITE_IOERR_SHMMAP>,
+    passOnSince<&sqlite3_io_methods::xShmLock, 2, SQLITE_IOERR_SHMLOCK>,
     xShmBarrier,
-    xShmUnmap,
+    passOnSince<&sqlite3_io_methods::xShmUnmap, 2, SQLITE_OK>,
     xFetch,
-    xUnfetch,
+    passOnSince<&sqlite3_io_methods::xUnfetch, 3, SQLITE_OK>,
 };
 
 int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags)
@@ -292,55 +248,15 @@ int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* 
 }
 
 // The rest is the system's own.
-int xDelete(sqlite3_vfs*, const char* name, int syncDir)
+template <auto Method, class... Args>
+auto fromSystem(sqlite3_vfs*, Args... args)
 {
-    return g_base->xDelete(g_base, name, syncDir);
-}
-int xAccess(sqlite3_vfs*, const char* name, int flags, int* out)
-{
-    return g_base->xAccess(g_base, name, flags, out);
-}
-int xFullPathname(sqlite3_vfs*, const char* name, int n, char* out)
-{
-    return g_base->xFullPathname(g_base, name, n, out);
-}
-void* xDlOpen(sqlite3_vfs*, const char* name)
-{
-    return g_base->xDlOpen(g_base, name);
-}
-void xDlError(sqlite3_vfs*, int n, char* out)
-{
-    g_base->xDlError(g_base, n, out);
-}
-void (*xDlSym(sqlite3_vfs*, void* lib, const char* sym))(void)
-{
-    return g_base->xDlSym(g_base, lib, sym);
-}
-void xDlClose(sqlite3_vfs*, void* lib)
-{
-    g_base->xDlClose(g_base, lib);
-}
-int xRandomness(sqlite3_vfs*, int n, char* out)
-{
-    return g_base->xRandomness(g_base, n, out);
-}
-int xSleep(sqlite3_vfs*, int us)
-{
-    return g_base->xSleep(g_base, us);
-}
-int xCurrentTime(sqlite3_vfs*, double* out)
-{
-    return g_base->xCurrentTime(g_base, out);
+    return (g_base->*Method)(g_base, args...);
 }
 int xGetLastError(sqlite3_vfs*, int n, char* out)
 {
     return g_base->xGetLastError ? g_base->xGetLastError(g_base, n, out) : 0;
 }
-int xCurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* out)
-{
-    return g_base->xCurrentTimeInt64(g_base, out);
-}
-
 sqlite3_vfs g_vfs{};
 std::once_flag g_registered;
 
@@ -356,18 +272,18 @@ const char* vfsName()
         g_vfs.mxPathname = g_base->mxPathname;
         g_vfs.zName = "fz-checked";
         g_vfs.xOpen = xOpen;
-        g_vfs.xDelete = xDelete;
-        g_vfs.xAccess = xAccess;
-        g_vfs.xFullPathname = xFullPathname;
-        g_vfs.xDlOpen = xDlOpen;
-        g_vfs.xDlError = xDlError;
-        g_vfs.xDlSym = xDlSym;
-        g_vfs.xDlClose = xDlClose;
-        g_vfs.xRandomness = xRandomness;
-        g_vfs.xSleep = xSleep;
-        g_vfs.xCurrentTime = xCurrentTime;
+        g_vfs.xDelete = fromSystem<&sqlite3_vfs::xDelete>;
+        g_vfs.xAccess = fromSystem<&sqlite3_vfs::xAccess>;
+        g_vfs.xFullPathname = fromSystem<&sqlite3_vfs::xFullPathname>;
+        g_vfs.xDlOpen = fromSystem<&sqlite3_vfs::xDlOpen>;
+        g_vfs.xDlError = fromSystem<&sqlite3_vfs::xDlError>;
+        g_vfs.xDlSym = fromSystem<&sqlite3_vfs::xDlSym>;
+        g_vfs.xDlClose = fromSystem<&sqlite3_vfs::xDlClose>;
+        g_vfs.xRandomness = fromSystem<&sqlite3_vfs::xRandomness>;
+        g_vfs.xSleep = fromSystem<&sqlite3_vfs::xSleep>;
+        g_vfs.xCurrentTime = fromSystem<&sqlite3_vfs::xCurrentTime>;
         g_vfs.xGetLastError = xGetLastError;
-        g_vfs.xCurrentTimeInt64 = xCurrentTimeInt64;
+        g_vfs.xCurrentTimeInt64 = fromSystem<&sqlite3_vfs::xCurrentTimeInt64>;
         sqlite3_vfs_register(&g_vfs, 0);
     });
     return g_vfs.zName;

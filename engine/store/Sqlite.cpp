@@ -114,22 +114,5 @@ std::int64_t Stmt::integer(int col) const
 {
     return sqlite3_column_int64(st_, col);
 }
-bool Stmt::isNull(int col) const
-{
-    return sqlite3_column_type(st_, col) == SQLITE_NULL;
-}
-
-std::string quoteIdent(std::string_view name)
-{
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"')
-            out += "\"\"";
-        else
-            out.push_back(c);
-    }
-    out += "\"";
-    return out;
-}
 
 } // namespace engine::sql

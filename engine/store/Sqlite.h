@@ -66,14 +66,10 @@ public:
     void reset();
     std::string text(int col) const;
     std::int64_t integer(int col) const;
-    bool isNull(int col) const;
 
 private:
     const Db& db_;
     sqlite3_stmt* st_ = nullptr;
 };
-
-// Makes a text SQLite will not read as anything but an identifier-safe name.
-std::string quoteIdent(std::string_view name);
 
 } // namespace engine::sql

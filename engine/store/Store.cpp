@@ -11,6 +11,7 @@
 #include "engine/store/StoreFormat.h"
 #include "engine/store/StoreQuery.h"
 #include "engine/store/StoreRows.h"
+#include "engine/store/StoreSchema.h"
 
 #include <algorithm>
 #include <array>
@@ -18,7 +19,6 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -133,20 +133,8 @@ std::string Store::readKey(const SourceKey* expect)
         while (st.step())
             meta[st.text(0)] = st.text(1);
     }
-    if (meta["format"] != std::to_string(kStoreFormat))
-        return "store format differs";
-    if (meta["complete"] != "1")
-        return "store incomplete";
-    key_.path = meta["source"];
-    try {
-        key_.size = std::stoll(meta["size"]);
-        key_.mtimeNs = std::stoll(meta["mtime_ns"]);
-        key_.device = std::stoull(meta["device"]);
-        key_.inode = std::stoull(meta["inode"]);
-        key_.ctimeNs = std::stoll(meta["ctime_ns"]);
-    } catch (const std::exception&) {
-        return "store key unreadable";
-    }
+    if (std::string why = schema::meta::readKey(meta, key_); !why.empty())
+        return why;
     if (expect && !(*expect == key_))
         return "store made from another file or version";
     return {};
@@ -186,35 +174,13 @@ std::string Store::readTables()
 
 std::string Store::checkSchema() const
 {
-    std::set<std::string> names;
-    {
-        sql::Stmt st(db_, "SELECT name FROM sqlite_schema");
-        while (st.step())
-            names.insert(st.text(0));
-    }
+    std::vector<schema::TableKinds> kinds;
     for (const auto& t : tables_) {
-        for (const std::string& tn :
-             {storeTable::rows(t.id), storeTable::lengths(t.id), storeTable::spellings(t.id)})
-            if (!names.count(tn))
-                return "missing table " + tn;
-        for (size_t j = 0; j < t.columns.size(); ++j) {
-            std::string dn = storeTable::dictionary(t.id, j);
-            std::vector<std::string> need;
-            if (t.columns[j].distinct >= 0)
-                need.push_back(dn);
-            else if (t.columns[j].substr)
-                return "plain search column " + dn;
-            if (t.columns[j].substr) {
-                need.push_back(dn + "_f");
-                need.push_back(dn + "_r");
-                need.push_back(storeTable::trigrams(t.id, j));
-            }
-            for (const auto& n : need)
-                if (!names.count(n))
-                    return "missing " + n;
-        }
+        kinds.push_back({t.id, {}});
+        for (const Column& c : t.columns)
+            kinds.back().columns.push_back({c.distinct >= 0, c.substr});
     }
-    return {};
+    return schema::check(schema::objectsOf(db_), kinds);
 }
 
 const Store::Table& Store::table(const std::string& name) const
@@ -272,10 +238,10 @@ const std::vector<std::uint32_t>& Store::nulls(const Table& t, int j) const
             throw sql::Error(SQLITE_CORRUPT, "null list missing");
         const void* b = sqlite3_column_blob(st.get(), 0);
         const size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 0));
-        auto rows = std::make_shared<std::vector<std::uint32_t>>(nb / 4);
+        auto rows = std::make_shared<std::vector<std::uint32_t>>(nb / record::kRowBytes);
         if (nb)
             std::memcpy(rows->data(), b, nb);
-        if (nb % 4 || !isRowList(*rows) ||
+        if (nb % record::kRowBytes || !isRowList(*rows) ||
             (!rows->empty() && (rows->front() < 1 || rows->back() > t.rows)))
             throw sql::Error(SQLITE_CORRUPT, "null list damaged");
         c.nulls = std::move(rows);
@@ -295,13 +261,11 @@ const Store::Spellings& Store::spellings(const Table& t, int j) const
             const size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 0));
             words->bytes.reserve(nb);
             for (const unsigned char *p = b, *end = b + nb; p < end;) {
-                std::uint64_t len = 0;
-                if (!record::getVarint(p, end, len) || len > static_cast<std::uint64_t>(end - p) ||
-                    words->size() >= record::kSpellingRefs)
+                std::string_view w;
+                if (!record::getSpelling(p, end, w) || words->size() >= record::kSpellingRefs)
                     throw sql::Error(SQLITE_CORRUPT, "spellings damaged");
-                words->bytes.append(reinterpret_cast<const char*>(p), static_cast<size_t>(len));
+                words->bytes.append(w);
                 words->ends.push_back(static_cast<std::uint32_t>(words->bytes.size()));
-                p += len;
             }
         }
         c.spellings = std::move(words);

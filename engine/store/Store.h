@@ -1,32 +1,5 @@
 #pragma once
-// The store: one SQLite file per imported database. It holds every table as it is (column
-// order, nulls kept) plus what the searches need:
-//   fz_meta(key, value)          format version, source path, device, inode, size,
-//                                modification and status-change times
-//   fz_tables(t, name, rows, cols, bytes)   bytes: of all values together
-//   fz_columns(t, pos, name, type, distinct_n, substr, nulls)   nulls: the rows holding null
-//   t<t>(chunk, recs)            the rows, values exact: chunk c holds the records
-//                                 (StoreFormat.h) of rows 16c+1 .. 16c+16 after their offsets
-//   d<t>_<J>(id, f, v, first, rows, most[, r])   (none for a plain column, see below)
-//                                one entry per distinct folded value f of column J: v its
-//                                first spelling when that differs from f, first the first
-//                                row holding it, rows all of them when more than one
-//                                (a list or a bitmap, StoreFormat.h), most the longest
-//                                length of each column over them (entries of many rows,
-//                                StoreFormat.h), r the folded text reversed (search columns
-//                                only)
-//   x<t>_<J>                     trigram full-text index over f (search columns only)
-//   n<t>(part, lens)             each cell's length in characters (StoreFormat.h), so that
-//                                 column widths need no record read
-//   s<t>(col, words)             the spellings a record's cells may refer to (StoreFormat.h)
-// A column whose values nearly all differ, and that takes no match modes, is plain: it has
-// no dictionary (distinct_n is -1) and a condition on it reads the records.
-// A condition is answered on the column's dictionary (indexes on f and r, the trigram
-// index), which names its rows; AND, OR and NOT combine sorted row lists. A result of
-// more than a few rows keeps only its row list and reads a record when a cell of it is
-// asked for (it keeps the store open for that).
-// Every page of the file keeps a checksum, checked when the page is first read
-// (CheckedVfs.h): a damaged store fails the read, is removed and made again.
+// A store opened for reading: what it holds, table by table, is described in StoreSchema.h.
 
 #include "engine/jetsql/JetSql.h"
 #include "engine/store/ResultSet.h"

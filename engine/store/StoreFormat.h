@@ -11,22 +11,23 @@
 // column: for each value, a varint length and the bytes. A cell that is exactly one of
 // them, and not longer than kSpellingMaxBytes, is stored as its number: most records then
 // take a byte or two per column.
+//
+// Besides the records, the store's blobs (row lists and bitmaps, lengths, spellings) are
+// written and read through what is here; the tables they live in are in StoreSchema.h.
 
+#include "engine/store/StoreSchema.h"
 #include "util/Utf8.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
-
-namespace engine {
-// The format of the store files this program makes and reads; a store of another is made again.
-constexpr int kStoreFormat = 16;
-} // namespace engine
 
 namespace engine::record {
 
@@ -66,6 +67,10 @@ inline bool recordSpan(const unsigned char* chunk, std::size_t size, std::size_t
     return head <= begin && begin <= end && end <= size;
 }
 
+// A list of row numbers: 32-bit little-endian, ascending (a dictionary entry's rows, a
+// column's nulls).
+constexpr std::size_t kRowBytes = 4;
+
 // A dictionary entry's rows: a list of row numbers (32-bit little-endian, ascending), or,
 // where that is shorter, a bitmap of the table's rows: the byte kBitmapMark, then 64-bit
 // little-endian words, bit r % 64 of word r / 64 set for row r (so the length, unlike a
@@ -81,8 +86,81 @@ inline std::size_t bitmapWords(std::int64_t tableRows)
 // Whether `count` rows of such a table are kept as a bitmap.
 inline bool rowsAsBitmap(std::size_t count, std::int64_t tableRows)
 {
-    return count * 4 > 1 + bitmapWords(tableRows) * 8;
+    return count * kRowBytes > 1 + bitmapWords(tableRows) * 8;
 }
+
+// Whether a stored entry's rows of `bytes` bytes are a bitmap (else a list).
+inline bool isBitmap(std::size_t bytes)
+{
+    return bytes % kRowBytes == 1;
+}
+
+// Row i of a list.
+inline std::uint32_t listRow(const unsigned char* list, std::size_t i)
+{
+    const unsigned char* p = list + i * kRowBytes;
+    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
+           (std::uint32_t{p[3]} << 24);
+}
+
+// Makes `out` the bitmap of the rows [begin, end) (each 1 .. tableRows) of a table.
+inline void putBitmap(std::string& out, const std::uint32_t* begin, const std::uint32_t* end,
+                      std::int64_t tableRows)
+{
+    out.assign(1 + bitmapWords(tableRows) * 8, '\0');
+    out[0] = static_cast<char>(kBitmapMark);
+    // (little-endian words: bit r of the map is bit r % 8 of byte r / 8)
+    for (const std::uint32_t* r = begin; r != end; ++r)
+        out[1 + *r / 8] = static_cast<char>(out[1 + *r / 8] | (1 << (*r % 8)));
+}
+
+// A stored bitmap as read: checked against its table, then its rows counted, tested, listed.
+class BitmapView {
+public:
+    // False when `bytes` at `map` are no bitmap of a table of `tableRows` rows: another
+    // length, no mark, or a row 0 or past the table set.
+    bool open(const unsigned char* map, std::size_t bytes, std::uint32_t tableRows)
+    {
+        words_ = bitmapWords(tableRows);
+        map_ = map;
+        rows_ = tableRows;
+        if (bytes != 1 + words_ * 8 || map[0] != kBitmapMark)
+            return false;
+        const unsigned top = tableRows & 63; // the last row's bit in the last word
+        const std::uint64_t beyond = top == 63 ? 0 : ~((std::uint64_t{2} << top) - 1);
+        return !(word(0) & 1) && !(word(words_ - 1) & beyond);
+    }
+    std::size_t count() const
+    {
+        std::size_t n = 0;
+        for (std::size_t w = 0; w < words_; ++w)
+            n += static_cast<std::size_t>(std::popcount(word(w)));
+        return n;
+    }
+    bool has(std::uint32_t r) const { return r <= rows_ && (map_[1 + r / 8] >> (r % 8) & 1); }
+    // Calls f(row) for each row set, ascending.
+    template <class F>
+    void forEach(F&& f) const
+    {
+        for (std::size_t w = 0; w < words_; ++w)
+            for (std::uint64_t b = word(w); b; b &= b - 1)
+                f(static_cast<std::uint32_t>(w * 64 +
+                                             static_cast<std::size_t>(std::countr_zero(b))));
+    }
+
+private:
+    std::uint64_t word(std::size_t w) const
+    {
+        std::uint64_t v = 0;
+        std::memcpy(&v, map_ + 1 + w * 8, 8);
+        if constexpr (std::endian::native == std::endian::big)
+            v = __builtin_bswap64(v);
+        return v;
+    }
+    const unsigned char* map_ = nullptr;
+    std::size_t words_ = 0;
+    std::uint32_t rows_ = 0;
+};
 
 // The table n<t> holds every cell's length in characters, one byte each (255: 255 or more,
 // 0: null or empty), row after row, in parts of this many rows.
@@ -154,6 +232,24 @@ inline bool getVarint(const unsigned char*& p, const unsigned char* end, std::ui
 constexpr std::uint32_t kSpellingRefs = 4096;
 constexpr std::size_t kSpellingMaxBytes = 255;
 
+// A column's spellings are stored one after the other, each a varint length and its bytes.
+inline void putSpelling(std::string& out, std::string_view w)
+{
+    putVarint(out, w.size());
+    out.append(w);
+}
+
+// Reads the spelling at p (not past end); false when it runs past end.
+inline bool getSpelling(const unsigned char*& p, const unsigned char* end, std::string_view& w)
+{
+    std::uint64_t len = 0;
+    if (!getVarint(p, end, len) || len > static_cast<std::uint64_t>(end - p))
+        return false;
+    w = std::string_view(reinterpret_cast<const char*>(p), static_cast<std::size_t>(len));
+    p += len;
+    return true;
+}
+
 inline void putNull(std::string& out)
 {
     out.push_back('\0');
@@ -202,30 +298,3 @@ inline bool getCell(const unsigned char*& p, const unsigned char* end, Cell& cel
 }
 
 } // namespace engine::record
-
-// The names of the store's tables for source table number t and its column j (Store.h
-// says what each holds).
-namespace engine::storeTable {
-
-inline std::string rows(int t)
-{
-    return "t" + std::to_string(t);
-}
-inline std::string lengths(int t)
-{
-    return "n" + std::to_string(t);
-}
-inline std::string dictionary(int t, size_t j)
-{
-    return "d" + std::to_string(t) + "_" + std::to_string(j);
-}
-inline std::string trigrams(int t, size_t j)
-{
-    return "x" + std::to_string(t) + "_" + std::to_string(j);
-}
-inline std::string spellings(int t)
-{
-    return "s" + std::to_string(t);
-}
-
-} // namespace engine::storeTable

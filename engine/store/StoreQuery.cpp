@@ -5,7 +5,6 @@
 #include "util/Utf8.h"
 
 #include <algorithm>
-#include <bit>
 #include <cassert>
 #include <cstring>
 #include <functional>
@@ -235,36 +234,20 @@ namespace {
 void bitmapRows(const unsigned char* map, size_t bytes, std::uint32_t tableRows, const Rows* within,
                 Rows& out)
 {
-    const size_t words = record::bitmapWords(tableRows);
-    auto word = [&](size_t w) {
-        std::uint64_t v = 0;
-        std::memcpy(&v, map + 1 + w * 8, 8);
-        if constexpr (std::endian::native == std::endian::big)
-            v = __builtin_bswap64(v);
-        return v;
-    };
-    // (no row 0, none beyond the table)
-    const unsigned top = tableRows & 63; // the last row's bit in the last word
-    const std::uint64_t beyond = top == 63 ? 0 : ~((std::uint64_t{2} << top) - 1);
-    if (bytes != 1 + words * 8 || map[0] != record::kBitmapMark || (word(0) & 1) ||
-        (word(words - 1) & beyond))
+    record::BitmapView bitmap;
+    if (!bitmap.open(map, bytes, tableRows))
         throw sql::Error(SQLITE_CORRUPT, "row bitmap damaged");
     // (counted first: the list is written in place, without growing)
-    size_t count = 0;
-    for (size_t w = 0; w < words; ++w)
-        count += static_cast<size_t>(__builtin_popcountll(word(w)));
+    const size_t count = bitmap.count();
     if (within && within->size() <= count) { // fewer rows to test than to list
         for (std::uint32_t r : *within)
-            if (r <= tableRows && (map[1 + r / 8] >> (r % 8) & 1))
+            if (bitmap.has(r))
                 out.push_back(r);
         return;
     }
     size_t at = out.size();
     out.resize(at + count);
-    for (size_t w = 0; w < words; ++w)
-        for (std::uint64_t b = word(w); b; b &= b - 1)
-            out[at++] =
-                static_cast<std::uint32_t>(w * 64 + static_cast<size_t>(__builtin_ctzll(b)));
+    bitmap.forEach([&](std::uint32_t r) { out[at++] = r; });
 }
 
 } // namespace
@@ -303,7 +286,7 @@ Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::s
         size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 1));
         if (!b) {
             out.push_back(static_cast<std::uint32_t>(st.integer(0)));
-        } else if (nb % 4 == 1) {
+        } else if (record::isBitmap(nb)) {
             bitmapRows(static_cast<const unsigned char*>(b), nb, rowCount(), within, out);
         } else {
             if (nb % 4)
@@ -311,11 +294,7 @@ Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::s
             if (within && within->size() * 32 < nb / 4) {
                 // A long list and few rows that count: look those up in it.
                 const auto* list = static_cast<const unsigned char*>(b);
-                auto at = [&](size_t i) {
-                    std::uint32_t v;
-                    std::memcpy(&v, list + i * 4, 4);
-                    return v;
-                };
+                auto at = [&](size_t i) { return record::listRow(list, i); };
                 for (std::uint32_t r : *within) {
                     size_t lo = 0, hi = nb / 4;
                     while (lo < hi) {

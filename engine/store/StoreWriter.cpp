@@ -4,6 +4,7 @@
 #include "engine/store/CheckedVfs.h"
 #include "engine/store/Sqlite.h"
 #include "engine/store/StoreFormat.h"
+#include "engine/store/StoreSchema.h"
 
 #include <algorithm>
 #include <array>
@@ -84,8 +85,8 @@ public:
         const Entry& e = entries_[id - 1];
         return std::string_view(arena_).substr(e.off, e.flen);
     }
-    // The first spelling, or nothing when it equals the folded text.
     const Entry& entry(std::uint32_t id) const { return entries_[id - 1]; }
+    // The first spelling, or nothing when it equals the folded text.
     std::string_view spelling(std::uint32_t id) const
     {
         const Entry& e = entries_[id - 1];
@@ -146,8 +147,8 @@ struct StoreWriter::Impl {
         // (until it is probed, a column that may turn plain does not refer).
         bool refers() const { return substr || (probed && !plain); }
     };
-    // Makes column j plain when it takes no match modes and at most one value in ten
-    // repeats; the first `rows` rows decide.
+    // Makes the column plain when it takes no match modes and at most one value in ten
+    // repeats; the rows it has so far decide.
     void maybePlain(Col& col)
     {
         col.probed = true;
@@ -187,6 +188,8 @@ struct StoreWriter::Impl {
     // dictionary, the indexes of a search column, its fz_columns row; the lengths table.
     Prepared prepare(size_t j);
     void writeDictionary(size_t j, const Prepared& prep);
+    void entryMost(const std::uint32_t* begin, const std::uint32_t* end,
+                   std::vector<std::uint8_t>& most) const;
     void writeSearchIndexes(size_t j);
     void writeColumnRow(sql::Stmt& colIns, size_t j, const Prepared& prep);
     void writeSpellings(sql::Stmt& ins, size_t j);
@@ -213,13 +216,8 @@ StoreWriter::StoreWriter(const std::string& path)
     d->db.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
                "PRAGMA cache_size=-65536; PRAGMA temp_store=MEMORY;");
     d->db.exec("BEGIN");
-    d->db.exec(
-        "CREATE TABLE fz_meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
-        "CREATE TABLE fz_tables(t INTEGER PRIMARY KEY, name TEXT NOT NULL,"
-        " rows INTEGER NOT NULL, cols INTEGER NOT NULL, bytes INTEGER NOT NULL);"
-        "CREATE TABLE fz_columns(t INTEGER NOT NULL, pos INTEGER NOT NULL, name TEXT NOT NULL,"
-        " type TEXT NOT NULL, distinct_n INTEGER NOT NULL, substr INTEGER NOT NULL,"
-        " nulls BLOB, PRIMARY KEY(t, pos));");
+    for (const auto& [name, sql] : schema::storeObjects())
+        d->db.exec(sql);
 }
 
 StoreWriter::~StoreWriter() = default;
@@ -236,8 +234,9 @@ void StoreWriter::beginTable(const std::string& name, const std::vector<ColumnDe
     d->lengths.clear();
     d->cols.clear();
     d->cols.resize(columns.size());
-    d->db.exec("CREATE TABLE " + d->t() + "(chunk INTEGER PRIMARY KEY, recs BLOB NOT NULL)");
-    d->insertRow = std::make_unique<sql::Stmt>(d->db, "INSERT INTO " + d->t() + " VALUES(?,?)");
+    d->db.exec(schema::createTable(d->t(), schema::blobs::kRowsShape));
+    d->insertRow =
+        std::make_unique<sql::Stmt>(d->db, schema::insertInto(d->t(), schema::blobs::kRowsShape));
     for (size_t j = 0; j < columns.size(); ++j)
         d->cols[j].substr = columns[j].matchModes;
 }
@@ -255,25 +254,13 @@ void StoreWriter::flushChunk(std::uint32_t lastRow)
         record::putOffset(d->chunk, head + s);
     d->chunk += d->record;
     sql::Stmt& ins = *d->insertRow;
-    ins.bindInt(1, (lastRow - 1) / record::kChunkRows);
-    sqlite3_bind_blob(ins.get(), 2, d->chunk.data(), static_cast<int>(d->chunk.size()),
-                      SQLITE_STATIC);
+    ins.bindInt(schema::param(schema::blobs::kNumber), (lastRow - 1) / record::kChunkRows);
+    sqlite3_bind_blob(ins.get(), schema::param(schema::blobs::kBlob), d->chunk.data(),
+                      static_cast<int>(d->chunk.size()), SQLITE_STATIC);
     ins.step();
     ins.reset();
     d->record.clear();
     d->starts.clear();
-}
-
-void StoreWriter::addRow(const std::string_view* values, const bool* isNull)
-{
-    addRows(1, values, isNull);
-}
-
-void StoreWriter::addRows(size_t count, const std::string_view* values, const bool* isNull)
-{
-    std::vector<std::uint32_t> refs(count * d->columns.size());
-    assignIds(count, values, isNull, 0, d->columns.size(), refs.data());
-    addRecords(count, values, isNull, refs.data());
 }
 
 void StoreWriter::addRecords(size_t count, const std::string_view* values, const bool* isNull,
@@ -422,10 +409,11 @@ StoreWriter::Impl::Prepared StoreWriter::Impl::prepare(size_t j)
             p.rowids[pos[col.ids[r]]++] = r + 1;
     }
     std::vector<std::uint32_t>().swap(col.ids);
-    // Sorted by f: first on the leading 8 bytes held beside the id (few cache misses),
-    // then on the whole text where those agree.
-    if (col.plain)
+    if (col.plain) // (no entries)
         return p;
+    // A keyed column's entries sorted by f: first on the leading 8 bytes held beside the id
+    // (few cache misses), then on the whole text where those agree; a search column's stay
+    // in id order.
     std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(nd);
     for (std::uint32_t id = 1; id <= nd; ++id) {
         std::string_view f = col.dict.folded(id);
@@ -446,32 +434,43 @@ StoreWriter::Impl::Prepared StoreWriter::Impl::prepare(size_t j)
     return p;
 }
 
+// The most of each column's length over the rows [begin, end) of rowids, into most.
+void StoreWriter::Impl::entryMost(const std::uint32_t* begin, const std::uint32_t* end,
+                                  std::vector<std::uint8_t>& most) const
+{
+    const size_t n = columns.size();
+    if (n <= record::kLengthPadding) {
+        // (lengths is padded for the last row: see endTable)
+        std::array<std::uint8_t, record::kLengthPadding> wide{};
+        for (const std::uint32_t* r = begin; r != end; ++r)
+            record::widenLengths(wide.data(), &lengths[(*r - 1) * n]);
+        std::copy_n(wide.begin(), n, most.begin());
+    } else {
+        std::fill(most.begin(), most.end(), 0);
+        for (const std::uint32_t* r = begin; r != end; ++r)
+            for (size_t c = 0; c < n; ++c)
+                most[c] = std::max(most[c], lengths[(*r - 1) * n + c]);
+    }
+}
+
 void StoreWriter::Impl::writeDictionary(size_t j, const Prepared& prep)
 {
+    namespace dict = schema::dictionary;
     auto& col = cols[j];
     const std::vector<std::uint32_t>& start = prep.start;
     const std::vector<std::uint32_t>& rowids = prep.rowids;
     const std::vector<std::uint32_t>& order = prep.order;
-    // Search columns keep ids as rowids (the trigram index names entries by id); the
-    // others are keyed by f alone, written in f order so that no index has to be sorted.
-    if (col.substr)
-        db.exec("CREATE TABLE " + dn(j) +
-                "(id INTEGER PRIMARY KEY, f TEXT NOT NULL, v TEXT, first INTEGER NOT NULL,"
-                " rows BLOB, most BLOB, r TEXT NOT NULL)");
-    else
-        db.exec("CREATE TABLE " + dn(j) +
-                "(f TEXT PRIMARY KEY, v TEXT, first INTEGER NOT NULL, rows BLOB, most BLOB)"
-                " WITHOUT ROWID");
-    sql::Stmt ins(db, col.substr ? "INSERT INTO " + dn(j) + " VALUES(?,?,?,?,?,?,?)"
-                                 : "INSERT INTO " + dn(j) + " VALUES(?,?,?,?,?)");
-    const int o = col.substr ? 1 : 0;
-    const size_t n = columns.size();
+    // (a keyed dictionary's entries come in f order: its key is built without sorting)
+    const bool search = col.substr;
+    db.exec(schema::createTable(dn(j), dict::shape(search)));
+    sql::Stmt ins(db, schema::insertInto(dn(j), dict::shape(search)));
+    auto at = [search](dict::Col c) { return schema::param(dict::at(c, search)); };
     std::string rev;
-    std::array<std::uint8_t, record::kLengthPadding> wide{};
-    std::vector<std::uint8_t> most(n);
-    std::string bitmap; // (little-endian words: bit r of the map is bit r % 8 of byte r / 8)
+    std::vector<std::uint8_t> most(columns.size());
+    std::string bitmap;
     for (size_t i = 0; i < order.size(); ++i) {
-        // entries are visited in f order, not in the order they were made: fetch ahead
+        // a keyed column's entries are visited in f order, not in the order they were made:
+        // fetch ahead
         if (i + 16 < order.size())
             col.dict.prefetchEntry(order[i + 16]);
         if (i + 8 < order.size()) {
@@ -482,50 +481,38 @@ void StoreWriter::Impl::writeDictionary(size_t j, const Prepared& prep)
             __builtin_prefetch(&rowids[start[order[i + 4]]]);
         const std::uint32_t id = order[i];
         std::string_view f = col.dict.folded(id);
-        if (col.substr)
-            ins.bindInt(1, id);
-        ins.bindStatic(o + 1, f);
+        if (search)
+            ins.bindInt(at(dict::kId), id);
+        ins.bindStatic(at(dict::kF), f);
         if (col.dict.entry(id).vlen)
-            ins.bindStatic(o + 2, col.dict.spelling(id));
+            ins.bindStatic(at(dict::kV), col.dict.spelling(id));
         else
-            ins.bindNull(o + 2);
-        ins.bindInt(o + 3, rowids[start[id]]);
+            ins.bindNull(at(dict::kV));
+        ins.bindInt(at(dict::kFirst), rowids[start[id]]);
+        const std::uint32_t* begin = rowids.data() + start[id];
+        const std::uint32_t* end = rowids.data() + start[id + 1];
         const std::uint32_t count = start[id + 1] - start[id];
         if (record::rowsAsBitmap(count, rows)) {
-            bitmap.assign(1 + record::bitmapWords(rows) * 8, '\0');
-            bitmap[0] = static_cast<char>(record::kBitmapMark);
-            for (std::uint32_t k = start[id]; k < start[id + 1]; ++k)
-                bitmap[1 + rowids[k] / 8] =
-                    static_cast<char>(bitmap[1 + rowids[k] / 8] | (1 << (rowids[k] % 8)));
-            sqlite3_bind_blob(ins.get(), o + 4, bitmap.data(), static_cast<int>(bitmap.size()),
-                              SQLITE_STATIC);
+            record::putBitmap(bitmap, begin, end, rows);
+            sqlite3_bind_blob(ins.get(), at(dict::kRows), bitmap.data(),
+                              static_cast<int>(bitmap.size()), SQLITE_STATIC);
         } else if (count > 1) {
             std::string_view sl = prep.slice(id);
-            sqlite3_bind_blob(ins.get(), o + 4, sl.data(), static_cast<int>(sl.size()),
+            sqlite3_bind_blob(ins.get(), at(dict::kRows), sl.data(), static_cast<int>(sl.size()),
                               SQLITE_STATIC);
         } else {
-            ins.bindNull(o + 4);
+            ins.bindNull(at(dict::kRows));
         }
         if (count >= record::kEntryMostRows) {
-            // (lengths is padded for the last row: see endTable)
-            if (n <= record::kLengthPadding) {
-                wide.fill(0);
-                for (std::uint32_t k = start[id]; k < start[id + 1]; ++k)
-                    record::widenLengths(wide.data(), &lengths[(rowids[k] - 1) * n]);
-                std::copy_n(wide.begin(), n, most.begin());
-            } else {
-                std::fill(most.begin(), most.end(), 0);
-                for (std::uint32_t k = start[id]; k < start[id + 1]; ++k)
-                    for (size_t c = 0; c < n; ++c)
-                        most[c] = std::max(most[c], lengths[(rowids[k] - 1) * n + c]);
-            }
-            sqlite3_bind_blob(ins.get(), o + 5, most.data(), static_cast<int>(n), SQLITE_STATIC);
+            entryMost(begin, end, most);
+            sqlite3_bind_blob(ins.get(), at(dict::kMost), most.data(),
+                              static_cast<int>(most.size()), SQLITE_STATIC);
         } else {
-            ins.bindNull(o + 5);
+            ins.bindNull(at(dict::kMost));
         }
-        if (col.substr) {
+        if (search) {
             rev = reverseChars(f);
-            ins.bindStatic(7, rev);
+            ins.bindStatic(at(dict::kR), rev);
         }
         ins.step();
         ins.reset();
@@ -534,24 +521,25 @@ void StoreWriter::Impl::writeDictionary(size_t j, const Prepared& prep)
 
 void StoreWriter::Impl::writeSearchIndexes(size_t j)
 {
-    db.exec("CREATE UNIQUE INDEX " + dn(j) + "_f ON " + dn(j) + "(f)");
-    db.exec("CREATE INDEX " + dn(j) + "_r ON " + dn(j) + "(r)");
-    db.exec("CREATE VIRTUAL TABLE " + xn(j) +
-            " USING fts5(f, tokenize='trigram case_sensitive 1', content='')");
+    for (const auto& [name, sql] : schema::searchObjects(tableId, j))
+        db.exec(sql);
     db.exec("INSERT INTO " + xn(j) + "(rowid, f) SELECT id, f FROM " + dn(j));
 }
 
 void StoreWriter::Impl::writeColumnRow(sql::Stmt& colIns, size_t j, const Prepared& prep)
 {
     const auto& col = cols[j];
-    colIns.bindInt(1, tableId);
-    colIns.bindInt(2, static_cast<std::int64_t>(j));
-    colIns.bindText(3, columns[j].name);
-    colIns.bindText(4, columns[j].type);
-    colIns.bindInt(5, col.plain ? -1 : static_cast<std::int64_t>(col.dict.size()));
-    colIns.bindInt(6, col.substr ? 1 : 0);
+    namespace c = schema::columns;
+    using schema::param;
+    colIns.bindInt(param(c::kT), tableId);
+    colIns.bindInt(param(c::kPos), static_cast<std::int64_t>(j));
+    colIns.bindText(param(c::kName), columns[j].name);
+    colIns.bindText(param(c::kType), columns[j].type);
+    colIns.bindInt(param(c::kDistinct),
+                   col.plain ? -1 : static_cast<std::int64_t>(col.dict.size()));
+    colIns.bindInt(param(c::kSubstr), col.substr ? 1 : 0);
     std::string_view nulls = prep.slice(0);
-    sqlite3_bind_blob(colIns.get(), 7, nulls.data(), static_cast<int>(nulls.size()),
+    sqlite3_bind_blob(colIns.get(), param(c::kNulls), nulls.data(), static_cast<int>(nulls.size()),
                       SQLITE_TRANSIENT);
     colIns.step();
     colIns.reset();
@@ -570,11 +558,11 @@ void StoreWriter::Impl::writeSpellings(sql::Stmt& ins, size_t j)
         std::string_view w = col.dict.firstSpelling(id);
         if (w.size() > record::kSpellingMaxBytes)
             w = {};
-        record::putVarint(words, w.size());
-        words.append(w);
+        record::putSpelling(words, w);
     }
-    ins.bindInt(1, static_cast<std::int64_t>(j));
-    sqlite3_bind_blob(ins.get(), 2, words.data(), static_cast<int>(words.size()), SQLITE_STATIC);
+    ins.bindInt(schema::param(schema::blobs::kNumber), static_cast<std::int64_t>(j));
+    sqlite3_bind_blob(ins.get(), schema::param(schema::blobs::kBlob), words.data(),
+                      static_cast<int>(words.size()), SQLITE_STATIC);
     ins.step();
     ins.reset();
 }
@@ -582,15 +570,16 @@ void StoreWriter::Impl::writeSpellings(sql::Stmt& ins, size_t j)
 void StoreWriter::Impl::writeLengths()
 {
     const size_t n = columns.size();
-    db.exec("CREATE TABLE " + ln() + "(part INTEGER PRIMARY KEY, lens BLOB NOT NULL)");
-    sql::Stmt ins(db, "INSERT INTO " + ln() + " VALUES(?,?)");
+    db.exec(schema::createTable(ln(), schema::blobs::kLengthsShape));
+    sql::Stmt ins(db, schema::insertInto(ln(), schema::blobs::kLengthsShape));
     const size_t partBytes = size_t{record::kLengthPartRows} * n;
     const size_t total = size_t{rows} * n; // (without the padding)
     assert(lengths.size() >= total);
     for (size_t at = 0, part = 0; at < total; at += partBytes, ++part) {
         const size_t len = std::min(partBytes, total - at);
-        ins.bindInt(1, static_cast<std::int64_t>(part));
-        sqlite3_bind_blob(ins.get(), 2, lengths.data() + at, static_cast<int>(len), SQLITE_STATIC);
+        ins.bindInt(schema::param(schema::blobs::kNumber), static_cast<std::int64_t>(part));
+        sqlite3_bind_blob(ins.get(), schema::param(schema::blobs::kBlob), lengths.data() + at,
+                          static_cast<int>(len), SQLITE_STATIC);
         ins.step();
         ins.reset();
     }
@@ -604,10 +593,10 @@ void StoreWriter::endTable(const std::function<void(double)>& tick)
         flushChunk(d->rows);
     d->insertRow.reset();
     CpuLaps laps;
-    sql::Stmt colIns(d->db, "INSERT INTO fz_columns VALUES(?,?,?,?,?,?,?)");
-    d->db.exec("CREATE TABLE " + storeTable::spellings(d->tableId) +
-               "(col INTEGER PRIMARY KEY, words BLOB NOT NULL)");
-    sql::Stmt wordIns(d->db, "INSERT INTO " + storeTable::spellings(d->tableId) + " VALUES(?,?)");
+    sql::Stmt colIns(d->db, schema::insertInto(schema::columns::kTable, schema::columns::kShape));
+    const std::string sn = storeTable::spellings(d->tableId);
+    d->db.exec(schema::createTable(sn, schema::blobs::kSpellingsShape));
+    sql::Stmt wordIns(d->db, schema::insertInto(sn, schema::blobs::kSpellingsShape));
     const std::uint32_t rows = d->rows;
     // A table too small for the probe while rows came in is judged as a whole.
     for (auto& col : d->cols)
@@ -637,12 +626,14 @@ void StoreWriter::endTable(const std::function<void(double)>& tick)
             tick(static_cast<double>(j + 1) / static_cast<double>(n + 1));
     }
     d->writeLengths();
-    sql::Stmt st(d->db, "INSERT INTO fz_tables VALUES(?,?,?,?,?)");
-    st.bindInt(1, d->tableId);
-    st.bindText(2, d->tableName);
-    st.bindInt(3, rows);
-    st.bindInt(4, static_cast<std::int64_t>(n));
-    st.bindInt(5, d->bytes);
+    namespace tb = schema::tables;
+    using schema::param;
+    sql::Stmt st(d->db, schema::insertInto(tb::kTable, tb::kShape));
+    st.bindInt(param(tb::kT), d->tableId);
+    st.bindText(param(tb::kName), d->tableName);
+    st.bindInt(param(tb::kRows), rows);
+    st.bindInt(param(tb::kCols), static_cast<std::int64_t>(n));
+    st.bindInt(param(tb::kBytes), d->bytes);
     st.step();
     d->cols.clear();
     if (tick)
@@ -651,21 +642,13 @@ void StoreWriter::endTable(const std::function<void(double)>& tick)
 
 void StoreWriter::finish(const SourceKey& key)
 {
-    sql::Stmt st(d->db, "INSERT INTO fz_meta VALUES(?,?)");
-    auto put = [&](const char* k, const std::string& v) {
-        st.bindText(1, k);
-        st.bindText(2, v);
+    sql::Stmt st(d->db, schema::insertInto(schema::meta::kTable, schema::meta::kShape));
+    for (const auto& [k, v] : schema::meta::rowsFor(key)) {
+        st.bindText(schema::param(schema::meta::kKey), k);
+        st.bindText(schema::param(schema::meta::kValue), v);
         st.step();
         st.reset();
-    };
-    put("format", std::to_string(kStoreFormat));
-    put("source", key.path);
-    put("size", std::to_string(key.size));
-    put("mtime_ns", std::to_string(key.mtimeNs));
-    put("device", std::to_string(key.device));
-    put("inode", std::to_string(key.inode));
-    put("ctime_ns", std::to_string(key.ctimeNs));
-    put("complete", "1");
+    }
     d->db.exec("COMMIT");
     d->db.close();
     // The file is on the disk before anyone is told it is complete.

@@ -21,15 +21,12 @@ public:
     StoreWriter& operator=(const StoreWriter&) = delete;
 
     void beginTable(const std::string& name, const std::vector<ColumnDef>& columns);
-    // One row: values[i] is used unless isNull[i].
-    void addRow(const std::string_view* values, const bool* isNull);
-    // `count` rows at once, row after row (count * columns values).
-    void addRows(size_t count, const std::string_view* values, const bool* isNull);
-    // addRows in parts that two threads may share: the dictionary work of the columns
-    // [colBegin, colEnd), which also tells in refs (count * columns, the caller's) which
-    // cells refer to a spelling; then the rows themselves, once every column of the batch
-    // has had assignIds. Every column must get assignIds for every batch, in the order of
-    // the batches; two threads must take disjoint columns.
+    // Rows come in batches of `count` rows, row after row (count * columns values; values[i]
+    // is used unless isNull[i]), in two steps that two threads may share: the dictionary
+    // work of the columns [colBegin, colEnd), which also tells in refs (count * columns, the
+    // caller's) which cells refer to a spelling; then the rows themselves, once every column
+    // of the batch has had assignIds. Every column must get assignIds for every batch, in
+    // the order of the batches; two threads must take disjoint columns.
     void assignIds(size_t count, const std::string_view* values, const bool* isNull,
                    size_t colBegin, size_t colEnd, std::uint32_t* refs);
     void addRecords(size_t count, const std::string_view* values, const bool* isNull,
