@@ -1,7 +1,7 @@
 #pragma once
 // Reads a file the way the importer does, through the same path: the bytes become a sealed
-// private copy (engine/FileSnapshot.h), the structural check reads the copy in memory, and
-// only a copy it accepts is read by the reader (engine/MdbRead.h) by its /proc name: the
+// private copy (engine/import/FileSnapshot.h), the structural check reads the copy in memory, and
+// only a copy it accepts is read by the reader (engine/mdb/MdbRead.h) by its /proc name: the
 // catalog, then every row of every user table, every value converted to text.
 
 #include "engine/import/FileSnapshot.h"
