@@ -46,9 +46,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     unlink(name);
     for (std::size_t p = 3; p * kPage < base.size(); ++p) {
         const std::uint8_t* pg = base.data() + p * kPage;
-        if (pg[0] == 2 && !tdefPage)
+        if (pg[0] == engine::jet::kTdefPage && !tdefPage)
             tdefPage = p * kPage;
-        else if (pg[0] == 1 && tdefPage && engine::jet::get32(pg + 4) == tdefPage / kPage)
+        else if (pg[0] == engine::jet::kDataPage && tdefPage &&
+                 engine::jet::get32(pg + 4) == tdefPage / kPage)
             dataPage = p * kPage;
     }
     if (!tdefPage || !dataPage)

@@ -17,7 +17,8 @@ inline bool isCompressedText(const unsigned char* p, std::size_t len)
 
 // Calls `unit` with each UCS-2 unit of the text in turn, until it returns false. False when
 // compressed text ends inside a two-byte character; an odd last byte of UCS-2 text is left out.
-template <class Unit> bool forEachUnit(const unsigned char* p, std::size_t len, Unit&& unit)
+template <class Unit>
+bool forEachUnit(const unsigned char* p, std::size_t len, Unit&& unit)
 {
     if (!isCompressedText(p, len)) {
         for (std::size_t i = 0; i + 1 < len; i += 2)

@@ -12,12 +12,14 @@ void Checker::followChain(u32 ptr, std::vector<u8>* collect, u32 limit)
     std::unordered_set<u32> seen;
     while (ptr != 0) {
         if (!seen.insert(ptr).second)
-            reject("long value chain loops at page " + num(ptr >> 8) + " row " + num(ptr & 0xFF));
+            reject("long value chain loops at page " + num(jet::pageOf(ptr)) + " row " +
+                   num(jet::rowOf(ptr)));
         if (++chainSteps_ > kChainStepBudget)
             reject("long value chains are implausibly long");
         Slice s = pointedRow(ptr, "long value", true);
         if (s.len < jet::kPieceLink)
-            reject("long value piece at page " + num(ptr >> 8) + " is " + num(s.len) + " bytes");
+            reject("long value piece at page " + num(jet::pageOf(ptr)) + " is " + num(s.len) +
+                   " bytes");
         if (collect) {
             if (collect->size() + s.len - jet::kPieceLink > limit)
                 collect = nullptr; // the reader stops collecting here

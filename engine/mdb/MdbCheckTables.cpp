@@ -31,7 +31,7 @@ std::vector<u8> Checker::tdefStream(u32 first, const char* what)
         if (seen.size() > kMaxTdefPages)
             reject(std::string(what) + ": chain of definition pages is too long");
         const u8* p = pages_.page(pg, what);
-        if (p[0] != 2)
+        if (p[0] != jet::kTdefPage)
             reject(std::string(what) + ": page " + num(pg) +
                    " is not a table definition page (type " + num(p[0]) + ")");
         s.insert(s.end(), p + (head ? 0 : 8), p + f.pageSize);
@@ -144,9 +144,9 @@ Checker::CatalogCols Checker::findCatalogColumns(const Table& t)
 Slice Checker::pointedRow(u32 ptr, const char* what, bool needDataPage)
 {
     const Format& f = pages_.fmt();
-    u32 pg = ptr >> 8, row = ptr & 0xFF;
+    u32 pg = jet::pageOf(ptr), row = jet::rowOf(ptr);
     const u8* p = pages_.page(pg, what);
-    if (needDataPage && p[0] != 1)
+    if (needDataPage && p[0] != jet::kDataPage)
         reject(std::string(what) + " points to page " + num(pg) + ", which is not a data page");
     u32 rows = get16(p + f.rowCountOffset);
     if (row >= rows)
@@ -193,7 +193,7 @@ std::vector<u32> Checker::ownedPages(const Table& t, const std::string& label)
             if (mp == 0)
                 continue;
             const u8* p = pages_.page(mp, what.c_str());
-            if (p[0] != 5)
+            if (p[0] != jet::kMapPage)
                 reject(what + " slot " + num(k) + " points to page " + num(mp) + " of type " +
                        num(p[0]) + ", not a usage-map page");
             if (!seen.insert(mp).second)
@@ -243,7 +243,7 @@ void Checker::checkTable(const Table& t, bool isCatalog)
     // it is not compared with anything.
     for (u32 pg : ownedPages(t, label)) {
         auto [type, owner] = pages_.header(pg);
-        if (type != 1 || owner != t.tdefPage) {
+        if (type != jet::kDataPage || owner != t.tdefPage) {
             // (the stored bytes: an encoded file's wiped page does not decode to zeros)
             if (zeroPage(pg))
                 reject(label + " lists page " + num(pg) +

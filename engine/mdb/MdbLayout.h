@@ -65,6 +65,21 @@ constexpr Format kJet3{.jet3 = true,
                        .realIdxDef = 39,
                        .logIdxDef = 20};
 
+// A page's first byte says what it holds.
+constexpr std::uint8_t kDataPage = 1;
+constexpr std::uint8_t kTdefPage = 2; // a table definition, or its continuation
+constexpr std::uint8_t kMapPage = 5;  // a usage map's bits
+
+// A page/row pointer: the page number above the row's index in the low byte.
+inline std::uint32_t pageOf(std::uint32_t ptr)
+{
+    return ptr >> 8;
+}
+inline std::uint32_t rowOf(std::uint32_t ptr)
+{
+    return ptr & 0xFF;
+}
+
 // A table definition's fields from its format's tdHead on, the same in both formats.
 constexpr std::uint32_t kTdNumVarCols = 0; // u16
 constexpr std::uint32_t kTdNumCols = 2;    // u16
