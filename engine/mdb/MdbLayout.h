@@ -9,6 +9,7 @@
 #include "engine/mdb/MdbCheck.h"
 #include "engine/mdb/MdbHeader.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
