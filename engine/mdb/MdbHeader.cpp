@@ -66,7 +66,7 @@ MdbHeader readMdbHeader(const unsigned char* bytes, std::size_t len)
     std::memcpy(head, bytes, kMdbHeaderBytes);
     rc4(kHeaderKey, sizeof kHeaderKey, head + kMaskedAt,
         version == 0 ? kMaskedLenJet3 : kMaskedLenJet4);
-    h.codePage = head[kCodePageAt] | (unsigned(head[kCodePageAt + 1]) << 8);
+    h.codePage = jet::get16(head + kCodePageAt);
     const std::uint32_t key = jet::get32(head + kPageKeyAt);
     if (ace)
         h.encrypted = key != 0;

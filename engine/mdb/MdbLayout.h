@@ -35,36 +35,31 @@ struct Format {
     std::uint32_t logIdxDef;     // bytes per logical index definition
 };
 
-constexpr Format kJet4{.jet3 = false,
-                       .pageSize = kJet4PageSize,
-                       .rowCountOffset = 12,
-                       .tdHead = 43,
-                       .realIdxEntry = 12,
-                       .colEntry = 25,
-                       .colNum = 5,
-                       .colVar = 7,
-                       .colFlags = 15,
-                       .colFixedOff = 21,
-                       .colSize = 23,
-                       .nameLenBytes = 2,
-                       .rowCountBytes = 2,
-                       .realIdxDef = 52,
-                       .logIdxDef = 28};
-constexpr Format kJet3{.jet3 = true,
-                       .pageSize = kJet3PageSize,
-                       .rowCountOffset = 8,
-                       .tdHead = 23,
-                       .realIdxEntry = 8,
-                       .colEntry = 18,
-                       .colNum = 1,
-                       .colVar = 3,
-                       .colFlags = 13,
-                       .colFixedOff = 14,
-                       .colSize = 16,
-                       .nameLenBytes = 1,
-                       .rowCountBytes = 1,
-                       .realIdxDef = 39,
-                       .logIdxDef = 20};
+// Each field as Jet 3 and as Jet 4 keep it, side by side.
+constexpr Format formatOf(bool jet3)
+{
+    auto pick = [jet3](std::uint32_t inJet3, std::uint32_t inJet4) {
+        return jet3 ? inJet3 : inJet4;
+    };
+    return {.jet3 = jet3,
+            .pageSize = pick(kJet3PageSize, kJet4PageSize),
+            .rowCountOffset = pick(8, 12),
+            .tdHead = pick(23, 43),
+            .realIdxEntry = pick(8, 12),
+            .colEntry = pick(18, 25),
+            .colNum = pick(1, 5),
+            .colVar = pick(3, 7),
+            .colFlags = pick(13, 15),
+            .colFixedOff = pick(14, 21),
+            .colSize = pick(16, 23),
+            .nameLenBytes = pick(1, 2),
+            .rowCountBytes = pick(1, 2),
+            .realIdxDef = pick(39, 52),
+            .logIdxDef = pick(20, 28)};
+}
+
+constexpr Format kJet3 = formatOf(true);
+constexpr Format kJet4 = formatOf(false);
 
 // A page's first byte says what it holds.
 constexpr std::uint8_t kDataPage = 1;
