@@ -105,9 +105,10 @@ inline std::vector<std::pair<std::string, std::function<void(const std::string&)
         for (int i = 0; i < 4; ++i)
             b[0x3E + static_cast<std::size_t>(i)] ^=
                 static_cast<char>(((key ^ old) >> (8 * i)) & 0xFF);
-        for (std::size_t pg = 1; pg < b.size() / 4096; ++pg)
+        constexpr std::size_t kPage = engine::kJet4PageSize;
+        for (std::size_t pg = 1; pg < b.size() / kPage; ++pg)
             engine::decodePage(key, static_cast<std::uint32_t>(pg),
-                               reinterpret_cast<unsigned char*>(&b[pg * 4096]), 4096);
+                               reinterpret_cast<unsigned char*>(&b[pg * kPage]), kPage);
         std::ofstream(path, std::ios::binary | std::ios::trunc) << b;
     });
     return out;

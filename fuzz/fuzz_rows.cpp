@@ -4,6 +4,7 @@
 // input the check accepts is read as the importer reads it: the reader's row cracking and
 // value conversion then meet every kind of row the check lets through.
 
+#include "engine/mdb/MdbLayout.h"
 #include "fuzz/ReadLikeImporter.h"
 #include "fuzz/SeedCorpus.h"
 
@@ -19,14 +20,14 @@
 
 namespace {
 
+using engine::jet::kJet4;
+constexpr std::size_t kPage = kJet4.pageSize;
+constexpr std::size_t kRows = kJet4.rowCountOffset; // where the input goes
+constexpr std::size_t kTdefRowCount = 16;           // the definition's count of rows
+
 std::vector<std::uint8_t> base;
 std::size_t dataPage = 0; // byte offset of the table's data page
 std::size_t tdefPage = 0; // byte offset of the table's definition
-
-std::uint32_t get32(const std::uint8_t* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
-}
 
 } // namespace
 
@@ -43,12 +44,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     std::ifstream in(name, std::ios::binary);
     base.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     unlink(name);
-    for (std::size_t p = 3; p * 4096 < base.size(); ++p) {
-        const std::uint8_t* pg = base.data() + p * 4096;
-        if (pg[0] == 2 && !tdefPage)
-            tdefPage = p * 4096;
-        else if (pg[0] == 1 && tdefPage && get32(pg + 4) == tdefPage / 4096)
-            dataPage = p * 4096;
+    for (std::size_t p = 3; p * kPage < base.size(); ++p) {
+        const std::uint8_t* pg = base.data() + p * kPage;
+        if (pg[0] == engine::jet::kTdefPage && !tdefPage)
+            tdefPage = p * kPage;
+        else if (pg[0] == engine::jet::kDataPage && tdefPage &&
+                 engine::jet::get32(pg + 4) == tdefPage / kPage)
+            dataPage = p * kPage;
     }
     if (!tdefPage || !dataPage)
         std::abort();
@@ -59,13 +61,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     std::vector<std::uint8_t> file = base;
     std::uint8_t* pg = file.data() + dataPage;
-    std::memcpy(pg + 12, data, std::min<std::size_t>(size, 4096 - 12));
-    const unsigned rows = pg[12] | (pg[13] << 8);
+    std::memcpy(pg + kRows, data, std::min<std::size_t>(size, kPage - kRows));
+    const unsigned rows = engine::jet::get16(pg + kRows);
     std::uint32_t live = 0;
-    for (unsigned r = 0; r < rows && 14 + 2 * r + 1 < 4096; ++r)
-        if (!(pg[15 + 2 * r] & 0x40))
+    for (unsigned r = 0; r < rows && kRows + 2 + 2 * r + 1 < kPage; ++r)
+        if (!(engine::jet::get16(pg + kRows + 2 + 2 * r) & engine::jet::kDeletedRow))
             ++live;
-    std::memcpy(file.data() + tdefPage + 16, &live, 4);
+    std::memcpy(file.data() + tdefPage + kTdefRowCount, &live, 4);
 
     fzfuzz::checkAndReadAll(file.data(), file.size());
     return 0;

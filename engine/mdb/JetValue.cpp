@@ -1,5 +1,8 @@
 #include "engine/mdb/JetValue.h"
 
+#include "engine/mdb/Jet4Text.h"
+#include "engine/mdb/LittleEndian.h"
+
 #include <cassert>
 #include <cmath>
 #include <cstdio>
@@ -20,14 +23,29 @@ constexpr int kCurrencyScale = 4;
 constexpr int kSingleDigits = 7;
 constexpr int kDoubleDigits = 15;
 
-std::int64_t getLE(const u8* p, std::size_t n)
+// Bytes of a number of each type (a date is a Double); 0 for the other types.
+std::size_t numberWidth(int type)
 {
-    std::uint64_t v = 0;
-    for (std::size_t i = n; i-- > 0;)
-        v = (v << 8) | p[i];
-    if (n < 8 && (v >> (8 * n - 1)) & 1)
-        v |= ~std::uint64_t(0) << (8 * n); // sign-extend
-    return static_cast<std::int64_t>(v);
+    switch (type) {
+    case kByte: return 1;
+    case kInteger: return 2;
+    case kLong:
+    case kSingle: return 4;
+    case kLargeNumber:
+    case kCurrency:
+    case kDouble:
+    case kDateTime: return 8;
+    default: return 0;
+    }
+}
+
+// A float or double as stored (IEEE 754, the machine's byte order being little-endian too).
+template <class T>
+T stored(const u8* p)
+{
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
 }
 
 void appendHex(std::string& out, const u8* p, std::size_t len)
@@ -78,7 +96,7 @@ void appendNumeric(std::string& out, const u8* p, std::size_t len, int scale)
     // Four 32-bit words, the most significant first, each stored little-endian.
     u128 magnitude = 0;
     for (int w = 0; w < 4; ++w)
-        magnitude = (magnitude << 32) | static_cast<std::uint32_t>(getLE(p + 1 + 4 * w, 4));
+        magnitude = (magnitude << 32) | get32(p + 1 + 4 * w);
     appendScaled(out, p[0] != 0, magnitude, scale, false);
 }
 
@@ -216,29 +234,7 @@ bool appendUnit(std::string& out, std::uint32_t u)
 
 void appendJet4Text(std::string& out, const unsigned char* p, std::size_t len)
 {
-    constexpr unsigned char kCompressedMark[] = {0xFF, 0xFE};
-    if (len >= 2 && p[0] == kCompressedMark[0] && p[1] == kCompressedMark[1]) {
-        bool oneByte = true; // a compressed value starts with one byte per character
-        for (std::size_t i = 2; i < len;) {
-            if (p[i] == 0) {
-                oneByte = !oneByte;
-                ++i;
-            } else if (oneByte) {
-                appendUnit(out, p[i]);
-                ++i;
-            } else if (i + 1 < len) {
-                if (!appendUnit(out, p[i] | (std::uint32_t(p[i + 1]) << 8)))
-                    return;
-                i += 2;
-            } else {
-                return; // an odd last byte
-            }
-        }
-        return;
-    }
-    for (std::size_t i = 0; i + 1 < len; i += 2)
-        if (!appendUnit(out, p[i] | (std::uint32_t(p[i + 1]) << 8)))
-            return;
+    forEachUnit(p, len, [&](std::uint16_t u) { return appendUnit(out, u); });
 }
 
 void appendBoolean(std::string& out, bool value)
@@ -256,68 +252,28 @@ void appendOleObject(std::string& out, std::uint32_t bytes)
 void appendFixedValue(std::string& out, int type, const unsigned char* p, std::size_t len,
                       int scale)
 {
-    auto need = [&](std::size_t n) { return len >= n; };
     switch (type) {
-    case kByte:
-        if (need(1)) {
-            out += std::to_string(p[0]);
-            return;
-        }
-        break;
-    case kInteger:
-        if (need(2)) {
-            out += std::to_string(getLE(p, 2));
-            return;
-        }
-        break;
-    case kLong:
-        if (need(4)) {
-            out += std::to_string(getLE(p, 4));
-            return;
-        }
-        break;
-    case kLargeNumber:
-        if (need(8)) {
-            out += std::to_string(getLE(p, 8));
-            return;
-        }
-        break;
-    case kCurrency:
-        if (need(8)) {
-            appendCurrency(out, getLE(p, 8));
-            return;
-        }
-        break;
-    case kSingle:
-        if (need(4)) {
-            float f;
-            std::memcpy(&f, p, 4);
-            appendDouble(out, f, kSingleDigits);
-            return;
-        }
-        break;
-    case kDouble:
-        if (need(8)) {
-            double d;
-            std::memcpy(&d, p, 8);
-            appendDouble(out, d, kDoubleDigits);
-            return;
-        }
-        break;
-    case kDateTime:
-        if (need(8)) {
-            double d;
-            std::memcpy(&d, p, 8);
-            appendDate(out, d);
-            return;
-        }
-        break;
     case kReplicationId: appendGuid(out, p, len); return;
     case kNumeric: appendNumeric(out, p, len, scale); return;
     case kComplex: out += "(составное поле)"; return;
     default: break;
     }
-    appendHex(out, p, len);
+    const std::size_t width = numberWidth(type);
+    if (width == 0 || len < width) {
+        appendHex(out, p, len);
+        return;
+    }
+    switch (type) {
+    case kByte: out += std::to_string(p[0]); break;
+    case kInteger:
+    case kLong:
+    case kLargeNumber: out += std::to_string(getSigned(p, width)); break;
+    case kCurrency: appendCurrency(out, getSigned(p, width)); break;
+    case kSingle: appendDouble(out, stored<float>(p), kSingleDigits); break;
+    case kDouble: appendDouble(out, stored<double>(p), kDoubleDigits); break;
+    case kDateTime: appendDate(out, stored<double>(p)); break;
+    default: break;
+    }
 }
 
 } // namespace engine::jet

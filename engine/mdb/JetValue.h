@@ -60,11 +60,9 @@ void appendFixedValue(std::string& out, int type, const unsigned char* p, std::s
                       int scale);
 
 void appendBoolean(std::string& out, bool value);
-// Appends Jet 4 text (a Text or whole Memo value) as UTF-8. The stored form is UCS-2
-// little-endian, or "compressed": after the mark FF FE, runs of one byte per character (the
-// high byte zero) and of two, each zero byte switching between them. A unit that is half of a
-// surrogate pair becomes "?", an odd last byte is dropped, and a zero unit ends the text (what
-// follows it is left over from an earlier value).
+// Appends Jet 4 text (a Text or whole Memo value, stored as Jet4Text.h says) as UTF-8. A unit
+// that is half of a surrogate pair becomes "?", an odd last byte is dropped, and a zero unit
+// ends the text (what follows it is left over from an earlier value).
 void appendJet4Text(std::string& out, const unsigned char* p, std::size_t len);
 void appendOleObject(std::string& out, std::uint32_t bytes);
 void appendDouble(std::string& out, double v, int digits);

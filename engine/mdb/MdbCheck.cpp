@@ -18,7 +18,6 @@ namespace mdbcheck {
 void Checker::run()
 {
     checkHeader();
-    const Format& f = pages_.fmt();
     if (pages_.count() < 3)
         reject("file has only " + num(pages_.count()) + " pages");
 
@@ -35,7 +34,6 @@ void Checker::run()
         Table t = readTable(tdef, "table definition");
         checkTable(t, false);
     }
-    (void)f;
 }
 
 void Checker::checkHeader()

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace engine::mdbcheck {
 
@@ -11,75 +12,70 @@ void Checker::followChain(u32 ptr, std::vector<u8>* collect, u32 limit)
     std::unordered_set<u32> seen;
     while (ptr != 0) {
         if (!seen.insert(ptr).second)
-            reject("long value chain loops at page " + num(ptr >> 8) + " row " + num(ptr & 0xFF));
+            reject("long value chain loops at page " + num(jet::pageOf(ptr)) + " row " +
+                   num(jet::rowOf(ptr)));
         if (++chainSteps_ > kChainStepBudget)
             reject("long value chains are implausibly long");
         Slice s = pointedRow(ptr, "long value", true);
-        if (s.len < 4)
-            reject("long value piece at page " + num(ptr >> 8) + " is " + num(s.len) + " bytes");
+        if (s.len < jet::kPieceLink)
+            reject("long value piece at page " + num(jet::pageOf(ptr)) + " is " + num(s.len) +
+                   " bytes");
         if (collect) {
-            if (collect->size() + s.len - 4 > limit)
+            if (collect->size() + s.len - jet::kPieceLink > limit)
                 collect = nullptr; // the reader stops collecting here
             else
-                collect->insert(collect->end(), s.data + 4, s.data + s.len);
+                collect->insert(collect->end(), s.data + jet::kPieceLink, s.data + s.len);
         }
         ptr = get32(s.data);
     }
 }
 
+std::optional<Slice> Checker::longValue(const u8* v, u32 len, u32 limit, const char* what)
+{
+    const u32 ptr = get32(v + 4);
+    switch (jet::longValueKind(get32(v))) {
+    case jet::LongValue::Inline:
+        return len > jet::kLongHead ? Slice{v + jet::kLongHead, len - u32(jet::kLongHead)}
+                                    : Slice{};
+    case jet::LongValue::OneRow: return pointedRow(ptr, what, true);
+    case jet::LongValue::Chain:
+        longValue_.clear();
+        followChain(ptr, &longValue_, limit);
+        return Slice{longValue_.data(), static_cast<u32>(longValue_.size())};
+    case jet::LongValue::Unknown: break;
+    }
+    return std::nullopt;
+}
+
 void Checker::checkMemo(const u8* page, u32 at, u32 len, const RowFault& bad)
 {
-    if (len < 12)
+    if (len < jet::kLongHead)
         return;
     const u8* v = page + at;
-    u32 head = get32(v);
-    u32 ptr = get32(v + 4);
-    if (head & 0x80000000u) {
-        if (!pages_.fmt().jet3)
-            checkText(v + 12, len - 12, bad);
-    } else if (head & 0x40000000u) {
-        Slice s = pointedRow(ptr, "memo value", true);
-        if (!pages_.fmt().jet3)
-            checkText(s.data, s.len, bad);
-    } else if ((head & 0xFF000000u) == 0) {
-        std::vector<u8> text;
-        followChain(ptr, &text, std::min(head, kMaxLongValue));
-        if (!pages_.fmt().jet3)
-            checkText(text.data(), static_cast<u32>(text.size()), bad);
-    }
+    const std::optional<Slice> text =
+        longValue(v, len, std::min(get32(v), kMaxLongValue), "memo value");
+    if (text && !pages_.fmt().jet3)
+        checkText(text->data, text->len, bad);
 }
 
 void Checker::checkProperties(const u8* page, u32 at, u32 len, const RowFault& bad)
 {
-    // the reader takes the 12-byte long-value header from the row whatever the value's length
-    if (at + 12 > pages_.fmt().pageSize)
+    // the reader takes the long-value head from the row whatever the value's length
+    if (at + jet::kLongHead > pages_.fmt().pageSize)
         bad("property value lies outside the page");
-    const u8* v = page + at;
-    std::vector<u8> blob;
-    u32 head = get32(v);
-    u32 ptr = get32(v + 4);
-    if (head & 0x80000000u) {
-        if (len > 12)
-            blob.assign(v + 12, v + len);
-    } else if (head & 0x40000000u) {
-        Slice s = pointedRow(ptr, "property value", true);
-        blob.assign(s.data, s.data + s.len);
-    } else if ((head & 0xFF000000u) == 0) {
-        followChain(ptr, &blob, kMaxLongValue);
-    } else {
-        return;
-    }
-    checkPropertyBlob(blob, bad);
+    if (const std::optional<Slice> blob =
+            longValue(page + at, len, kMaxLongValue, "property value"))
+        checkPropertyBlob(*blob, bad);
 }
 
-void Checker::checkPropertyBlob(const std::vector<u8>& b, const RowFault& bad)
+void Checker::checkPropertyBlob(Slice blob, const RowFault& bad)
 {
-    if (b.empty())
+    const u8* b = blob.data;
+    const u32 size = blob.len;
+    if (size == 0)
         return;
-    if (b.size() < 4 || b[3] != 0 ||
-        !(std::memcmp(b.data(), "MR2", 3) == 0 || std::memcmp(b.data(), "KKD", 3) == 0))
+    if (size < 4 || b[3] != 0 || !(std::memcmp(b, "MR2", 3) == 0 || std::memcmp(b, "KKD", 3) == 0))
         return; // the reader refuses an unknown format and moves on
-    const u32 size = static_cast<u32>(b.size());
     u32 names = 0;
     bool haveNames = false;
     for (u32 pos = 4; pos < size;) {

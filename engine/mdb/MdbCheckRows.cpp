@@ -87,7 +87,7 @@ void Checker::checkRow(const Table& t, const u8* page, u32 start, u32 size, u32 
             checkProperties(page, start + vStart, vLen, bad);
     }
     if (isCatalog)
-        noteCatalogRow(t, page, start, size, nullMask, maskLen, rowFixedCols, varOff, rowVarCols);
+        noteCatalogRow(t, page, start, nullMask, maskLen, rowFixedCols, varOff, rowVarCols);
 }
 
 void Checker::jet3Offsets(const u8* row, u32 size, u32 maskLen, u32 rowVarCols,

@@ -4,6 +4,19 @@
 #include <cstring>
 
 namespace engine::mdbcheck {
+namespace {
+
+// Latin and Cyrillic capitals to small letters, for comparing names as Access does.
+char16_t foldCase(char16_t ch)
+{
+    if ((ch >= u'A' && ch <= u'Z') || (ch >= 0x0410 && ch <= 0x042F))
+        return static_cast<char16_t>(ch + 0x20);
+    if (ch >= 0x0400 && ch <= 0x040F)
+        return static_cast<char16_t>(ch + 0x50);
+    return ch;
+}
+
+} // namespace
 
 std::vector<u8> Checker::tdefStream(u32 first, const char* what)
 {
@@ -18,7 +31,7 @@ std::vector<u8> Checker::tdefStream(u32 first, const char* what)
         if (seen.size() > kMaxTdefPages)
             reject(std::string(what) + ": chain of definition pages is too long");
         const u8* p = pages_.page(pg, what);
-        if (p[0] != 2)
+        if (p[0] != jet::kTdefPage)
             reject(std::string(what) + ": page " + num(pg) +
                    " is not a table definition page (type " + num(p[0]) + ")");
         s.insert(s.end(), p + (head ? 0 : 8), p + f.pageSize);
@@ -40,20 +53,21 @@ Table Checker::readTable(u32 tdefPage, const char* what)
         if (end > s.size())
             reject(label + ": " + item + " run past the end of the definition");
     };
-    need(f.tdColsStart, "header fields");
+    need(f.tdHead + jet::kTdColumns, "header fields");
+    const u8* head = &s[f.tdHead];
     Table t;
     t.tdefPage = tdefPage;
-    t.numVarCols = get16(&s[f.tdNumVarCols]);
-    u32 numCols = get16(&s[f.tdNumCols]);
-    u32 numIdx = get32(&s[f.tdNumIdx]);
-    u32 numRealIdx = get32(&s[f.tdNumRealIdx]);
-    t.ownedMap = get32(&s[f.tdOwnedMap]);
-    t.freeMap = get32(&s[f.tdFreeMap]);
+    t.numVarCols = get16(head + jet::kTdNumVarCols);
+    u32 numCols = get16(head + jet::kTdNumCols);
+    u32 numIdx = get32(head + jet::kTdNumIdx);
+    u32 numRealIdx = get32(head + jet::kTdNumRealIdx);
+    t.ownedMap = get32(head + jet::kTdOwnedMap);
+    t.freeMap = get32(head + jet::kTdFreeMap);
     if (numCols > kMaxColumns)
         reject(label + ": " + num(numCols) + " columns");
     if (numIdx > kMaxIndexes || numRealIdx > kMaxIndexes)
         reject(label + ": implausible index count");
-    u64 pos = f.tdColsStart + u64(numRealIdx) * f.realIdxEntry;
+    u64 pos = f.tdHead + jet::kTdColumns + u64(numRealIdx) * f.realIdxEntry;
     need(pos + u64(numCols) * f.colEntry, "column records");
     std::vector<bool> seenNumber(256, false);
     for (u32 i = 0; i < numCols; ++i, pos += f.colEntry) {
@@ -93,14 +107,8 @@ Table Checker::readTable(u32 tdefPage, const char* what)
         // Column names are unique regardless of letter case; a second column of the same
         // name would make every statement on that name read the wrong column.
         std::u16string key;
-        for (u32 k = 0; k + (f.jet3 ? 0 : 1) < len; k += f.jet3 ? 1 : 2) {
-            char16_t ch = f.jet3 ? s[pos + k] : get16(&s[pos + k]);
-            if ((ch >= u'A' && ch <= u'Z') || (ch >= 0x0410 && ch <= 0x042F))
-                ch = static_cast<char16_t>(ch + 0x20);
-            else if (ch >= 0x0400 && ch <= 0x040F)
-                ch = static_cast<char16_t>(ch + 0x50);
-            key += ch;
-        }
+        for (u32 k = 0; k + (f.jet3 ? 0 : 1) < len; k += f.jet3 ? 1 : 2)
+            key += foldCase(f.jet3 ? s[pos + k] : get16(&s[pos + k]));
         if (!names.insert(key).second)
             reject(label + ": two columns are named \"" + name + "\"");
         pos += len;
@@ -136,9 +144,9 @@ Checker::CatalogCols Checker::findCatalogColumns(const Table& t)
 Slice Checker::pointedRow(u32 ptr, const char* what, bool needDataPage)
 {
     const Format& f = pages_.fmt();
-    u32 pg = ptr >> 8, row = ptr & 0xFF;
+    u32 pg = jet::pageOf(ptr), row = jet::rowOf(ptr);
     const u8* p = pages_.page(pg, what);
-    if (needDataPage && p[0] != 1)
+    if (needDataPage && p[0] != jet::kDataPage)
         reject(std::string(what) + " points to page " + num(pg) + ", which is not a data page");
     u32 rows = get16(p + f.rowCountOffset);
     if (row >= rows)
@@ -159,9 +167,8 @@ std::vector<u32> Checker::ownedPages(const Table& t, const std::string& label)
     const Format& f = pages_.fmt();
     std::string what = label + " owned-pages map";
     Slice m = pointedRow(t.ownedMap, what.c_str(), true);
-    std::string fwhat = label + " free-space map";
-    Slice fm = pointedRow(t.freeMap, fwhat.c_str(), true);
-    (void)fm;
+    // the reader loads the free-space map as well, though nothing here needs its bits
+    pointedRow(t.freeMap, (label + " free-space map").c_str(), true);
     if (m.len < 5)
         reject(what + " is " + num(m.len) + " bytes long");
     std::vector<u32> out;
@@ -186,7 +193,7 @@ std::vector<u32> Checker::ownedPages(const Table& t, const std::string& label)
             if (mp == 0)
                 continue;
             const u8* p = pages_.page(mp, what.c_str());
-            if (p[0] != 5)
+            if (p[0] != jet::kMapPage)
                 reject(what + " slot " + num(k) + " points to page " + num(mp) + " of type " +
                        num(p[0]) + ", not a usage-map page");
             if (!seen.insert(mp).second)
@@ -236,7 +243,7 @@ void Checker::checkTable(const Table& t, bool isCatalog)
     // it is not compared with anything.
     for (u32 pg : ownedPages(t, label)) {
         auto [type, owner] = pages_.header(pg);
-        if (type != 1 || owner != t.tdefPage) {
+        if (type != jet::kDataPage || owner != t.tdefPage) {
             // (the stored bytes: an encoded file's wiped page does not decode to zeros)
             if (zeroPage(pg))
                 reject(label + " lists page " + num(pg) +
@@ -249,11 +256,10 @@ void Checker::checkTable(const Table& t, bool isCatalog)
     }
 }
 
-void Checker::noteCatalogRow(const Table& t, const u8* page, u32 start, u32 size,
-                             const u8* nullMask, u32 maskLen, u32 rowFixedCols,
-                             const std::vector<u32>& varOff, u32 rowVarCols)
+void Checker::noteCatalogRow(const Table& t, const u8* page, u32 start, const u8* nullMask,
+                             u32 maskLen, u32 rowFixedCols, const std::vector<u32>& varOff,
+                             u32 rowVarCols)
 {
-    (void)size;
     const Format& f = pages_.fmt();
     auto fixedValue = [&](int idx, u32 width, u64& out) -> bool {
         const Column& c = t.columns[static_cast<std::size_t>(idx)];
@@ -308,34 +314,14 @@ void Checker::noteCatalogRow(const Table& t, const u8* page, u32 start, u32 size
 std::u16string Checker::foldedName(const u8* v, u32 len) const
 {
     std::u16string out;
-    auto put = [&](char16_t ch) {
-        if ((ch >= u'A' && ch <= u'Z') || (ch >= 0x0410 && ch <= 0x042F))
-            ch = static_cast<char16_t>(ch + 0x20);
-        else if (ch >= 0x0400 && ch <= 0x040F)
-            ch = static_cast<char16_t>(ch + 0x50);
-        out += ch;
-    };
     if (pages_.fmt().jet3) {
         for (u32 i = 0; i < len; ++i)
-            put(v[i]);
-    } else if (len >= 2 && v[0] == 0xFF && v[1] == 0xFE) {
-        bool compressed = true;
-        for (u32 i = 2; i < len;) {
-            if (v[i] == 0) {
-                compressed = !compressed;
-                ++i;
-            } else if (compressed) {
-                put(v[i++]);
-            } else if (i + 1 < len) {
-                put(get16(v + i));
-                i += 2;
-            } else {
-                break;
-            }
-        }
+            out += foldCase(v[i]);
     } else {
-        for (u32 i = 0; i + 1 < len; i += 2)
-            put(get16(v + i));
+        jet::forEachUnit(v, len, [&](u16 ch) {
+            out += foldCase(ch);
+            return true;
+        });
     }
     return out;
 }

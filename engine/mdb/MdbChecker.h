@@ -5,9 +5,11 @@
 // (header and the walk), MdbCheckTables.cpp (definitions and usage maps), MdbCheckRows.cpp
 // (rows and values) and MdbCheckLong.cpp (long values and properties).
 
+#include "engine/mdb/Jet4Text.h"
 #include "engine/mdb/MdbLayout.h"
 #include "engine/mdb/MdbPages.h"
 
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -31,9 +33,10 @@ private:
     std::unordered_set<std::u16string> tableNames_; // user tables, folded
     u64 mapBytes_ = 0;
     u64 chainSteps_ = 0;
-    std::vector<u8> pageCopy_; // the data page being checked
-    std::vector<u8> zeroBuf_;  // a page tested for being all zeros
-    std::vector<u32> varOff_;  // the row being checked: its variable column offsets
+    std::vector<u8> pageCopy_;  // the data page being checked
+    std::vector<u8> zeroBuf_;   // a page tested for being all zeros
+    std::vector<u32> varOff_;   // the row being checked: its variable column offsets
+    std::vector<u8> longValue_; // the pieces of a chained long value, gathered
 
     struct CatalogCols {
         int id = -1, name = -1, type = -1, flags = -1, lvProp = -1;
@@ -75,13 +78,18 @@ private:
 
     void checkValue(const Column& c, const u8* page, u32 at, u32 len, const RowFault& bad);
 
-    // Jet 4 text is UCS-2 or the compressed form (FF FE, then one byte per character with
-    // 00 toggling to two-byte characters and back); a lone byte in two-byte mode is broken.
+    // Jet 4 text (Jet4Text.h): compressed text that ends inside a two-byte character is
+    // broken.
     void checkText(const u8* s, u32 len, const RowFault& bad);
 
     // A long value's chain of pieces: every piece an existing row of at least 4 bytes, and
     // the chain ends (the reader follows it until a zero pointer).
     void followChain(u32 ptr, std::vector<u8>* collect, u32 limit);
+
+    // Where the bytes of the long value whose head is at `v` lie, as the reader assembles them
+    // (a chain's pieces gathered in longValue_, up to `limit` bytes); none when the head's
+    // flags are of no kind the reader reads.
+    std::optional<Slice> longValue(const u8* v, u32 len, u32 limit, const char* what);
 
     void checkMemo(const u8* page, u32 at, u32 len, const RowFault& bad);
 
@@ -89,12 +97,11 @@ private:
     // parses it as a chunked property list.
     void checkProperties(const u8* page, u32 at, u32 len, const RowFault& bad);
 
-    void checkPropertyBlob(const std::vector<u8>& b, const RowFault& bad);
+    void checkPropertyBlob(Slice blob, const RowFault& bad);
 
     // Remember which definition pages the catalog's tables live on.
-    void noteCatalogRow(const Table& t, const u8* page, u32 start, u32 size, const u8* nullMask,
-                        u32 maskLen, u32 rowFixedCols, const std::vector<u32>& varOff,
-                        u32 rowVarCols);
+    void noteCatalogRow(const Table& t, const u8* page, u32 start, const u8* nullMask, u32 maskLen,
+                        u32 rowFixedCols, const std::vector<u32>& varOff, u32 rowVarCols);
 
     // A name as UTF-16 with ASCII and Cyrillic capitals folded, for comparing names.
     std::u16string foldedName(const u8* v, u32 len) const;
@@ -103,21 +110,8 @@ private:
 // Every text value is checked: defined here so that both its callers can inline it.
 inline void Checker::checkText(const u8* s, u32 len, const RowFault& bad)
 {
-    if (len < 2 || s[0] != 0xFF || s[1] != 0xFE)
-        return;
-    bool compressed = true;
-    for (u32 i = 2; i < len;) {
-        if (s[i] == 0) {
-            compressed = !compressed;
-            ++i;
-        } else if (compressed) {
-            ++i;
-        } else {
-            if (i + 1 >= len)
-                bad("compressed text ends inside a character");
-            i += 2;
-        }
-    }
+    if (jet::isCompressedText(s, len) && !jet::forEachUnit(s, len, [](u16) { return true; }))
+        bad("compressed text ends inside a character");
 }
 
 } // namespace engine::mdbcheck

@@ -1,5 +1,7 @@
 #include "engine/mdb/MdbHeader.h"
 
+#include "engine/mdb/LittleEndian.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -41,12 +43,6 @@ void rc4(const u8* key, std::size_t keyLen, u8* data, std::size_t len)
     }
 }
 
-std::uint32_t get32(const u8* p)
-{
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-           (std::uint32_t(p[3]) << 24);
-}
-
 } // namespace
 
 MdbHeader readMdbHeader(const unsigned char* bytes, std::size_t len)
@@ -70,8 +66,8 @@ MdbHeader readMdbHeader(const unsigned char* bytes, std::size_t len)
     std::memcpy(head, bytes, kMdbHeaderBytes);
     rc4(kHeaderKey, sizeof kHeaderKey, head + kMaskedAt,
         version == 0 ? kMaskedLenJet3 : kMaskedLenJet4);
-    h.codePage = head[kCodePageAt] | (unsigned(head[kCodePageAt + 1]) << 8);
-    const std::uint32_t key = get32(head + kPageKeyAt);
+    h.codePage = jet::get16(head + kCodePageAt);
+    const std::uint32_t key = jet::get32(head + kPageKeyAt);
     if (ace)
         h.encrypted = key != 0;
     else

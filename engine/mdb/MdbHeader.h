@@ -17,6 +17,10 @@ namespace engine {
 // Bytes of the file's beginning that readMdbHeader needs.
 constexpr std::size_t kMdbHeaderBytes = 0x98;
 
+// Every page of a file is as long as its format says, the first one too.
+constexpr std::uint32_t kJet3PageSize = 2048;
+constexpr std::uint32_t kJet4PageSize = 4096;
+
 struct MdbHeader {
     enum class Format { NotDatabase, Jet3, Jet4 };
     Format format = Format::NotDatabase;
@@ -31,7 +35,10 @@ struct MdbHeader {
     // there): neither Access without the password nor the reader can read them.
     bool encrypted = false;
     bool password = false; // a database password is set (Jet 3, Jet 4)
-    std::uint32_t pageSize() const { return format == Format::Jet3 ? 2048u : 4096u; }
+    std::uint32_t pageSize() const
+    {
+        return format == Format::Jet3 ? kJet3PageSize : kJet4PageSize;
+    }
 };
 
 // `len` bytes from the start of the file (at least kMdbHeaderBytes for a database).

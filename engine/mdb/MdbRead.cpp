@@ -2,6 +2,7 @@
 
 #include "engine/mdb/JetValue.h"
 #include "engine/mdb/MdbCheck.h"
+#include "engine/mdb/MdbLayout.h"
 
 #include <mdbtools.h>
 
@@ -16,23 +17,10 @@ namespace engine {
 namespace {
 
 using u8 = unsigned char;
+using jet::get32;
+using jet::kLongHead;
 
-// Long values (Memo, OLE): a 12-byte head in the row, whose first word holds the length
-// and where the value lies.
-constexpr std::uint32_t kLongInline = 0x80000000u;     // the bytes follow the head
-constexpr std::uint32_t kLongSinglePage = 0x40000000u; // one row elsewhere holds them
-constexpr std::uint32_t kLongFlags = 0xFF000000u;      // none set: a chain of rows
-constexpr std::uint32_t kLongLength = 0x3FFFFFFFu;
-constexpr std::size_t kLongHead = MDB_MEMO_OVERHEAD;
-constexpr std::size_t kPieceLink = 4; // each piece of a chain starts with
-                                      // the page/row of the next
-constexpr int kRowOffsetMask = 0x1FFF;
-
-std::uint32_t get32(const u8* p)
-{
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-           (std::uint32_t(p[3]) << 24);
-}
+static_assert(kLongHead == MDB_MEMO_OVERHEAD, "the reader library's long-value head");
 
 MdbHeader headerOf(const std::string& path)
 {
@@ -105,19 +93,23 @@ struct MdbFile::Private {
         longValue.clear();
         const u8* piece = nullptr;
         std::size_t pieceLen = 0;
-        if (head & kLongInline) {
-            longValue.assign(v + kLongHead, v + len);
-        } else if (head & kLongSinglePage) {
+        switch (jet::longValueKind(head)) {
+        case jet::LongValue::Inline: longValue.assign(v + kLongHead, v + len); break;
+        case jet::LongValue::OneRow:
             if (pointedRow(ptr, piece, pieceLen))
                 longValue.assign(piece, piece + pieceLen);
-        } else if ((head & kLongFlags) == 0) {
+            break;
+        case jet::LongValue::Chain: {
             const std::size_t limit = std::min<std::size_t>(head, kMaxLongValueBytes);
-            while (ptr != 0 && pointedRow(ptr, piece, pieceLen) && pieceLen >= kPieceLink) {
-                if (longValue.size() + pieceLen - kPieceLink > limit)
+            while (ptr != 0 && pointedRow(ptr, piece, pieceLen) && pieceLen >= jet::kPieceLink) {
+                if (longValue.size() + pieceLen - jet::kPieceLink > limit)
                     break;
-                longValue.insert(longValue.end(), piece + kPieceLink, piece + pieceLen);
+                longValue.insert(longValue.end(), piece + jet::kPieceLink, piece + pieceLen);
                 ptr = get32(piece);
             }
+            break;
+        }
+        case jet::LongValue::Unknown: break;
         }
         appendText(out, longValue.data(), longValue.size());
     }
@@ -195,7 +187,7 @@ bool MdbFile::readRows(std::size_t index, CellBuffer& cells, const std::function
         size_t len = 0;
         if (mdb_find_row(mdb, static_cast<int>(t->cur_row) - 1, &start, &len) != 0)
             return fail("row outside its page");
-        if (mdb_crack_row(t, start & kRowOffsetMask, len, d.fields.data()) < 0)
+        if (mdb_crack_row(t, static_cast<int>(start & jet::kOffsetMask), len, d.fields.data()) < 0)
             return fail("row cannot be decoded");
         for (unsigned i = 0; i < ncols; ++i) {
             const MdbField& f = d.fields[i];
@@ -214,7 +206,7 @@ bool MdbFile::readRows(std::size_t index, CellBuffer& cells, const std::function
                 case MDB_TEXT: d.appendText(out, v, n); break;
                 case MDB_MEMO: d.appendMemo(out, v, n); break;
                 case MDB_OLE:
-                    jet::appendOleObject(out, n >= kLongHead ? get32(v) & kLongLength : 0);
+                    jet::appendOleObject(out, n >= kLongHead ? get32(v) & jet::kLongLength : 0);
                     break;
                 // the reader library keeps a Numeric's scale in the field it calls col_prec
                 default: jet::appendFixedValue(out, col->col_type, v, n, col->col_prec); break;

@@ -63,6 +63,8 @@ private slots:
         QCOMPARE(fixed(kDouble, raw(0.1 + 0.2)), "0,3");
         QCOMPARE(fixed(kDouble, raw(-2.5e20)), "-2,5E+20");
         QCOMPARE(fixed(kDouble, raw(std::numeric_limits<double>::quiet_NaN())), "NaN");
+        QCOMPARE(fixed(kLong, {0x01, 0x02}), "0102"); // shorter than its type: its bytes
+        QCOMPARE(fixed(kDateTime, {0x00, 0x00, 0x00, 0x00}), "00000000");
         // Currency: exact ten-thousandths, trailing zeros dropped
         QCOMPARE(fixed(kCurrency, le(12345000, 8)), "1234,5");
         QCOMPARE(fixed(kCurrency, le(static_cast<std::uint64_t>(-1), 8)), "-0,0001");
