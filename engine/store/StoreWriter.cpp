@@ -146,8 +146,8 @@ struct StoreWriter::Impl {
         // (until it is probed, a column that may turn plain does not refer).
         bool refers() const { return substr || (probed && !plain); }
     };
-    // Makes column j plain when it takes no match modes and at most one value in ten
-    // repeats; the first `rows` rows decide.
+    // Makes the column plain when it takes no match modes and at most one value in ten
+    // repeats; the rows it holds so far decide.
     void maybePlain(Col& col)
     {
         col.probed = true;
