@@ -113,9 +113,8 @@ bool ChunkReader::readRecord(std::int64_t chunk, size_t records, size_t at, std:
     const size_t head = records * record::kOffsetBytes;
     unsigned char offs[2 * record::kOffsetBytes];
     const size_t want = (at + 1 < records ? 2 : 1) * record::kOffsetBytes;
-    if (size < head ||
-        sqlite3_blob_read(blob_.get(), offs, static_cast<int>(want),
-                          static_cast<int>(at * record::kOffsetBytes)) != SQLITE_OK)
+    if (size < head || sqlite3_blob_read(blob_.get(), offs, static_cast<int>(want),
+                                         static_cast<int>(at * record::kOffsetBytes)) != SQLITE_OK)
         return false;
     const size_t b = record::getOffset(offs);
     const size_t e = at + 1 < records ? record::getOffset(offs + record::kOffsetBytes) : size;

@@ -84,8 +84,8 @@ template <class Fn>
 void ChunkReader::scan(const Rows* rows, Fn& fn)
 {
     const std::uint32_t per = record::kChunkRows;
-    sql::Stmt st(t_.db(), "SELECT chunk, recs FROM " + storeTable::rows(t_.id()) +
-                              " ORDER BY chunk");
+    sql::Stmt st(t_.db(),
+                 "SELECT chunk, recs FROM " + storeTable::rows(t_.id()) + " ORDER BY chunk");
     size_t i = 0;
     std::uint32_t seen = 0;
     std::int64_t expectChunk = 0;

@@ -61,6 +61,9 @@ public:
     // sql::Error when SQLite fails (a damaged store: sql::Error::corrupt()).
     std::shared_ptr<ResultSet> run(const jet::Statement& st) const;
 
+    // The table of that name, letter case aside. Throws EngineError when there is none.
+    const StoreTable& table(const std::string& name) const;
+
     // Called when a part of the store failed its check: the store is not answered from
     // again, and its file is removed, so that the next open makes it again.
     void markDamaged() const;
@@ -72,7 +75,6 @@ private:
     std::string readKey(const SourceKey* expect);
     std::string readTables();
     std::string checkSchema() const;
-    const StoreTable& table(const std::string& name) const;
     // Parts of run(): the statement's column positions (throws when one is unknown), and
     // the answers of DISTINCT and of a row projection.
     std::vector<int> resolveColumns(const jet::Statement& st, const StoreQuery& q) const;

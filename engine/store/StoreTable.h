@@ -27,8 +27,7 @@ public:
         bool plain() const { return distinct < 0; }
     };
 
-    StoreTable(const sql::Db& db, int id, std::string name, std::int64_t rows,
-               std::int64_t bytes);
+    StoreTable(const sql::Db& db, int id, std::string name, std::int64_t rows, std::int64_t bytes);
     void addColumn(Column c);
 
     int id() const { return id_; }
