@@ -35,24 +35,6 @@ bool ChunkReader::scans(const Rows* rows) const
     return touched * 10 > (rows_ + per - 1) / per * kScanCostTenths;
 }
 
-bool ChunkReader::parse(const unsigned char* p, const unsigned char* end, std::string_view* out)
-{
-    for (size_t c = 0; c < ncols_; ++c) {
-        record::Cell cell;
-        if (!record::getCell(p, end, cell))
-            return false;
-        out[c] = cell.value; // (a null: no data())
-        if (cell.ref) {
-            if (!words_[c])
-                words_[c] = &t_.spellings(static_cast<int>(c));
-            if (cell.ref > words_[c]->size())
-                return false;
-            out[c] = words_[c]->at(cell.ref);
-        }
-    }
-    return p == end;
-}
-
 void ChunkReader::decodeAt(const unsigned char* chunk, size_t size, size_t k, size_t at)
 {
     size_t b = 0, e = 0;

@@ -71,6 +71,26 @@ private:
     std::int64_t cursor_ = -1; // the chunk blob_ stands on, -1 none
 };
 
+// (inline: a result that reads its records later parses each one here)
+inline bool ChunkReader::parse(const unsigned char* p, const unsigned char* end,
+                               std::string_view* out)
+{
+    for (size_t c = 0; c < ncols_; ++c) {
+        record::Cell cell;
+        if (!record::getCell(p, end, cell))
+            return false;
+        out[c] = cell.value; // (a null: no data())
+        if (cell.ref) {
+            if (!words_[c])
+                words_[c] = &t_.spellings(static_cast<int>(c));
+            if (cell.ref > words_[c]->size())
+                return false;
+            out[c] = words_[c]->at(cell.ref);
+        }
+    }
+    return p == end;
+}
+
 template <class Fn>
 void ChunkReader::forRows(const Rows* rows, Fn fn)
 {
