@@ -57,10 +57,4 @@ void MemResult::reserve(std::int64_t rows, std::size_t bytes)
     arena_.reserve(bytes);
 }
 
-std::size_t MemResult::memoryBytes() const
-{
-    return arena_.capacity() + ends_.capacity() * sizeof(std::uint32_t) +
-           nulls_.capacity() * sizeof(std::uint64_t);
-}
-
 } // namespace engine

@@ -30,7 +30,6 @@ public:
     void addNull() { pushEnd(true); }
     void endRow() { ++rows_; }
     void reserve(std::int64_t rows, std::size_t bytes);
-    std::size_t memoryBytes() const;
 
 private:
     void pushEnd(bool null);

@@ -6,8 +6,9 @@
 
 namespace engine {
 
-// A static, fully materialised result. Shared by the query object and whoever shows it
-// (the grid keeps a reference instead of copying every cell).
+// The unchanging result of one statement, held in memory or read from the store as its
+// cells are asked for. Shared by the query object and whoever shows it (the grid keeps a
+// reference instead of copying every cell).
 class ResultSet {
 public:
     virtual ~ResultSet() = default;

@@ -84,6 +84,11 @@ bool sqliteHeaderLooksWhole(const std::string& path, std::string* whyNot)
 
 Store::~Store() = default;
 
+// How a damaged store is met while it answers, in one place: a part read while a statement
+// runs throws sql::Error (corrupt()), and the query object calls this and makes the store
+// again; a part a result reads later marks that result damaged() and calls this. Either way
+// the store is not answered from again and its file is removed, so that the next open makes
+// it again; a damaged part is never read as empty cells, nor passed over.
 void Store::markDamaged() const
 {
     if (damaged_)
@@ -144,30 +149,21 @@ std::string Store::readTables()
 {
     {
         sql::Stmt st(db_, "SELECT t, name, rows, bytes FROM fz_tables ORDER BY t");
-        while (st.step()) {
-            Table t;
-            t.id = static_cast<int>(st.integer(0));
-            t.name = st.text(1);
-            t.rows = st.integer(2);
-            t.bytes = st.integer(3);
-            tables_.push_back(std::move(t));
-        }
+        while (st.step())
+            tables_.emplace_back(db_, static_cast<int>(st.integer(0)), st.text(1), st.integer(2),
+                                 st.integer(3));
     }
     sql::Stmt st(db_, "SELECT t, pos, name, distinct_n, substr FROM fz_columns"
                       " ORDER BY t, pos");
     while (st.step()) {
         int t = static_cast<int>(st.integer(0));
         if (t < 0 || t >= static_cast<int>(tables_.size()) ||
-            tables_[static_cast<size_t>(t)].id != t)
+            tables_[static_cast<size_t>(t)].id() != t)
             return "column of an unknown table";
-        auto& cols = tables_[static_cast<size_t>(t)].columns;
-        if (st.integer(1) != static_cast<std::int64_t>(cols.size()))
+        StoreTable& table = tables_[static_cast<size_t>(t)];
+        if (st.integer(1) != static_cast<std::int64_t>(table.columns().size()))
             return "column positions out of order";
-        Column c;
-        c.name = st.text(2);
-        c.distinct = st.integer(3);
-        c.substr = st.integer(4) != 0;
-        cols.push_back(std::move(c));
+        table.addColumn({st.text(2), st.integer(3), st.integer(4) != 0});
     }
     return {};
 }
@@ -176,116 +172,19 @@ std::string Store::checkSchema() const
 {
     std::vector<schema::TableKinds> kinds;
     for (const auto& t : tables_) {
-        kinds.push_back({t.id, {}});
-        for (const Column& c : t.columns)
-            kinds.back().columns.push_back({c.distinct >= 0, c.substr});
+        kinds.push_back({t.id(), {}});
+        for (const StoreTable::Column& c : t.columns())
+            kinds.back().columns.push_back({!c.plain(), c.substr});
     }
     return schema::check(schema::objectsOf(db_), kinds);
 }
 
-const Store::Table& Store::table(const std::string& name) const
+const StoreTable& Store::table(const std::string& name) const
 {
     for (const auto& t : tables_)
-        if (equalsAsciiNoCase(t.name, name))
+        if (equalsAsciiNoCase(t.name(), name))
             return t;
     throw EngineError(msg::noTable(name));
-}
-
-std::shared_ptr<const Store::Lengths> Store::lengths(const Table& t) const
-{
-    const size_t at = static_cast<size_t>(&t - tables_.data());
-    if (lengths_.size() < tables_.size())
-        lengths_.resize(tables_.size());
-    if (!lengths_[at]) {
-        auto all = std::make_shared<Lengths>();
-        std::vector<std::uint8_t>& cells = all->cells;
-        const size_t ncols = t.columns.size();
-        const size_t want = static_cast<size_t>(t.rows) * ncols;
-        cells.reserve(want + record::kLengthPadding);
-        sql::Stmt st(db_, "SELECT part, lens FROM " + storeTable::lengths(t.id) + " ORDER BY part");
-        std::int64_t part = 0;
-        while (st.step()) {
-            const auto* b = static_cast<const std::uint8_t*>(sqlite3_column_blob(st.get(), 1));
-            const size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 1));
-            if (st.integer(0) != part++ || cells.size() + nb > want)
-                throw sql::Error(SQLITE_CORRUPT, "length list damaged");
-            cells.insert(cells.end(), b, b + nb);
-        }
-        if (cells.size() != want)
-            throw sql::Error(SQLITE_CORRUPT, "length list damaged");
-        cells.resize(want + record::kLengthPadding, 0);
-        if (ncols <= record::kLengthPadding) {
-            const size_t rows = static_cast<size_t>(t.rows);
-            const size_t per = record::kLengthBlockRows;
-            all->blocks.assign((rows + per - 1) / per * record::kLengthPadding, 0);
-            for (size_t r = 0; r < rows; ++r)
-                record::widenLengths(all->blocks.data() + r / per * record::kLengthPadding,
-                                     cells.data() + r * ncols);
-        }
-        lengths_[at] = std::move(all);
-    }
-    return lengths_[at];
-}
-
-const std::vector<std::uint32_t>& Store::nulls(const Table& t, int j) const
-{
-    const Column& c = t.columns[static_cast<size_t>(j)];
-    if (!c.nulls) {
-        sql::Stmt st(db_, "SELECT nulls FROM fz_columns WHERE t = ? AND pos = ?");
-        st.bindInt(1, t.id);
-        st.bindInt(2, j);
-        if (!st.step())
-            throw sql::Error(SQLITE_CORRUPT, "null list missing");
-        const void* b = sqlite3_column_blob(st.get(), 0);
-        const size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 0));
-        auto rows = std::make_shared<std::vector<std::uint32_t>>(nb / record::kRowBytes);
-        if (nb)
-            std::memcpy(rows->data(), b, nb);
-        if (nb % record::kRowBytes || !isRowList(*rows) ||
-            (!rows->empty() && (rows->front() < 1 || rows->back() > t.rows)))
-            throw sql::Error(SQLITE_CORRUPT, "null list damaged");
-        c.nulls = std::move(rows);
-    }
-    return *c.nulls;
-}
-
-const Store::Spellings& Store::spellings(const Table& t, int j) const
-{
-    const Column& c = t.columns[static_cast<size_t>(j)];
-    if (!c.spellings) {
-        auto words = std::make_shared<Spellings>();
-        sql::Stmt st(db_, "SELECT words FROM " + storeTable::spellings(t.id) + " WHERE col = ?");
-        st.bindInt(1, j);
-        if (st.step()) {
-            const auto* b = static_cast<const unsigned char*>(sqlite3_column_blob(st.get(), 0));
-            const size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 0));
-            words->bytes.reserve(nb);
-            for (const unsigned char *p = b, *end = b + nb; p < end;) {
-                std::string_view w;
-                if (!record::getSpelling(p, end, w) || words->size() >= record::kSpellingRefs)
-                    throw sql::Error(SQLITE_CORRUPT, "spellings damaged");
-                words->bytes.append(w);
-                words->ends.push_back(static_cast<std::uint32_t>(words->bytes.size()));
-            }
-        }
-        c.spellings = std::move(words);
-    }
-    return *c.spellings;
-}
-
-std::shared_ptr<const SimilarIndex> Store::similarIndex(const Table& t, int j) const
-{
-    if (t.columns[static_cast<size_t>(j)].distinct < 0)
-        return nullptr;
-    auto& at = similar_[{t.id, j}];
-    if (!at) {
-        std::vector<std::string> values;
-        sql::Stmt st(db_, "SELECT f FROM " + storeTable::dictionary(t.id, static_cast<size_t>(j)));
-        while (st.step())
-            values.push_back(st.text(0));
-        at = std::make_shared<const SimilarIndex>(std::move(values));
-    }
-    return at;
 }
 
 namespace {
@@ -347,8 +246,8 @@ std::vector<int> Store::resolveColumns(const jet::Statement& st, const StoreQuer
 
 std::shared_ptr<ResultSet> Store::run(const jet::Statement& st) const
 {
-    const Table& t = table(st.table);
-    StoreQuery q(*this, t);
+    const StoreTable& t = table(st.table);
+    StoreQuery q(t);
     const std::vector<int> cols = resolveColumns(st, q);
     using K = jet::Statement::Kind;
     Rows selected;
@@ -360,7 +259,7 @@ std::shared_ptr<ResultSet> Store::run(const jet::Statement& st) const
 
     if (st.kind == K::Count) {
         auto r = std::make_shared<MemResult>(std::vector<std::string>{"Expr1000"});
-        r->addCell(std::to_string(rows ? rows->size() : static_cast<size_t>(t.rows)));
+        r->addCell(std::to_string(rows ? rows->size() : static_cast<size_t>(t.rows())));
         r->endRow();
         return r;
     }
@@ -368,7 +267,7 @@ std::shared_ptr<ResultSet> Store::run(const jet::Statement& st) const
         return distinct(q, t, cols[0], rows);
     std::vector<int> pick;
     if (st.kind == K::Star) {
-        for (size_t j = 0; j < t.columns.size(); ++j)
+        for (size_t j = 0; j < t.columns().size(); ++j)
             pick.push_back(static_cast<int>(j));
     } else {
         pick = cols;
@@ -385,16 +284,16 @@ std::shared_ptr<ResultSet> Store::run(const jet::Statement& st) const
 
 // One row per value that compares unequal to the others (letter case aside), in sorted
 // order, a null first: the way the desktop engine answers DISTINCT.
-std::shared_ptr<ResultSet> Store::distinct(StoreQuery& q, const Table& t, int j,
+std::shared_ptr<ResultSet> Store::distinct(StoreQuery& q, const StoreTable& t, int j,
                                            const Rows* rows) const
 {
-    const Column& c = t.columns[static_cast<size_t>(j)];
+    const StoreTable::Column& c = t.column(j);
     auto r = std::make_shared<MemResult>(std::vector<std::string>{c.name});
     // (folded text, spelling) in the order of the folded text's code points
     std::vector<std::pair<std::string, std::string>> values;
     bool hasNull = false;
-    if (!rows && c.distinct >= 0) {
-        hasNull = !nulls(t, j).empty();
+    if (!rows && !c.plain()) {
+        hasNull = !t.nulls(j).empty();
         sql::Stmt s(db_, "SELECT f, coalesce(v, f) FROM " + q.dn(j) + " ORDER BY f");
         while (s.step())
             values.emplace_back(s.text(0), s.text(1));
@@ -423,22 +322,23 @@ std::shared_ptr<ResultSet> Store::distinct(StoreQuery& q, const Table& t, int j,
 
 // The columns `pick` of the rows `selected` (of every row unless `filtered`); `most` what the
 // query knows of their longest lengths.
-std::shared_ptr<ResultSet> Store::project(StoreQuery& q, const Table& t, std::vector<int> pick,
+std::shared_ptr<ResultSet> Store::project(StoreQuery& q, const StoreTable& t, std::vector<int> pick,
                                           Rows selected, bool filtered, ColumnMost most) const
 {
     std::vector<std::string> names;
     for (int j : pick)
-        names.push_back(t.columns[static_cast<size_t>(j)].name);
+        names.push_back(t.column(j).name);
     const Rows* rows = filtered ? &selected : nullptr;
-    const std::int64_t n = rows ? static_cast<std::int64_t>(rows->size()) : t.rows;
-    if (n > kReadAtOnceRows && t.rows > kSmallTableRows) {
+    const std::int64_t n = rows ? static_cast<std::int64_t>(rows->size()) : t.rows();
+    if (n > kReadAtOnceRows && t.rows() > kSmallTableRows) {
         if (std::shared_ptr<const Store> self = weak_from_this().lock())
             return std::make_shared<StoreRows>(std::move(self), t, std::move(names),
                                                std::move(pick), std::move(selected),
                                                rows == nullptr, std::move(most));
     }
     auto r = std::make_shared<MemResult>(names);
-    const double perRow = t.rows ? static_cast<double>(t.bytes) / static_cast<double>(t.rows) : 0.0;
+    const double perRow =
+        t.rows() ? static_cast<double>(t.bytes()) / static_cast<double>(t.rows()) : 0.0;
     r->reserve(n, static_cast<size_t>(perRow * static_cast<double>(n) * 1.05) + 64);
     q.forRows(rows, [&](std::uint32_t, const std::vector<std::string_view>& v,
                         const std::vector<char>& nul) {

@@ -16,6 +16,20 @@ namespace engine {
 
 namespace {
 
+// Where match() changes its way of working.
+// A row list this many times longer than the rows that count: a binary search per row that
+// counts costs less than copying the list.
+constexpr size_t kLookUpRatio = 32;
+// Each entry's rows are in order: up to this many lists are merged one into the next (each
+// merge passes over the rows so far), more are sorted.
+constexpr size_t kMostMergedEntries = 8;
+// More rows than one in this many of the table: marking them in a bitmap of the table's
+// rows and reading it back costs less than sorting them.
+constexpr std::uint32_t kBitmapMergeShare = 64;
+// The lengths of entries that keep none of their own are taken row by row, for up to one
+// row in this many of the answer: beyond that they cost about a pass over all the rows.
+constexpr size_t kRestShare = 4;
+
 Rows intersect(const Rows& a, const Rows& b)
 {
     assert(isRowList(a) && isRowList(b));
@@ -59,10 +73,23 @@ Rows complement(const Rows& a, std::uint32_t n)
 
 } // namespace
 
+template <class Fn>
+void StoreQuery::forFolded(int j, const Rows* rows, Fn fn)
+{
+    std::string f;
+    forRows(rows, [&](std::uint32_t r, const std::vector<std::string_view>& v,
+                      const std::vector<char>& nul) {
+        if (nul[static_cast<size_t>(j)])
+            return;
+        f = fold(v[static_cast<size_t>(j)]);
+        fn(r, f);
+    });
+}
+
 int StoreQuery::column(const std::string& name) const
 {
-    for (size_t j = 0; j < t_.columns.size(); ++j)
-        if (equalsAsciiNoCase(t_.columns[j].name, name))
+    for (size_t j = 0; j < t_.columns().size(); ++j)
+        if (equalsAsciiNoCase(t_.columns()[j].name, name))
             return static_cast<int>(j);
     return -1;
 }
@@ -132,16 +159,11 @@ Rows StoreQuery::similar(int j, const std::string& literal, const Rows* within,
     const std::string typed = fold(literal);
     if (byCloseness)
         byCloseness->assign(similar::kClosenessClasses, Rows());
-    const auto index = s_.similarIndex(t_, j);
+    const auto index = t_.similarIndex(j);
     if (!index) { // a plain column: its records are read
         const similar::Heard heard = similar::hear(typed);
         Rows out;
-        std::string f;
-        forRows(within, [&](std::uint32_t r, const std::vector<std::string_view>& v,
-                            const std::vector<char>& nul) {
-            if (nul[static_cast<size_t>(j)])
-                return;
-            f = fold(v[static_cast<size_t>(j)]);
+        forFolded(j, within, [&](std::uint32_t r, const std::string& f) {
             const similar::Heard stored = similar::hear(f);
             if (!similar::matches(heard, stored))
                 return;
@@ -252,80 +274,55 @@ void bitmapRows(const unsigned char* map, size_t bytes, std::uint32_t tableRows,
 
 } // namespace
 
-Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::string>& binds,
-                       const Rows* within, ColumnMost* most)
+void StoreQuery::entryRows(const void* blob, size_t bytes, std::uint32_t first, const Rows* within,
+                           Rows& out) const
 {
-    if (most)
-        most->clear();
-    if (t_.columns[static_cast<size_t>(j)].distinct < 0)
-        return scanMatch(j, where, binds, within);
-    sql::Stmt st(s_.db_, "SELECT first, rows, most FROM " + dn(j) + " WHERE " + where);
-    for (size_t i = 0; i < binds.size(); ++i)
-        st.bindText(static_cast<int>(i + 1), binds[i]);
-    Rows out;
-    size_t entries = 0;
-    std::vector<size_t> starts; // where each entry's rows begin in out
-    // The longest lengths over the entries' rows (when every row of them counts): an entry's
-    // own, or its rows to take them from.
-    ColumnMost longest;
-    bool known = most && !within;
-    if (known)
-        longest.most.assign(t_.columns.size(), 0);
-    while (st.step()) {
-        ++entries;
-        starts.push_back(out.size());
-        bool own = false;
-        if (known) {
-            const auto* m = static_cast<const std::uint8_t*>(sqlite3_column_blob(st.get(), 2));
-            own =
-                m && static_cast<size_t>(sqlite3_column_bytes(st.get(), 2)) == longest.most.size();
-            for (size_t c = 0; own && c < longest.most.size(); ++c)
-                longest.most[c] = std::max(longest.most[c], m[c]);
-        }
-        const void* b = sqlite3_column_blob(st.get(), 1);
-        size_t nb = static_cast<size_t>(sqlite3_column_bytes(st.get(), 1));
-        if (!b) {
-            out.push_back(static_cast<std::uint32_t>(st.integer(0)));
-        } else if (record::isBitmap(nb)) {
-            bitmapRows(static_cast<const unsigned char*>(b), nb, rowCount(), within, out);
-        } else {
-            if (nb % 4)
-                throw sql::Error(SQLITE_CORRUPT, "row list damaged");
-            if (within && within->size() * 32 < nb / 4) {
-                // A long list and few rows that count: look those up in it.
-                const auto* list = static_cast<const unsigned char*>(b);
-                auto at = [&](size_t i) { return record::listRow(list, i); };
-                for (std::uint32_t r : *within) {
-                    size_t lo = 0, hi = nb / 4;
-                    while (lo < hi) {
-                        const size_t mid = lo + (hi - lo) / 2;
-                        if (at(mid) < r)
-                            lo = mid + 1;
-                        else
-                            hi = mid;
-                    }
-                    if (lo < nb / 4 && at(lo) == r)
-                        out.push_back(r);
-                }
-                continue;
-            }
-            size_t at = out.size();
-            out.resize(at + nb / 4);
-            std::memcpy(out.data() + at, b, nb);
-        }
-        if (known && !own)
-            longest.rest.insert(longest.rest.end(),
-                                out.begin() + static_cast<std::ptrdiff_t>(starts.back()),
-                                out.end());
+    if (!blob) {
+        out.push_back(first);
+        return;
     }
-    // Each entry's rows are in order: a few lists are merged, many sorted.
-    if (entries > 1 && entries <= 8) {
+    if (record::isBitmap(bytes)) {
+        bitmapRows(static_cast<const unsigned char*>(blob), bytes, rowCount(), within, out);
+        return;
+    }
+    if (bytes % record::kRowBytes)
+        throw sql::Error(SQLITE_CORRUPT, "row list damaged");
+    const size_t n = bytes / record::kRowBytes;
+    if (within && within->size() * kLookUpRatio < n) {
+        // A long list and few rows that count: look those up in it.
+        const auto* list = static_cast<const unsigned char*>(blob);
+        auto at = [&](size_t i) { return record::listRow(list, i); };
+        for (std::uint32_t r : *within) {
+            size_t lo = 0, hi = n;
+            while (lo < hi) {
+                const size_t mid = lo + (hi - lo) / 2;
+                if (at(mid) < r)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            if (lo < n && at(lo) == r)
+                out.push_back(r);
+        }
+        return;
+    }
+    const size_t at = out.size();
+    out.resize(at + n);
+    std::memcpy(out.data() + at, blob, bytes);
+}
+
+void StoreQuery::mergeEntries(Rows& out, const std::vector<size_t>& starts) const
+{
+    const size_t entries = starts.size();
+    if (entries < 2)
+        return;
+    if (entries <= kMostMergedEntries) {
         for (size_t e = 1; e < entries; ++e)
             std::inplace_merge(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(starts[e]),
                                e + 1 < entries
                                    ? out.begin() + static_cast<std::ptrdiff_t>(starts[e + 1])
                                    : out.end());
-    } else if (entries > 1 && out.size() > rowCount() / 64) {
+    } else if (out.size() > rowCount() / kBitmapMergeShare) {
         // many rows: marked in a bitmap of the table's rows and read back in order
         std::vector<std::uint64_t> bits((static_cast<size_t>(rowCount()) >> 6) + 1, 0);
         for (std::uint32_t r : out) {
@@ -338,16 +335,50 @@ Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::s
             for (std::uint64_t b = bits[w]; b; b &= b - 1)
                 out.push_back(
                     static_cast<std::uint32_t>((w << 6) | static_cast<size_t>(__builtin_ctzll(b))));
-    } else if (entries > 1) {
+    } else {
         std::sort(out.begin(), out.end());
     }
-    for (size_t i = 1; i < out.size(); ++i)
-        if (out[i] <= out[i - 1])
-            throw sql::Error(SQLITE_CORRUPT, "row list damaged");
-    if (!out.empty() && (out.front() < 1 || out.back() > rowCount()))
+}
+
+Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::string>& binds,
+                       const Rows* within, ColumnMost* most)
+{
+    if (most)
+        most->clear();
+    if (t_.column(j).plain())
+        return scanMatch(j, where, binds, within);
+    sql::Stmt st(t_.db(), "SELECT first, rows, most FROM " + dn(j) + " WHERE " + where);
+    for (size_t i = 0; i < binds.size(); ++i)
+        st.bindText(static_cast<int>(i + 1), binds[i]);
+    Rows out;
+    std::vector<size_t> starts; // where each entry's rows begin in out
+    // The longest lengths over the entries' rows (when every row of them counts): an entry's
+    // own, or its rows to take them from.
+    ColumnMost longest;
+    const bool known = most && !within;
+    if (known)
+        longest.most.assign(t_.columns().size(), 0);
+    while (st.step()) {
+        starts.push_back(out.size());
+        const void* b = sqlite3_column_blob(st.get(), 1);
+        entryRows(b, static_cast<size_t>(sqlite3_column_bytes(st.get(), 1)),
+                  static_cast<std::uint32_t>(st.integer(0)), within, out);
+        if (!known)
+            continue;
+        const auto* m = static_cast<const std::uint8_t*>(sqlite3_column_blob(st.get(), 2));
+        if (m && static_cast<size_t>(sqlite3_column_bytes(st.get(), 2)) == longest.most.size()) {
+            for (size_t c = 0; c < longest.most.size(); ++c)
+                longest.most[c] = std::max(longest.most[c], m[c]);
+        } else {
+            longest.rest.insert(longest.rest.end(),
+                                out.begin() + static_cast<std::ptrdiff_t>(starts.back()),
+                                out.end());
+        }
+    }
+    mergeEntries(out, starts);
+    if (!isRowList(out) || (!out.empty() && (out.front() < 1 || out.back() > rowCount())))
         throw sql::Error(SQLITE_CORRUPT, "row list damaged");
-    // (beyond a quarter of the rows, the rows left to take cost about a pass over them all)
-    if (known && longest.rest.size() * 4 <= out.size())
+    if (known && longest.rest.size() * kRestShare <= out.size())
         *most = std::move(longest);
     return out;
 }
@@ -355,14 +386,9 @@ Rows StoreQuery::match(int j, const std::string& where, const std::vector<std::s
 Rows StoreQuery::scanMatch(int j, const std::string& where, const std::vector<std::string>& binds,
                            const Rows* within)
 {
-    sql::Stmt st(s_.db_, "WITH d(f) AS (SELECT ?) SELECT 1 FROM d WHERE " + where);
+    sql::Stmt st(t_.db(), "WITH d(f) AS (SELECT ?) SELECT 1 FROM d WHERE " + where);
     Rows out;
-    std::string f;
-    forRows(within, [&](std::uint32_t r, const std::vector<std::string_view>& v,
-                        const std::vector<char>& nul) {
-        if (nul[static_cast<size_t>(j)])
-            return;
-        f = fold(v[static_cast<size_t>(j)]);
+    forFolded(j, within, [&](std::uint32_t r, const std::string& f) {
         st.reset(); // (clears the bindings too)
         st.bindStatic(1, f);
         for (size_t i = 0; i < binds.size(); ++i)
@@ -398,7 +424,7 @@ std::string StoreQuery::pattern(int j, const std::string& raw, std::vector<std::
             pieces.back().text.append(p, start, i - start);
         }
     }
-    const auto& col = t_.columns[static_cast<size_t>(j)];
+    const auto& col = t_.column(j);
     auto isLit = [&](size_t i) { return pieces[i].kind == Piece::Lit; };
     auto isAny = [&](size_t i) { return pieces[i].kind == Piece::Any; };
     if (pieces.empty()) { // LIKE "": only the empty value

@@ -12,125 +12,114 @@ void StoreRows::maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
 {
     out.assign(cols.size(), 0);
     const std::int64_t n = rows < 0 ? n_ : std::min(rows, n_);
-    if (std::vector<std::uint8_t> wide; n == n_ && longestOfAll(wide)) {
-        for (size_t c = 0; c < cols.size(); ++c) {
-            const int col = cols[c];
-            const bool valid = col >= 0 && col < columnCount();
-            const std::uint8_t m =
-                valid ? wide[static_cast<size_t>(pick_[static_cast<size_t>(col)])] : 0;
-            out[c] = m < 255 ? m : maxCharLength(col, rows);
-        }
-        return;
+    std::vector<size_t> at; // the table column of each valid column asked for
+    for (int c : cols)
+        if (c >= 0 && c < columnCount())
+            at.push_back(static_cast<size_t>(pick_[static_cast<size_t>(c)]));
+    std::vector<std::uint8_t> most;
+    if (at.empty() || !longest(n, at, most))
+        return; // (no widths: a damaged result is not shown)
+    for (size_t c = 0, i = 0; c < cols.size(); ++c) {
+        if (cols[c] < 0 || cols[c] >= columnCount())
+            continue;
+        out[c] = most[i] < 255 ? most[i] : countLong(cols[c], at[i], n);
+        ++i;
     }
-    std::shared_ptr<const Store::Lengths> lens;
-    try {
-        lens = store_->lengths(t_);
-    } catch (const sql::Error&) {
-        fail(); // (no widths: the result is not shown)
-        return;
-    }
-    std::vector<size_t> at;
-    for (int c : cols) {
-        if (c < 0 || c >= columnCount()) {
-            ResultSet::maxCharLengths(cols, rows, out);
-            return;
-        }
-        at.push_back(static_cast<size_t>(pick_[static_cast<size_t>(c)]));
-    }
-    const std::uint8_t* L = lens->cells.data();
-    const std::uint32_t last = static_cast<std::uint32_t>(t_.rows);
-    std::array<std::uint8_t, 256> most{};
-    const size_t k = std::min<size_t>(at.size(), most.size());
-    constexpr std::int64_t ahead = 16; // rows fetched ahead: matched rows lie far apart
-    auto fetchAhead = [&](std::int64_t i) {
-        if (i + ahead < n) {
-            const std::uint32_t next = rowid(i + ahead);
-            if (next >= 1 && next <= last)
-                __builtin_prefetch(L + static_cast<size_t>(next - 1) * ncols_);
-        }
-    };
-    if (ncols_ <= record::kLengthPadding) {
-        // A row's lengths are taken whole, kLengthPadding bytes at once (the list is padded
-        // for the last row), and the columns are picked out once at the end: a few
-        // instructions per matched row whatever the number of columns. Where the result
-        // holds a whole block of rows, the block's maxima stand for its rows.
-        std::array<std::uint8_t, record::kLengthPadding> wide{};
-        const std::uint8_t* blocks = lens->blocks.data();
-        const std::uint32_t per = record::kLengthBlockRows;
-        // (rows ascend without repeats: result rows i .. i + per - 1 are the block starting
-        // at row id when the last of them is id + per - 1)
-        auto wholeBlock = [&](std::int64_t i, std::uint32_t id) {
-            return (id - 1) % per == 0 && i + per <= n && id - 1 + per <= last &&
-                   rowid(i + per - 1) == id + per - 1;
-        };
-        for (std::int64_t i = 0; i < n;) {
-            const std::uint32_t id = rowid(i);
-            if (id < 1 || id > last) { // (a damaged store: nothing to count)
-                ++i;
-            } else if (wholeBlock(i, id)) {
-                record::widenLengths(wide.data(), blocks + (id - 1) / per * record::kLengthPadding);
-                i += per;
-            } else {
-                fetchAhead(i);
-                record::widenLengths(wide.data(), L + static_cast<size_t>(id - 1) * ncols_);
-                ++i;
-            }
-        }
-        for (size_t c = 0; c < k; ++c)
-            most[c] = wide[at[c]];
-    } else {
-        for (std::int64_t i = 0; i < n; ++i) {
-            fetchAhead(i);
-            const std::uint32_t id = rowid(i);
-            if (id < 1 || id > last)
-                continue; // a damaged store: nothing to count
-            const std::uint8_t* row = L + static_cast<size_t>(id - 1) * ncols_;
-            for (size_t c = 0; c < k; ++c)
-                most[c] = std::max(most[c], row[at[c]]);
-        }
-    }
-    for (size_t c = 0; c < cols.size(); ++c)
-        out[c] = c < k && most[c] < 255 ? most[c] : maxCharLength(cols[c], rows);
 }
 
 int StoreRows::maxCharLength(int col, std::int64_t rows) const
 {
-    if (col < 0 || col >= columnCount())
-        return 0;
-    const std::int64_t n = rows < 0 ? n_ : std::min(rows, n_);
-    if (std::vector<std::uint8_t> wide;
-        n == n_ && longestOfAll(wide) &&
-        wide[static_cast<size_t>(pick_[static_cast<size_t>(col)])] < 255)
-        return wide[static_cast<size_t>(pick_[static_cast<size_t>(col)])];
-    std::shared_ptr<const Store::Lengths> lens;
+    std::vector<int> out;
+    maxCharLengths({col}, rows, out);
+    return out[0];
+}
+
+std::shared_ptr<const CellLengths> StoreRows::lengths() const
+{
     try {
-        lens = store_->lengths(t_);
+        return t_.lengths();
     } catch (const sql::Error&) {
         fail();
-        return 0;
+        return nullptr;
     }
-    const std::uint8_t* L = lens->cells.data() + pick_[static_cast<size_t>(col)];
-    const std::uint32_t last = static_cast<std::uint32_t>(t_.rows);
-    // (a row number out of the table, from a damaged store, has no length: its cells
-    // read as empty anyway)
-    auto length = [&](std::uint32_t id) -> int {
-        return id >= 1 && id <= last ? L[static_cast<size_t>(id - 1) * ncols_] : 0;
+}
+
+bool StoreRows::longest(std::int64_t n, const std::vector<size_t>& at,
+                        std::vector<std::uint8_t>& most) const
+{
+    most.assign(at.size(), 0);
+    if (!inTable_) { // a row list no query of the store answers
+        fail();
+        return false;
+    }
+    if (std::vector<std::uint8_t> wide; n == n_ && longestOfAll(wide)) {
+        for (size_t i = 0; i < at.size(); ++i)
+            most[i] = wide[at[i]];
+        return true;
+    }
+    const std::shared_ptr<const CellLengths> lens = lengths();
+    if (!lens)
+        return false;
+    longestOfRows(*lens, n, at, most);
+    return true;
+}
+
+void StoreRows::longestOfRows(const CellLengths& lens, std::int64_t n,
+                              const std::vector<size_t>& at, std::vector<std::uint8_t>& most) const
+{
+    const std::uint8_t* L = lens.cells.data();
+    constexpr std::int64_t ahead = 16; // rows fetched ahead: matched rows lie far apart
+    auto fetchAhead = [&](std::int64_t i) {
+        if (i + ahead < n)
+            __builtin_prefetch(L + static_cast<size_t>(rowid(i + ahead) - 1) * ncols_);
     };
-    int longest = 0;
-    if (all_) {
-        for (std::int64_t i = 0; i < n; ++i)
-            longest = std::max<int>(longest, L[static_cast<size_t>(i) * ncols_]);
-    } else {
-        for (std::int64_t i = 0; i < n; ++i)
-            longest = std::max(longest, length(rows_[static_cast<size_t>(i)]));
-    }
-    if (longest < 255)
-        return longest;
-    // Some text holds 255 characters or more: count those exactly.
-    for (std::int64_t i = 0; i < n; ++i)
-        if (length(rowid(i)) == 255) {
-            longest = std::max(longest, static_cast<int>(fz::utf8::charCount(value(i, col))));
+    if (ncols_ > record::kLengthPadding) {
+        for (std::int64_t i = 0; i < n; ++i) {
+            fetchAhead(i);
+            const std::uint8_t* row = L + static_cast<size_t>(rowid(i) - 1) * ncols_;
+            for (size_t c = 0; c < at.size(); ++c)
+                most[c] = std::max(most[c], row[at[c]]);
         }
+        return;
+    }
+    // A row's lengths are taken whole, kLengthPadding bytes at once (the list is padded for
+    // the last row), and the columns are picked out once at the end: a few instructions per
+    // matched row whatever the number of columns. Where the result holds a whole block of
+    // rows, the block's maxima stand for its rows.
+    std::array<std::uint8_t, record::kLengthPadding> wide{};
+    const std::uint8_t* blocks = lens.blocks.data();
+    const std::uint32_t per = record::kLengthBlockRows;
+    const std::uint32_t last = static_cast<std::uint32_t>(t_.rows());
+    // (rows ascend without repeats: result rows i .. i + per - 1 are the block starting at
+    // row id when the last of them is id + per - 1)
+    auto wholeBlock = [&](std::int64_t i, std::uint32_t id) {
+        return (id - 1) % per == 0 && i + per <= n && id - 1 + per <= last &&
+               rowid(i + per - 1) == id + per - 1;
+    };
+    for (std::int64_t i = 0; i < n;) {
+        const std::uint32_t id = rowid(i);
+        if (wholeBlock(i, id)) {
+            record::widenLengths(wide.data(), blocks + (id - 1) / per * record::kLengthPadding);
+            i += per;
+        } else {
+            fetchAhead(i);
+            record::widenLengths(wide.data(), L + static_cast<size_t>(id - 1) * ncols_);
+            ++i;
+        }
+    }
+    for (size_t c = 0; c < at.size(); ++c)
+        most[c] = wide[at[c]];
+}
+
+int StoreRows::countLong(int col, size_t c, std::int64_t n) const
+{
+    const std::shared_ptr<const CellLengths> lens = lengths();
+    if (!lens)
+        return 0;
+    int longest = 255;
+    for (std::int64_t i = 0; i < n; ++i)
+        if (lens->cells[static_cast<size_t>(rowid(i) - 1) * ncols_ + c] == 255)
+            longest = std::max(longest, static_cast<int>(fz::utf8::charCount(value(i, col))));
     return longest;
 }
 
@@ -141,17 +130,15 @@ bool StoreRows::longestOfAll(std::vector<std::uint8_t>& wide) const
     wide = most_.most;
     if (most_.rest.empty())
         return true;
-    std::shared_ptr<const Store::Lengths> lens;
-    try {
-        lens = store_->lengths(t_);
-    } catch (const sql::Error&) {
-        fail();
+    const std::shared_ptr<const CellLengths> lens = lengths();
+    if (!lens)
         return false;
-    }
     const std::uint8_t* L = lens->cells.data();
     for (std::uint32_t id : most_.rest) {
-        if (id < 1 || id > t_.rows)
-            continue; // (a damaged store: nothing to count)
+        if (id < 1 || id > t_.rows()) {
+            fail(); // (a row list no query of the store answers)
+            return false;
+        }
         const std::uint8_t* row = L + static_cast<size_t>(id - 1) * ncols_;
         for (size_t c = 0; c < ncols_; ++c)
             wide[c] = std::max(wide[c], row[c]);
@@ -204,7 +191,7 @@ void StoreRows::values(std::int64_t row, const int* cols, int n, std::string_vie
 void StoreRows::load(Slot& slot, std::int64_t chunk) const
 {
     slot.chunk = chunk;
-    slot.records = seek(chunk) ? record::chunkRecords(t_.rows, chunk) : 0;
+    slot.records = reader_.hasChunk(chunk) ? record::chunkRecords(t_.rows(), chunk) : 0;
     slot.decoded = 0;
     slot.damaged = 0;
     slot.whole = false;
@@ -212,48 +199,14 @@ void StoreRows::load(Slot& slot, std::int64_t chunk) const
     slot.cells.resize(record::kChunkRows * ncols_);
 }
 
-bool StoreRows::seek(std::int64_t chunk) const
-{
-    if (cursor_ == chunk && chunk >= 0)
-        return true;
-    cursor_ = -1;
-    // An incremental blob reads the bytes asked for only (a statement would copy the whole
-    // chunk to give any of it).
-    int rc = SQLITE_ERROR;
-    if (blob_) {
-        rc = sqlite3_blob_reopen(blob_.get(), chunk);
-        if (rc != SQLITE_OK)
-            blob_.reset(); // a failed handle takes no other row
-    } else {
-        sqlite3_blob* b = nullptr;
-        rc = sqlite3_blob_open(store_->db_.get(), "main", storeTable::rows(t_.id).c_str(), "recs",
-                               chunk, 0, &b);
-        blob_.reset(b);
-        if (rc != SQLITE_OK)
-            blob_.reset();
-    }
-    if (rc == SQLITE_OK)
-        cursor_ = chunk;
-    return rc == SQLITE_OK;
-}
-
-const Store::Spellings* StoreRows::spellings(size_t c) const
-{
-    if (!spellings_[c]) {
-        try {
-            spellings_[c] = &store_->spellings(t_, static_cast<int>(c));
-        } catch (const sql::Error&) {
-            return nullptr;
-        }
-    }
-    return spellings_[c];
-}
-
 bool StoreRows::parse(Slot& slot, size_t within, const unsigned char* p,
                       const unsigned char* end) const
 {
-    return readRecord(p, end, ncols_, slot.cells.data() + within * ncols_,
-                      [this](size_t c) { return spellings_[c] ? spellings_[c] : spellings(c); });
+    try {
+        return reader_.parse(p, end, slot.cells.data() + within * ncols_);
+    } catch (const sql::Error&) {
+        return false; // (damaged spellings)
+    }
 }
 
 bool StoreRows::decode(Slot& slot, size_t within) const
@@ -265,42 +218,20 @@ bool StoreRows::decode(Slot& slot, size_t within) const
         slot.damaged |= std::uint32_t{!ok} << within; // the other records stay
         return ok;
     };
-    size_t b = 0, e = 0;
     if (slot.whole) {
+        size_t b = 0, e = 0;
         const auto* base = reinterpret_cast<const unsigned char*>(slot.bytes.data());
         return done(record::recordSpan(base, slot.bytes.size(), slot.records, within, b, e) &&
                     parse(slot, within, base + b, base + e));
     }
-    if (!seek(slot.chunk))
-        return done(false);
-    const size_t size = static_cast<size_t>(sqlite3_blob_bytes(blob_.get()));
     if ((dense_ || within == 0) && slot.decoded == 0) {
-        slot.bytes.resize(size);
-        if (sqlite3_blob_read(blob_.get(), slot.bytes.data(), static_cast<int>(size), 0) !=
-            SQLITE_OK) {
-            slot.bytes.clear();
+        if (!reader_.readChunk(slot.chunk, slot.bytes))
             return done(false);
-        }
         slot.whole = true;
         return decode(slot, within);
     }
-    // The record's offset and the next one's (the chunk's end after its last record).
-    const size_t k = slot.records;
-    const size_t head = k * record::kOffsetBytes;
-    unsigned char offs[2 * record::kOffsetBytes];
-    const size_t want = (within + 1 < k ? 2 : 1) * record::kOffsetBytes;
-    if (size < head ||
-        sqlite3_blob_read(blob_.get(), offs, static_cast<int>(want),
-                          static_cast<int>(within * record::kOffsetBytes)) != SQLITE_OK)
-        return done(false);
-    b = record::getOffset(offs);
-    e = within + 1 < k ? record::getOffset(offs + record::kOffsetBytes) : size;
-    if (!(head <= b && b <= e && e <= size))
-        return done(false);
     std::string& one = slot.one[within];
-    one.resize(e - b);
-    if (sqlite3_blob_read(blob_.get(), one.data(), static_cast<int>(e - b), static_cast<int>(b)) !=
-        SQLITE_OK)
+    if (!reader_.readRecord(slot.chunk, slot.records, within, one))
         return done(false);
     const auto* base = reinterpret_cast<const unsigned char*>(one.data());
     return done(parse(slot, within, base, base + one.size()));

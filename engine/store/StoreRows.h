@@ -7,10 +7,13 @@
 // record of most chunks). The store (and its connection) stays open as long as the result
 // lives.
 
-#include "engine/store/MemResult.h"
-#include "engine/store/Sqlite.h"
+#include "engine/store/ChunkReader.h"
+#include "engine/store/ColumnMost.h"
+#include "engine/store/ResultSet.h"
+#include "engine/store/RowList.h"
 #include "engine/store/Store.h"
-#include "engine/store/StoreQuery.h"
+#include "engine/store/StoreFormat.h"
+#include "engine/store/StoreTable.h"
 
 #include <array>
 #include <cassert>
@@ -24,7 +27,7 @@ namespace engine {
 class StoreRows final : public ResultSet {
 public:
     // `most`: what the query knows of the longest lengths over `rows`.
-    StoreRows(std::shared_ptr<const Store> store, const Store::Table& t,
+    StoreRows(std::shared_ptr<const Store> store, const StoreTable& t,
               std::vector<std::string> names, std::vector<int> pick, Rows rows, bool all,
               ColumnMost most = {})
         : store_(std::move(store))
@@ -33,11 +36,12 @@ public:
         , pick_(std::move(pick))
         , rows_(std::move(rows))
         , all_(all)
-        , n_(all ? t.rows : static_cast<std::int64_t>(rows_.size()))
-        , ncols_(t.columns.size())
-        , dense_(n_ * record::kChunkRows >= 2 * t.rows)
+        , n_(all ? t.rows() : static_cast<std::int64_t>(rows_.size()))
+        , ncols_(t.columns().size())
+        , dense_(n_ * record::kChunkRows >= 2 * t.rows())
+        , inTable_(all_ || rows_.empty() || (rows_.front() >= 1 && rows_.back() <= t.rows()))
         , most_(most.most.size() == ncols_ ? std::move(most) : ColumnMost())
-        , spellings_(ncols_)
+        , reader_(t)
     {
         assert(all_ || isRowList(rows_));
     }
@@ -65,17 +69,16 @@ public:
     // The record is found once for all the columns.
     void values(std::int64_t row, const int* cols, int n, std::string_view* out) const override;
 
-    // Row by row: one row's lengths lie side by side, so each matched row costs one read
-    // of memory for all the columns.
+    // From the store's lengths of the cells, row by row: one row's lengths lie side by
+    // side, so each matched row costs one read of memory for all the columns.
     void maxCharLengths(const std::vector<int>& cols, std::int64_t rows,
                         std::vector<int>& out) const override;
-
     int maxCharLength(int col, std::int64_t rows) const override;
 
     bool damaged() const override { return damaged_; }
 
 private:
-    // A part of the store read for this result failed its check.
+    // A part of the store read for this result is damaged (Store::markDamaged).
     void fail() const
     {
         damaged_ = true;
@@ -104,9 +107,21 @@ private:
         return all_ ? static_cast<std::uint32_t>(i + 1) : rows_[static_cast<size_t>(i)];
     }
 
+    // The store's lengths of the cells; null when they are damaged (then fail()).
+    std::shared_ptr<const CellLengths> lengths() const;
+    // The longest stored length (up to 255) of each table column at[i] over the first n
+    // rows, into most[i]; false when the store is damaged (then fail()).
+    bool longest(std::int64_t n, const std::vector<size_t>& at,
+                 std::vector<std::uint8_t>& most) const;
+    // The same from the store's lengths, row by row.
+    void longestOfRows(const CellLengths& lens, std::int64_t n, const std::vector<size_t>& at,
+                       std::vector<std::uint8_t>& most) const;
     // The longest length of each table column over all the rows, from most_ and the
-    // lengths of its rows left to take; false when not known.
+    // lengths of its rows left to take; false when not known (or damaged: then fail()).
     bool longestOfAll(std::vector<std::uint8_t>& wide) const;
+    // The characters of the longest value of column col (table column c) over the first n
+    // rows, counted where the store keeps only that there are 255 or more.
+    int countLong(int col, size_t c, std::int64_t n) const;
     // The slot holding the cell and the cell's index in it; s stays null when there is none.
     size_t locate(std::int64_t row, int col, const Slot*& s) const;
     // The slot holding the row's record and the index of its first cell; null when there is
@@ -115,35 +130,25 @@ private:
 
     // Makes the slot the chunk's, none of its records read yet.
     void load(Slot& slot, std::int64_t chunk) const;
-    // Puts blob_ on the chunk; false when the store has none.
-    bool seek(std::int64_t chunk) const;
     // The cells of record `within`, stored at [p, end), into slot.cells.
     bool parse(Slot& slot, size_t within, const unsigned char* p, const unsigned char* end) const;
-    // The spellings of table column c; null when they cannot be read.
-    const Store::Spellings* spellings(size_t c) const;
-    struct BlobClose {
-        void operator()(sqlite3_blob* b) const { sqlite3_blob_close(b); }
-    };
     // Reads record `within` of the slot's chunk; false when the chunk has none there.
     bool decode(Slot& slot, size_t within) const;
 
     std::shared_ptr<const Store> store_;
-    const Store::Table& t_;
+    const StoreTable& t_;
     std::vector<std::string> names_;
     std::vector<int> pick_;
     Rows rows_;
     bool all_;
     std::int64_t n_;
     size_t ncols_;
-    bool dense_; // two rows or more per chunk on average
+    bool dense_;   // two rows or more per chunk on average
+    bool inTable_; // every row is one of the table's
     // What the query knew of the longest length of each table column over all the rows.
     ColumnMost most_;
-    // Per table column: its spellings, once a cell has referred to one.
-    mutable std::vector<const Store::Spellings*> spellings_;
     mutable std::array<Slot, kSlots> slots_;
-    mutable std::unique_ptr<sqlite3_blob, BlobClose>
-        blob_;                         // declared after store_: closed before it
-    mutable std::int64_t cursor_ = -1; // the chunk blob_ stands on, -1 none
+    mutable ChunkReader reader_; // declared after store_: closed before it
     mutable bool damaged_ = false;
 };
 
