@@ -28,7 +28,7 @@ bool ChunkReader::scans(const Rows* rows) const
     size_t touched = 0;
     std::int64_t last = -1;
     for (std::uint32_t r : *rows) {
-        const std::int64_t c = (r - 1) / per;
+        const std::int64_t c = record::chunkOf(r);
         touched += c != last;
         last = c;
     }

@@ -116,7 +116,7 @@ void ChunkReader::scan(const Rows* rows, Fn& fn)
         const size_t k = record::chunkRecords(rows_, c);
         if (k == 0)
             throw sql::Error(SQLITE_CORRUPT, "chunk beyond the rows");
-        const std::uint32_t first = static_cast<std::uint32_t>(c) * per + 1;
+        const std::uint32_t first = record::firstRowOf(c);
         seen += static_cast<std::uint32_t>(k);
         if (rows) {
             if (i < rows->size() && (*rows)[i] < first)
@@ -147,13 +147,12 @@ void ChunkReader::scan(const Rows* rows, Fn& fn)
 template <class Fn>
 void ChunkReader::lookUp(const Rows& rows, Fn& fn)
 {
-    const std::uint32_t per = record::kChunkRows;
     sql::Stmt st(t_.db(), "SELECT recs FROM " + storeTable::rows(t_.id()) + " WHERE chunk = ?");
     std::int64_t chunk = -1;
     const unsigned char* blob = nullptr;
     size_t size = 0, k = 0;
     for (std::uint32_t r : rows) {
-        const std::int64_t c = (r - 1) / per;
+        const std::int64_t c = record::chunkOf(r);
         if (c != chunk) {
             st.reset();
             st.bindInt(1, c);
@@ -163,7 +162,7 @@ void ChunkReader::lookUp(const Rows& rows, Fn& fn)
             blob = blobOf(st, 0, size);
             k = record::chunkRecords(rows_, c);
         }
-        decodeAt(blob, size, k, (r - 1) % per);
+        decodeAt(blob, size, k, record::placeInChunk(r));
         fn(r, vals_, nul_);
     }
 }

@@ -35,6 +35,21 @@ namespace engine::record {
 constexpr std::uint32_t kChunkRows = 16;
 constexpr std::size_t kOffsetBytes = 4; // one record's offset in a chunk's head
 
+// The chunk holding row `row` (rows count from 1), and the record's place in it.
+constexpr std::int64_t chunkOf(std::uint32_t row)
+{
+    return (row - 1) / kChunkRows;
+}
+constexpr std::size_t placeInChunk(std::uint32_t row)
+{
+    return (row - 1) % kChunkRows;
+}
+// The first row of chunk `chunk`.
+constexpr std::uint32_t firstRowOf(std::int64_t chunk)
+{
+    return static_cast<std::uint32_t>(chunk) * kChunkRows + 1;
+}
+
 // Records in the chunk `chunk` of a table of `tableRows` rows (the last chunk may hold fewer).
 inline std::size_t chunkRecords(std::int64_t tableRows, std::int64_t chunk)
 {

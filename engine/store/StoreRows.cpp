@@ -160,9 +160,9 @@ const StoreRows::Slot* StoreRows::record(std::int64_t row, size_t& first) const
 {
     if (row < 0 || row >= n_)
         return nullptr;
-    const std::uint32_t id = rowid(row) - 1;
-    const std::int64_t chunk = id / record::kChunkRows;
-    const size_t within = id % record::kChunkRows;
+    const std::uint32_t id = rowid(row);
+    const std::int64_t chunk = record::chunkOf(id);
+    const size_t within = record::placeInChunk(id);
     Slot& slot = slots_[static_cast<size_t>(chunk) % kSlots];
     if (slot.chunk != chunk)
         load(slot, chunk);

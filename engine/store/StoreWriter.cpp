@@ -254,7 +254,7 @@ void StoreWriter::flushChunk(std::uint32_t lastRow)
         record::putOffset(d->chunk, head + s);
     d->chunk += d->record;
     sql::Stmt& ins = *d->insertRow;
-    ins.bindInt(schema::param(schema::blobs::kNumber), (lastRow - 1) / record::kChunkRows);
+    ins.bindInt(schema::param(schema::blobs::kNumber), record::chunkOf(lastRow));
     sqlite3_bind_blob(ins.get(), schema::param(schema::blobs::kBlob), d->chunk.data(),
                       static_cast<int>(d->chunk.size()), SQLITE_STATIC);
     ins.step();
