@@ -1,7 +1,6 @@
 #include "engine/store/MemResult.h"
 
 #include "engine/core/EngineError.h"
-
 #include "engine/core/Messages.h"
 
 #include <limits>

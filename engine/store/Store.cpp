@@ -1,7 +1,6 @@
 #include "engine/store/Store.h"
 
 #include "engine/core/EngineError.h"
-
 #include "engine/core/Messages.h"
 #include "engine/jetsql/Fold.h"
 #include "engine/jetsql/SimilarIndex.h"
