@@ -98,9 +98,9 @@ bool ChunkReader::readRecord(std::int64_t chunk, size_t records, size_t at, std:
     if (size < head || sqlite3_blob_read(blob_.get(), offs, static_cast<int>(want),
                                          static_cast<int>(at * record::kOffsetBytes)) != SQLITE_OK)
         return false;
-    const size_t b = record::getOffset(offs);
-    const size_t e = at + 1 < records ? record::getOffset(offs + record::kOffsetBytes) : size;
-    if (!(head <= b && b <= e && e <= size))
+    const size_t b = record::get32(offs);
+    const size_t e = at + 1 < records ? record::get32(offs + record::kOffsetBytes) : size;
+    if (!record::spanFits(head, b, e, size))
         return false;
     bytes.resize(e - b);
     return sqlite3_blob_read(blob_.get(), bytes.data(), static_cast<int>(e - b),

@@ -57,7 +57,8 @@ inline std::size_t chunkRecords(std::int64_t tableRows, std::int64_t chunk)
     return left <= 0 ? 0 : static_cast<std::size_t>(std::min<std::int64_t>(left, kChunkRows));
 }
 
-inline std::uint32_t getOffset(const unsigned char* p)
+// A 32-bit little-endian number (a record's offset, a row of a list).
+inline std::uint32_t get32(const unsigned char* p)
 {
     return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
            (std::uint32_t{p[3]} << 24);
@@ -69,6 +70,12 @@ inline void putOffset(std::string& out, std::uint32_t v)
         out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
+// Whether a record found at [begin, end) lies within a chunk of `size` bytes, after its head.
+inline bool spanFits(std::size_t head, std::size_t begin, std::size_t end, std::size_t size)
+{
+    return head <= begin && begin <= end && end <= size;
+}
+
 // Where record r of a chunk of k records lies: [begin, end) of the chunk's `size` bytes.
 // False when the chunk is too short for its head or the head is damaged.
 inline bool recordSpan(const unsigned char* chunk, std::size_t size, std::size_t k, std::size_t r,
@@ -77,9 +84,9 @@ inline bool recordSpan(const unsigned char* chunk, std::size_t size, std::size_t
     const std::size_t head = k * kOffsetBytes;
     if (r >= k || size < head)
         return false;
-    begin = getOffset(chunk + r * kOffsetBytes);
-    end = r + 1 < k ? getOffset(chunk + (r + 1) * kOffsetBytes) : size;
-    return head <= begin && begin <= end && end <= size;
+    begin = get32(chunk + r * kOffsetBytes);
+    end = r + 1 < k ? get32(chunk + (r + 1) * kOffsetBytes) : size;
+    return spanFits(head, begin, end, size);
 }
 
 // A list of row numbers: 32-bit little-endian, ascending (a dictionary entry's rows, a
@@ -113,9 +120,7 @@ inline bool isBitmap(std::size_t bytes)
 // Row i of a list.
 inline std::uint32_t listRow(const unsigned char* list, std::size_t i)
 {
-    const unsigned char* p = list + i * kRowBytes;
-    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
-           (std::uint32_t{p[3]} << 24);
+    return get32(list + i * kRowBytes);
 }
 
 // Makes `out` the bitmap of the rows [begin, end) (each 1 .. tableRows) of a table.
